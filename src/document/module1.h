@@ -1,0 +1,159 @@
+// The editor's shared state and the operations on it.
+//
+// All state that the windows share lives in one struct, Module1State, reached through Module1().
+// Tests start from a clean state with ResetModule1(). There is no other global state.
+//
+// Tables: DocumentTable and TextureTable are arrays indexed by slot. Slot 0 exists but never holds
+// a document or a texture; a slot is in use while its InUse flag is set; the arrays never shrink
+// and a freed slot is reused by the next creation (TakeDocumentSlot, TakeTextureSlot).
+//
+// Everything here runs on the UI thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/pixel_buffer.h"
+#include "platform/d3dx_math.h"
+#include "platform/device.h"
+
+namespace tintora {
+
+// What the document layer needs of a texture window (the editor's Form1 implements it). The
+// swap chain of the window's document presents into it.
+class DocumentWindow : public PresentTarget {
+public:
+    virtual void SetCaption(const std::string& caption) = 0;
+    virtual std::string Caption() const = 0;
+    virtual std::string Tag() const = 0;
+    virtual void SetTag(const std::string& tag) = 0;
+    // Asks the window to repaint itself from what was last presented.
+    virtual void Repaint() = 0;
+};
+
+// One texture window (or the 3D preview's picture box) and its drawing target.
+struct TextureDocument {
+    bool InUse = false;
+    std::shared_ptr<::tintora::SwapChain> SwapChain;
+    std::shared_ptr<Surface> DepthSurface;
+    D3DVIEWPORT8 Viewport;
+    bool DepthFlag = false;
+    std::int32_t ChainWidth = 0;
+    std::int32_t ChainHeight = 0;
+    DocumentWindow* Window = nullptr;  // owned by the window system; empty for the preview
+    std::int32_t TextureIndex = 0;
+    std::string Title;
+    bool AlphaOnly = false;
+    std::int32_t ViewMode = 0;  // 0 Normal, 1 Stretch (filtering), 2 Stretch (pixellised), 3 Tiled
+    bool IsPreview = false;
+};
+
+// One open texture: the texture, its preview twin, and a byte copy of each.
+struct TextureEntry {
+    bool InUse = false;
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+    std::uint32_t Format = 0;
+    std::shared_ptr<::tintora::Texture> Texture;
+    std::shared_ptr<::tintora::Texture> PreviewTexture;
+    std::string Title;
+    std::string FileName;
+    PixelBuffer Pixels;
+    PixelBuffer PreviewPixels;
+};
+
+// The 32-byte vertex of a screen-space quad (format 0x1C4: XYZRHW | DIFFUSE | SPECULAR | TEX1).
+struct QuadVertex {
+    float x = 0.0f;
+    float y = 0.0f;
+    float z = 0.0f;
+    float rhw = 0.0f;
+    std::uint32_t diffuse = 0;
+    std::uint32_t specular = 0;
+    float u = 0.0f;
+    float v = 0.0f;
+};
+static_assert(sizeof(QuadVertex) == 32);
+constexpr std::uint32_t kQuadVertexFvf = 0x1C4;
+
+// Hooks through which the document layer reaches windows it does not know. The editor sets them;
+// tests and the command-line tool may leave them empty (an empty hook does nothing).
+struct WindowHooks {
+    // Shows the 3D preview window (modeless).
+    std::function<void()> ShowPreviewWindow;
+    // Lets pending window messages run.
+    std::function<void()> DoEvents;
+};
+
+struct Module1State {
+    std::shared_ptr<Direct3D8> D3D;
+    std::shared_ptr<::tintora::Device> Device;
+    D3DPRESENT_PARAMETERS PresentParams;
+
+    std::vector<TextureDocument> DocumentTable;
+    std::int32_t DocumentTableUBound = 0;
+    std::vector<TextureEntry> TextureTable;
+    std::int32_t TextureTableUBound = 0;
+
+    std::int32_t ActiveWindowIndex = 0;
+    std::int32_t PreviewDocIndex = 0;
+    std::int32_t CurrentTool = 0;
+    std::uint32_t ForegroundColor = 0;  // 0x00BBGGRR
+    std::uint32_t BackgroundColor = 0;  // 0x00BBGGRR
+    std::shared_ptr<Mesh> SphereMesh;
+    std::int32_t LastLoadedTexture = 0;
+
+    // DrawQuad's vertex array, reused by every call.
+    std::array<QuadVertex, 4> QuadVertices{};
+    // True while RenderDocument is drawing.
+    bool RenderGuard = false;
+
+    WindowHooks Hooks;
+};
+
+// The one instance.
+Module1State& Module1();
+// Puts the state back as it is before start-up (drops the device, tables and hooks).
+void ResetModule1();
+
+// Error numbers of the runtime, used where the program indexes or dereferences what is not there.
+constexpr HRESULT kErrSubscriptOutOfRange = 9;
+constexpr HRESULT kErrObjectNotSet = 91;
+
+// Slot taking: the first slot from 1 whose InUse is false, or a new slot at the end. Marks the
+// slot in use and returns it. The tables never shrink.
+std::int32_t TakeDocumentSlot();
+std::int32_t TakeTextureSlot();
+
+// Checked access: throws PlatformError(kErrSubscriptOutOfRange) for a slot outside the table.
+TextureDocument& DocumentAt(std::int32_t slot);
+TextureEntry& TextureAt(std::int32_t slot);
+
+// Creates a texture entry of width x height: two pixel buffers, the preview texture, and the main
+// texture when createMain is true (otherwise the caller stores one in Texture). Returns its slot,
+// or 0 without creating anything when width or height is 0. Shows the 3D preview window.
+// Sizes below 0 or above the device limit throw PlatformError before any slot is taken.
+std::int32_t CreateTextureEntry(std::int32_t width, std::int32_t height, bool createMain);
+
+// Frees a texture entry: releases both textures and both buffers, marks the slot free. Title and
+// FileName keep their text until the slot is reused.
+void FreeTextureEntry(std::int32_t slot);
+
+// Copies the main texture's top level into Pixels (4 x W x H bytes).
+void CopyOut(std::int32_t textureIndex);
+// Copies PreviewPixels into PreviewTexture when target is 1, else Pixels into Texture.
+void CopyIn(std::int32_t textureIndex, std::int32_t target);
+
+// Window colour 0x00BBGGRR to device colour 0x00RRGGBB: bytes 0 and 2 exchanged.
+std::uint32_t ToDeviceColor(std::uint32_t color);
+
+// Draws texture as a screen-space rectangle into the current render target and scene.
+void DrawQuad(float x, float y, float width, float height,
+              const std::shared_ptr<Texture>& texture, bool smooth, float uRight, float vBottom,
+              bool alphaOnly);
+
+}  // namespace tintora
