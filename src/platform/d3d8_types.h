@@ -41,7 +41,8 @@ enum D3DFORMAT : std::uint32_t {
     D3DFMT_DXT4 = MakeFourCC('D', 'X', 'T', '4'),
     D3DFMT_DXT5 = MakeFourCC('D', 'X', 'T', '5'),
 };
-static_assert(D3DFMT_DXT2 == 0x32545844u && D3DFMT_DXT3 == 0x33545844u && D3DFMT_DXT4 == 0x34545844u);
+static_assert(D3DFMT_DXT2 == 0x32545844u && D3DFMT_DXT3 == 0x33545844u &&
+              D3DFMT_DXT4 == 0x34545844u);
 
 enum D3DPOOL : std::uint32_t { D3DPOOL_DEFAULT = 0, D3DPOOL_MANAGED = 1, D3DPOOL_SYSTEMMEM = 2 };
 enum D3DRESOURCETYPE : std::uint32_t { D3DRTYPE_SURFACE = 1, D3DRTYPE_TEXTURE = 3 };

@@ -24,13 +24,13 @@ void D3DXCheckTextureRequirements(const Device& device, int* width, int* height,
 // object was made with, or none) and sets the viewport; EndScene ends the scene and puts the
 // device's previous render target, depth surface and viewport back.
 class RenderToSurface {
-public:
+  public:
     RenderToSurface(std::shared_ptr<Device> device, int width, int height, D3DFORMAT format,
                     bool depthStencil, D3DFORMAT depthFormat);
     void BeginScene(std::shared_ptr<Surface> surface, const D3DVIEWPORT8* viewport);
     void EndScene();
 
-private:
+  private:
     std::shared_ptr<Device> device_;
     int width_;
     int height_;
@@ -43,8 +43,8 @@ private:
 };
 
 std::shared_ptr<RenderToSurface> D3DXCreateRenderToSurface(std::shared_ptr<Device> device,
-                                                           int width, int height,
-                                                           D3DFORMAT format, bool depthStencil,
+                                                           int width, int height, D3DFORMAT format,
+                                                           bool depthStencil,
                                                            D3DFORMAT depthFormat);
 
 }  // namespace tintora

@@ -6,7 +6,8 @@ namespace tintora {
 
 D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* out) {
     *out = D3DXMATRIX{};
-    for (int i = 0; i < 4; ++i) out->m[i][i] = 1.0f;
+    for (int i = 0; i < 4; ++i)
+        out->m[i][i] = 1.0f;
     return out;
 }
 
@@ -15,7 +16,8 @@ D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* a, const D3DXM
     for (int i = 0; i < 4; ++i) {
         for (int j = 0; j < 4; ++j) {
             float sum = 0.0f;
-            for (int k = 0; k < 4; ++k) sum += a->m[i][k] * b->m[k][j];
+            for (int k = 0; k < 4; ++k)
+                sum += a->m[i][k] * b->m[k][j];
             r.m[i][j] = sum;
         }
     }

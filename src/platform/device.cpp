@@ -37,15 +37,17 @@ FvfLayout LayoutOf(std::uint32_t fvf) {
     FvfLayout layout;
     std::uint32_t offset = 0;
     switch (fvf & D3DFVF_POSITION_MASK) {
-        case D3DFVF_XYZ: offset = 12; break;
+        case D3DFVF_XYZ:
+            offset = 12;
+            break;
         case D3DFVF_XYZRHW:
             offset = 16;
             layout.transformed = true;
             break;
         default:
-            throw PlatformError(D3DERR_INVALIDCALL,
-                                "Unsupported vertex format 0x" + std::to_string(fvf) +
-                                    ": positions must be XYZ or XYZRHW");
+            throw PlatformError(D3DERR_INVALIDCALL, "Unsupported vertex format 0x" +
+                                                        std::to_string(fvf) +
+                                                        ": positions must be XYZ or XYZRHW");
     }
     Require((fvf & 0xFFFF0000u) == 0, D3DERR_INVALIDCALL,
             "Unsupported vertex format: texture coordinates must be two floats");
@@ -111,10 +113,13 @@ bool Culled(std::uint32_t cullMode, double area) {
 
 float DepthScale(D3DFORMAT format) {
     switch (format) {
-        case D3DFMT_D16: return 65535.0f;
+        case D3DFMT_D16:
+            return 65535.0f;
         case D3DFMT_D24X8:
-        case D3DFMT_D24S8: return 16777215.0f;
-        default: return 0.0f;
+        case D3DFMT_D24S8:
+            return 16777215.0f;
+        default:
+            return 0.0f;
     }
 }
 
@@ -124,7 +129,9 @@ bool IsSupportedTextureOp(std::uint32_t op) {
 
 }  // namespace
 
-std::uint32_t FvfStride(std::uint32_t fvf) { return LayoutOf(fvf).stride; }
+std::uint32_t FvfStride(std::uint32_t fvf) {
+    return LayoutOf(fvf).stride;
+}
 
 Device::Device(const D3DPRESENT_PARAMETERS& params, std::int64_t textureMemory)
     : account_(std::make_shared<MemoryAccount>(textureMemory)) {
@@ -138,13 +145,12 @@ Device::Device(const D3DPRESENT_PARAMETERS& params, std::int64_t textureMemory)
     height = std::max(height, 1);
     const D3DFORMAT format =
         params.BackBufferFormat == D3DFMT_UNKNOWN ? D3DFMT_X8R8G8B8 : params.BackBufferFormat;
-    implicitBackBuffer_ = std::make_shared<Surface>(width, height, format,
-                                                    SurfaceKind::RenderTarget, D3DPOOL_DEFAULT,
-                                                    account_);
+    implicitBackBuffer_ = std::make_shared<Surface>(
+        width, height, format, SurfaceKind::RenderTarget, D3DPOOL_DEFAULT, account_);
     if (params.EnableAutoDepthStencil != 0) {
-        implicitDepth_ = std::make_shared<Surface>(width, height, params.AutoDepthStencilFormat,
-                                                   SurfaceKind::DepthStencil, D3DPOOL_DEFAULT,
-                                                   account_);
+        implicitDepth_ =
+            std::make_shared<Surface>(width, height, params.AutoDepthStencilFormat,
+                                      SurfaceKind::DepthStencil, D3DPOOL_DEFAULT, account_);
     }
 
     // The states of a fresh device.
@@ -216,8 +222,7 @@ std::shared_ptr<SwapChain> Device::CreateAdditionalSwapChain(const D3DPRESENT_PA
     return std::make_shared<SwapChain>(width, height, format, params.hDeviceWindow, account_);
 }
 
-std::shared_ptr<Surface> Device::CreateDepthStencilSurface(int width, int height,
-                                                           D3DFORMAT format,
+std::shared_ptr<Surface> Device::CreateDepthStencilSurface(int width, int height, D3DFORMAT format,
                                                            D3DMULTISAMPLE_TYPE multiSample) {
     Require(IsDepthFormat(format), D3DERR_INVALIDCALL,
             std::string("Format ") + FormatName(format) + " is not a depth format");
@@ -249,8 +254,8 @@ std::shared_ptr<Texture> Device::CreateTexture(int width, int height, std::uint3
 std::shared_ptr<Surface> Device::CreateImageSurface(int width, int height, D3DFORMAT format) {
     Require(!IsDepthFormat(format), D3DERR_INVALIDCALL,
             "An image surface cannot have a depth format");
-    return std::make_shared<Surface>(width, height, format, SurfaceKind::Plain,
-                                     D3DPOOL_SYSTEMMEM, account_);
+    return std::make_shared<Surface>(width, height, format, SurfaceKind::Plain, D3DPOOL_SYSTEMMEM,
+                                     account_);
 }
 
 void Device::CopyRects(const Surface& source, const RECT* rects, std::uint32_t rectCount,
@@ -273,17 +278,17 @@ void Device::SetRenderTarget(std::shared_ptr<Surface> renderTarget,
                              std::shared_ptr<Surface> depth) {
     if (!renderTarget) renderTarget = renderTarget_;
     Require(renderTarget != nullptr, D3DERR_INVALIDCALL, "No render target");
-    Require(renderTarget->storageFormat() == D3DFMT_A8R8G8B8 ||
-                renderTarget->storageFormat() == D3DFMT_X8R8G8B8,
-            D3DERR_INVALIDCALL,
-            std::string("The device cannot render into format ") +
-                FormatName(renderTarget->format()));
+    Require(
+        renderTarget->storageFormat() == D3DFMT_A8R8G8B8 ||
+            renderTarget->storageFormat() == D3DFMT_X8R8G8B8,
+        D3DERR_INVALIDCALL,
+        std::string("The device cannot render into format ") + FormatName(renderTarget->format()));
     if (depth) {
         Require(depth->kind() == SurfaceKind::DepthStencil, D3DERR_INVALIDCALL,
                 "The depth surface is not a depth-stencil surface");
-        Require(depth->width() >= renderTarget->width() &&
-                    depth->height() >= renderTarget->height(),
-                D3DERR_INVALIDCALL, "The depth surface is smaller than the render target");
+        Require(
+            depth->width() >= renderTarget->width() && depth->height() >= renderTarget->height(),
+            D3DERR_INVALIDCALL, "The depth surface is smaller than the render target");
     }
     renderTarget_ = std::move(renderTarget);
     depth_ = std::move(depth);
@@ -337,7 +342,8 @@ void Device::SetTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE 
             Require(value <= D3DTEXF_LINEAR, D3DERR_NOTAVAILABLE,
                     "Texture filter " + std::to_string(value) + " is not supported");
             break;
-        default: break;
+        default:
+            break;
     }
     stageStates_[stage][type] = value;
 }
@@ -361,19 +367,30 @@ std::shared_ptr<Texture> Device::GetTexture(std::uint32_t stage) const {
 
 void Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DXMATRIX& matrix) {
     switch (state) {
-        case D3DTS_WORLD: world_ = matrix; break;
-        case D3DTS_VIEW: view_ = matrix; break;
-        case D3DTS_PROJECTION: projection_ = matrix; break;
-        default: throw PlatformError(D3DERR_INVALIDCALL, "Unsupported transform state");
+        case D3DTS_WORLD:
+            world_ = matrix;
+            break;
+        case D3DTS_VIEW:
+            view_ = matrix;
+            break;
+        case D3DTS_PROJECTION:
+            projection_ = matrix;
+            break;
+        default:
+            throw PlatformError(D3DERR_INVALIDCALL, "Unsupported transform state");
     }
 }
 
 D3DXMATRIX Device::GetTransform(D3DTRANSFORMSTATETYPE state) const {
     switch (state) {
-        case D3DTS_WORLD: return world_;
-        case D3DTS_VIEW: return view_;
-        case D3DTS_PROJECTION: return projection_;
-        default: throw PlatformError(D3DERR_INVALIDCALL, "Unsupported transform state");
+        case D3DTS_WORLD:
+            return world_;
+        case D3DTS_VIEW:
+            return view_;
+        case D3DTS_PROJECTION:
+            return projection_;
+        default:
+            throw PlatformError(D3DERR_INVALIDCALL, "Unsupported transform state");
     }
 }
 
@@ -406,8 +423,7 @@ void Device::Clear(std::uint32_t rectCount, const RECT* rects, std::uint32_t fla
     Require(rectCount == 0 || rects != nullptr, D3DERR_INVALIDCALL, "Clear: missing rectangles");
     Require((flags & D3DCLEAR_ZBUFFER) == 0 || depth_ != nullptr, D3DERR_INVALIDCALL,
             "Clear of the depth buffer without a depth surface");
-    const RECT whole{static_cast<std::int32_t>(viewport_.X),
-                     static_cast<std::int32_t>(viewport_.Y),
+    const RECT whole{static_cast<std::int32_t>(viewport_.X), static_cast<std::int32_t>(viewport_.Y),
                      static_cast<std::int32_t>(viewport_.X + viewport_.Width),
                      static_cast<std::int32_t>(viewport_.Y + viewport_.Height)};
     const bool quantize = renderTarget_->format() == D3DFMT_R5G6B5;
@@ -451,13 +467,19 @@ void Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount
                              const void* vertices, std::uint32_t stride) {
     std::uint32_t vertexCount = 0;
     switch (type) {
-        case D3DPT_TRIANGLELIST: vertexCount = primitiveCount * 3; break;
+        case D3DPT_TRIANGLELIST:
+            vertexCount = primitiveCount * 3;
+            break;
         case D3DPT_TRIANGLESTRIP:
-        case D3DPT_TRIANGLEFAN: vertexCount = primitiveCount + 2; break;
-        default: throw PlatformError(D3DERR_INVALIDCALL, "Only triangle primitives are supported");
+        case D3DPT_TRIANGLEFAN:
+            vertexCount = primitiveCount + 2;
+            break;
+        default:
+            throw PlatformError(D3DERR_INVALIDCALL, "Only triangle primitives are supported");
     }
-    DrawPrimitives(type, primitiveCount, static_cast<const std::uint8_t*>(vertices), stride,
-                   [](std::uint32_t i) { return i; }, vertexCount);
+    DrawPrimitives(
+        type, primitiveCount, static_cast<const std::uint8_t*>(vertices), stride,
+        [](std::uint32_t i) { return i; }, vertexCount);
 }
 
 void Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t minIndex,
@@ -465,8 +487,7 @@ void Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t minInde
                                     const void* indices, D3DINDEXFORMAT indexFormat,
                                     const void* vertices, std::uint32_t stride) {
     Require(indices != nullptr, D3DERR_INVALIDCALL, "No index data");
-    Require(type == D3DPT_TRIANGLELIST || type == D3DPT_TRIANGLESTRIP ||
-                type == D3DPT_TRIANGLEFAN,
+    Require(type == D3DPT_TRIANGLELIST || type == D3DPT_TRIANGLESTRIP || type == D3DPT_TRIANGLEFAN,
             D3DERR_INVALIDCALL, "Only triangle primitives are supported");
     const std::uint32_t end = minIndex + vertexCount;
     const auto* i16 = static_cast<const std::uint16_t*>(indices);
@@ -501,7 +522,9 @@ void Device::DrawPrimitives(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount,
         std::uint32_t b = 0;
         std::uint32_t c = 0;
         switch (type) {
-            case D3DPT_TRIANGLELIST: a = 3 * k, b = 3 * k + 1, c = 3 * k + 2; break;
+            case D3DPT_TRIANGLELIST:
+                a = 3 * k, b = 3 * k + 1, c = 3 * k + 2;
+                break;
             case D3DPT_TRIANGLESTRIP:
                 // Every other triangle of a strip is reversed to keep one winding.
                 if (k % 2 == 0) {
@@ -510,7 +533,9 @@ void Device::DrawPrimitives(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount,
                     a = k + 1, b = k, c = k + 2;
                 }
                 break;
-            default: a = 0, b = k + 1, c = k + 2; break;
+            default:
+                a = 0, b = k + 1, c = k + 2;
+                break;
         }
         triangles.push_back(index(a));
         triangles.push_back(index(b));
@@ -570,9 +595,8 @@ void Device::DrawPrimitives(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount,
     DrawTriangles(out, outTriangles);
 }
 
-void Device::TransformVertices(const std::uint8_t* data, std::uint32_t stride,
-                               std::uint32_t first, std::uint32_t count,
-                               std::vector<RasterVertex>& out,
+void Device::TransformVertices(const std::uint8_t* data, std::uint32_t stride, std::uint32_t first,
+                               std::uint32_t count, std::vector<RasterVertex>& out,
                                std::vector<std::array<float, 4>>& clip) const {
     const FvfLayout layout = LayoutOf(fvf_);
     D3DXMATRIX worldView;
@@ -710,9 +734,10 @@ void Mesh::DrawSubset(std::uint32_t attributeId) {
     device_->SetVertexShader(fvf_);
     for (const AttributeRange& range : attributes_) {
         if (range.attributeId != attributeId || range.faceCount == 0) continue;
-        device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, GetNumVertices(), range.faceCount,
-                                        indices_.data() + static_cast<std::size_t>(range.faceStart) * 3,
-                                        D3DFMT_INDEX32, vertices_.data(), stride_);
+        device_->DrawIndexedPrimitiveUP(
+            D3DPT_TRIANGLELIST, 0, GetNumVertices(), range.faceCount,
+            indices_.data() + static_cast<std::size_t>(range.faceStart) * 3, D3DFMT_INDEX32,
+            vertices_.data(), stride_);
     }
 }
 

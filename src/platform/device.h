@@ -55,7 +55,7 @@ struct AdapterInfo {
 
 // The Direct3D object (Direct3DCreate8): adapter queries and device creation.
 class Direct3D8 {
-public:
+  public:
     explicit Direct3D8(AdapterInfo info = {});
 
     D3DDISPLAYMODE GetAdapterDisplayMode(std::uint32_t adapter) const;
@@ -69,7 +69,7 @@ public:
                                          PresentTarget* focusWindow, std::uint32_t behaviour,
                                          const D3DPRESENT_PARAMETERS& params) const;
 
-private:
+  private:
     AdapterInfo info_;
 };
 
@@ -91,7 +91,7 @@ struct RasterVertex {
 };
 
 class Device : public std::enable_shared_from_this<Device> {
-public:
+  public:
     Device(const D3DPRESENT_PARAMETERS& params, std::int64_t textureMemory);
     ~Device();
     Device(const Device&) = delete;
@@ -107,8 +107,8 @@ public:
     std::shared_ptr<Surface> CreateImageSurface(int width, int height, D3DFORMAT format);
     // Copies the whole source onto the destination (rects and points must be null/0): both must
     // have the same size and format.
-    void CopyRects(const Surface& source, const RECT* rects, std::uint32_t rectCount,
-                   Surface& dest, const POINT* points);
+    void CopyRects(const Surface& source, const RECT* rects, std::uint32_t rectCount, Surface& dest,
+                   const POINT* points);
 
     // Drawing state.
     // Also resets the viewport to the whole new render target. depth may be null (no depth test).
@@ -137,8 +137,8 @@ public:
     bool inScene() const { return inScene_; }
     // Clears the viewport (intersected with the rectangles, when given) of the render target
     // and/or the depth surface. color is A8R8G8B8.
-    void Clear(std::uint32_t rectCount, const RECT* rects, std::uint32_t flags,
-               std::uint32_t color, float z, std::uint32_t stencil);
+    void Clear(std::uint32_t rectCount, const RECT* rects, std::uint32_t flags, std::uint32_t color,
+               float z, std::uint32_t stencil);
     // Draws from vertex data in memory laid out by the current vertex format.
     void DrawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount, const void* vertices,
                          std::uint32_t stride);
@@ -156,7 +156,7 @@ public:
     std::shared_ptr<Surface> implicitBackBuffer() const { return implicitBackBuffer_; }
     const std::shared_ptr<MemoryAccount>& memoryAccount() const { return account_; }
 
-private:
+  private:
     void RequireScene() const;
     void DrawTriangles(const std::vector<RasterVertex>& vertices,
                        const std::vector<std::uint32_t>& triangles);
@@ -175,7 +175,8 @@ private:
     std::shared_ptr<Surface> depth_;
     D3DVIEWPORT8 viewport_;
     std::array<std::uint32_t, kRenderStateCount> renderStates_{};
-    std::array<std::array<std::uint32_t, kTextureStageStateCount>, kTextureStageCount> stageStates_{};
+    std::array<std::array<std::uint32_t, kTextureStageStateCount>, kTextureStageCount>
+        stageStates_{};
     std::array<std::shared_ptr<Texture>, kTextureStageCount> textures_;
     D3DXMATRIX world_;
     D3DXMATRIX view_;
@@ -187,7 +188,7 @@ private:
 // A mesh: vertices in one flexible vertex format, a triangle list, and attribute groups (ranges
 // of faces). DrawSubset sets the mesh's vertex format on the device and draws one group.
 class Mesh {
-public:
+  public:
     struct AttributeRange {
         std::uint32_t attributeId = 0;
         std::uint32_t faceStart = 0;
@@ -207,7 +208,7 @@ public:
     const std::vector<std::uint32_t>& indexData() const { return indices_; }
     const std::vector<AttributeRange>& attributes() const { return attributes_; }
 
-private:
+  private:
     std::shared_ptr<Device> device_;
     std::uint32_t fvf_;
     std::uint32_t stride_;

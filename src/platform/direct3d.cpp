@@ -11,9 +11,8 @@ namespace {
 std::int64_t DefaultTextureMemory() {
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGE_SIZE);
-    std::int64_t physical = pages > 0 && pageSize > 0
-                                ? static_cast<std::int64_t>(pages) * pageSize
-                                : std::int64_t{4} << 30;
+    std::int64_t physical = pages > 0 && pageSize > 0 ? static_cast<std::int64_t>(pages) * pageSize
+                                                      : std::int64_t{4} << 30;
     return std::min<std::int64_t>(physical / 4, std::int64_t{4095} << 20);
 }
 

@@ -13,13 +13,13 @@
 namespace tintora {
 
 class PlatformError : public std::runtime_error {
-public:
+  public:
     PlatformError(HRESULT code, const std::string& message)
         : std::runtime_error(message), code_(code) {}
 
     HRESULT code() const noexcept { return code_; }
 
-private:
+  private:
     HRESULT code_;
 };
 

@@ -26,31 +26,49 @@ inline Rgba Unpack(std::uint32_t argb) {
 }
 
 // round(a * b / 255) for a, b in 0..255 (and sums up to 2 x 255 x 255): exact, no ties exist.
-inline int Div255(int t) { return (t + 127) / 255; }
+inline int Div255(int t) {
+    return (t + 127) / 255;
+}
 
 inline bool Compare(std::uint32_t func, float value, float reference) {
     switch (func) {
-        case D3DCMP_NEVER: return false;
-        case D3DCMP_LESS: return value < reference;
-        case D3DCMP_EQUAL: return value == reference;
-        case D3DCMP_LESSEQUAL: return value <= reference;
-        case D3DCMP_GREATER: return value > reference;
-        case D3DCMP_NOTEQUAL: return value != reference;
-        case D3DCMP_GREATEREQUAL: return value >= reference;
-        default: return true;
+        case D3DCMP_NEVER:
+            return false;
+        case D3DCMP_LESS:
+            return value < reference;
+        case D3DCMP_EQUAL:
+            return value == reference;
+        case D3DCMP_LESSEQUAL:
+            return value <= reference;
+        case D3DCMP_GREATER:
+            return value > reference;
+        case D3DCMP_NOTEQUAL:
+            return value != reference;
+        case D3DCMP_GREATEREQUAL:
+            return value >= reference;
+        default:
+            return true;
     }
 }
 
 inline bool CompareInt(std::uint32_t func, int value, int reference) {
     switch (func) {
-        case D3DCMP_NEVER: return false;
-        case D3DCMP_LESS: return value < reference;
-        case D3DCMP_EQUAL: return value == reference;
-        case D3DCMP_LESSEQUAL: return value <= reference;
-        case D3DCMP_GREATER: return value > reference;
-        case D3DCMP_NOTEQUAL: return value != reference;
-        case D3DCMP_GREATEREQUAL: return value >= reference;
-        default: return true;
+        case D3DCMP_NEVER:
+            return false;
+        case D3DCMP_LESS:
+            return value < reference;
+        case D3DCMP_EQUAL:
+            return value == reference;
+        case D3DCMP_LESSEQUAL:
+            return value <= reference;
+        case D3DCMP_GREATER:
+            return value > reference;
+        case D3DCMP_NOTEQUAL:
+            return value != reference;
+        case D3DCMP_GREATEREQUAL:
+            return value >= reference;
+        default:
+            return true;
     }
 }
 
@@ -58,14 +76,16 @@ inline bool CompareInt(std::uint32_t func, int value, int reference) {
 inline int Address(std::uint32_t mode, int i, int size) {
     if (i >= 0 && i < size) return i;
     switch (mode) {
-        case D3DTADDRESS_CLAMP: return i < 0 ? 0 : size - 1;
+        case D3DTADDRESS_CLAMP:
+            return i < 0 ? 0 : size - 1;
         case D3DTADDRESS_MIRROR: {
             const int period = 2 * size;
             int m = i % period;
             if (m < 0) m += period;
             return m < size ? m : period - 1 - m;
         }
-        case D3DTADDRESS_BORDER: return -1;
+        case D3DTADDRESS_BORDER:
+            return -1;
         default: {
             int m = i % size;
             return m < 0 ? m + size : m;
@@ -80,7 +100,7 @@ inline int FloorToInt(float f) {
 }
 
 class Sampler {
-public:
+  public:
     Sampler(const RasterState& s, bool linear)
         : s_(s), linear_(linear), w_(s.texWidth), h_(s.texHeight) {}
 
@@ -96,8 +116,8 @@ public:
         const int ix = FloorToInt(fx);
         const int iy = FloorToInt(fy);
         // 8-bit filter weights, as texture units use.
-        const int wx = static_cast<int>(std::lround((fx - static_cast<float>(ix)) * 256.0f));
-        const int wy = static_cast<int>(std::lround((fy - static_cast<float>(iy)) * 256.0f));
+        const int wx = static_cast<int>((fx - static_cast<float>(ix)) * 256.0f + 0.5f);
+        const int wy = static_cast<int>((fy - static_cast<float>(iy)) * 256.0f + 0.5f);
         const int xa = Address(s_.addressU, ix, w_);
         const int xb = Address(s_.addressU, ix + 1, w_);
         const int ya = Address(s_.addressV, iy, h_);
@@ -122,7 +142,7 @@ public:
         return out;
     }
 
-private:
+  private:
     std::uint32_t Fetch(int x, int y) const {
         if (x < 0 || y < 0) return s_.borderColor;
         return s_.texels[static_cast<std::size_t>(y) * static_cast<std::size_t>(w_) +
@@ -141,10 +161,18 @@ inline int Argument(std::uint32_t arg, int diffuse, int texel, int factor, int d
     bool replicate = !alphaChannel && (arg & D3DTA_ALPHAREPLICATE) != 0;
     switch (arg & D3DTA_SELECTMASK) {
         case D3DTA_DIFFUSE:
-        case D3DTA_CURRENT: value = replicate ? diffuseAlpha : diffuse; break;
-        case D3DTA_TEXTURE: value = replicate ? texelAlpha : texel; break;
-        case D3DTA_TFACTOR: value = replicate ? factorAlpha : factor; break;
-        default: value = 0; break;  // specular: not interpolated by this device
+        case D3DTA_CURRENT:
+            value = replicate ? diffuseAlpha : diffuse;
+            break;
+        case D3DTA_TEXTURE:
+            value = replicate ? texelAlpha : texel;
+            break;
+        case D3DTA_TFACTOR:
+            value = replicate ? factorAlpha : factor;
+            break;
+        default:
+            value = 0;
+            break;  // specular: not interpolated by this device
     }
     if ((arg & D3DTA_COMPLEMENT) != 0) value = 255 - value;
     return value;
@@ -152,33 +180,54 @@ inline int Argument(std::uint32_t arg, int diffuse, int texel, int factor, int d
 
 inline int Operate(std::uint32_t op, int a1, int a2, int current) {
     switch (op) {
-        case D3DTOP_SELECTARG1: return a1;
-        case D3DTOP_SELECTARG2: return a2;
-        case D3DTOP_MODULATE: return Div255(a1 * a2);
-        case D3DTOP_MODULATE2X: return std::min(255, Div255(2 * a1 * a2));
-        case D3DTOP_MODULATE4X: return std::min(255, Div255(4 * a1 * a2));
-        case D3DTOP_ADD: return std::min(255, a1 + a2);
-        case D3DTOP_ADDSIGNED: return std::clamp(a1 + a2 - 128, 0, 255);
-        case D3DTOP_SUBTRACT: return std::max(0, a1 - a2);
-        default: return current;  // disabled: the diffuse colour passes through
+        case D3DTOP_SELECTARG1:
+            return a1;
+        case D3DTOP_SELECTARG2:
+            return a2;
+        case D3DTOP_MODULATE:
+            return Div255(a1 * a2);
+        case D3DTOP_MODULATE2X:
+            return std::min(255, Div255(2 * a1 * a2));
+        case D3DTOP_MODULATE4X:
+            return std::min(255, Div255(4 * a1 * a2));
+        case D3DTOP_ADD:
+            return std::min(255, a1 + a2);
+        case D3DTOP_ADDSIGNED:
+            return std::clamp(a1 + a2 - 128, 0, 255);
+        case D3DTOP_SUBTRACT:
+            return std::max(0, a1 - a2);
+        default:
+            return current;  // disabled: the diffuse colour passes through
     }
 }
 
 inline int BlendFactor(std::uint32_t factor, int channelSrc, int srcAlpha, int channelDst,
                        int dstAlpha, bool alphaChannel) {
     switch (factor) {
-        case D3DBLEND_ZERO: return 0;
-        case D3DBLEND_ONE: return 255;
-        case D3DBLEND_SRCCOLOR: return channelSrc;
-        case D3DBLEND_INVSRCCOLOR: return 255 - channelSrc;
-        case D3DBLEND_SRCALPHA: return srcAlpha;
-        case D3DBLEND_INVSRCALPHA: return 255 - srcAlpha;
-        case D3DBLEND_DESTALPHA: return dstAlpha;
-        case D3DBLEND_INVDESTALPHA: return 255 - dstAlpha;
-        case D3DBLEND_DESTCOLOR: return channelDst;
-        case D3DBLEND_INVDESTCOLOR: return 255 - channelDst;
-        case D3DBLEND_SRCALPHASAT: return alphaChannel ? 255 : std::min(srcAlpha, 255 - dstAlpha);
-        default: return 0;
+        case D3DBLEND_ZERO:
+            return 0;
+        case D3DBLEND_ONE:
+            return 255;
+        case D3DBLEND_SRCCOLOR:
+            return channelSrc;
+        case D3DBLEND_INVSRCCOLOR:
+            return 255 - channelSrc;
+        case D3DBLEND_SRCALPHA:
+            return srcAlpha;
+        case D3DBLEND_INVSRCALPHA:
+            return 255 - srcAlpha;
+        case D3DBLEND_DESTALPHA:
+            return dstAlpha;
+        case D3DBLEND_INVDESTALPHA:
+            return 255 - dstAlpha;
+        case D3DBLEND_DESTCOLOR:
+            return channelDst;
+        case D3DBLEND_INVDESTCOLOR:
+            return 255 - channelDst;
+        case D3DBLEND_SRCALPHASAT:
+            return alphaChannel ? 255 : std::min(srcAlpha, 255 - dstAlpha);
+        default:
+            return 0;
     }
 }
 
@@ -221,11 +270,10 @@ struct Edge {
 };
 
 class TriangleRaster {
-public:
+  public:
     TriangleRaster(const RasterState& s, const RasterVertex& v0, const RasterVertex& v1,
                    const RasterVertex& v2, double area)
-        : s_(s),
-          edges_{Edge::Between(v0, v1), Edge::Between(v1, v2), Edge::Between(v2, v0)} {
+        : s_(s), edges_{Edge::Between(v0, v1), Edge::Between(v1, v2), Edge::Between(v2, v0)} {
         const auto plane = [&](float a0, float a1, float a2) {
             return Plane::Through(v0.x, v0.y, a0, v1.x, v1.y, a1, v2.x, v2.y, a2, area);
         };
@@ -237,9 +285,9 @@ public:
         u_ = plane(v0.u * k0, v1.u * k1, v2.u * k2);
         v_ = plane(v0.v * k0, v1.v * k1, v2.v * k2);
         z_ = plane(v0.z, v1.z, v2.z);
-        constantColor_ = s.flatShade || (v0.b == v1.b && v1.b == v2.b && v0.g == v1.g &&
-                                         v1.g == v2.g && v0.r == v1.r && v1.r == v2.r &&
-                                         v0.a == v1.a && v1.a == v2.a);
+        constantColor_ =
+            s.flatShade || (v0.b == v1.b && v1.b == v2.b && v0.g == v1.g && v1.g == v2.g &&
+                            v0.r == v1.r && v1.r == v2.r && v0.a == v1.a && v1.a == v2.a);
         flat_ = {static_cast<int>(std::lround(v0.b)), static_cast<int>(std::lround(v0.g)),
                  static_cast<int>(std::lround(v0.r)), static_cast<int>(std::lround(v0.a))};
         if (!constantColor_) {
@@ -265,6 +313,7 @@ public:
             linear = (scale > 1.0000001 ? s.minFilter : s.magFilter) == D3DTEXF_LINEAR;
         }
         linear_ = linear;
+        ChooseFastPaths();
         minY_ = std::min({v0.y, v1.y, v2.y});
         maxY_ = std::max({v0.y, v1.y, v2.y});
     }
@@ -278,22 +327,28 @@ public:
         if (s_.parallelRowGrain > 0 && std::abs(area) * 0.5 >= kParallelArea) {
             tbb::parallel_for(tbb::blocked_range<int>(rowBegin, rowEnd, s_.parallelRowGrain),
                               [this](const tbb::blocked_range<int>& rows) {
-                                  for (int y = rows.begin(); y != rows.end(); ++y) DrawRow(y);
+                                  for (int y = rows.begin(); y != rows.end(); ++y)
+                                      DrawRow(y);
                               });
         } else {
-            for (int y = rowBegin; y < rowEnd; ++y) DrawRow(y);
+            for (int y = rowBegin; y < rowEnd; ++y)
+                DrawRow(y);
         }
     }
 
-private:
+  private:
     static bool UsesTexture(std::uint32_t op, std::uint32_t a1, std::uint32_t a2) {
         const bool arg1 = (a1 & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
         const bool arg2 = (a2 & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
         switch (op) {
-            case D3DTOP_DISABLE: return false;
-            case D3DTOP_SELECTARG1: return arg1;
-            case D3DTOP_SELECTARG2: return arg2;
-            default: return arg1 || arg2;
+            case D3DTOP_DISABLE:
+                return false;
+            case D3DTOP_SELECTARG1:
+                return arg1;
+            case D3DTOP_SELECTARG2:
+                return arg2;
+            default:
+                return arg1 || arg2;
         }
     }
 
@@ -310,14 +365,71 @@ private:
         const int xBegin = std::max(static_cast<int>(std::ceil(xl - 0.5)), s_.x0);
         const int xEnd = std::min(static_cast<int>(std::ceil(xr - 0.5)), s_.x1);
         if (xBegin >= xEnd) return;
+        Dispatch(y, xBegin, xEnd);
+    }
+
+    // Pixel pipelines specialised for the common state combinations, so the per-pixel loop of
+    // a view redraw has no state switches; every other combination takes the generic path.
+    enum class Combine { Generic, Texture, DiffuseColourTextureAlpha };
+    enum class BlendKind { Off, SourceAlpha, Generic };
+
+    void Dispatch(int y, int xBegin, int xEnd) const {
+        const auto withBlend = [&]<bool L, Combine C>() {
+            switch (blendKind_) {
+                case BlendKind::Off:
+                    DrawSpan<L, C, BlendKind::Off>(y, xBegin, xEnd);
+                    break;
+                case BlendKind::SourceAlpha:
+                    DrawSpan<L, C, BlendKind::SourceAlpha>(y, xBegin, xEnd);
+                    break;
+                case BlendKind::Generic:
+                    DrawSpan<L, C, BlendKind::Generic>(y, xBegin, xEnd);
+                    break;
+            }
+        };
+        const auto withCombine = [&]<bool L>() {
+            switch (combine_) {
+                case Combine::Generic:
+                    withBlend.template operator()<L, Combine::Generic>();
+                    break;
+                case Combine::Texture:
+                    withBlend.template operator()<L, Combine::Texture>();
+                    break;
+                case Combine::DiffuseColourTextureAlpha:
+                    withBlend.template operator()<L, Combine::DiffuseColourTextureAlpha>();
+                    break;
+            }
+        };
         if (linear_) {
-            DrawSpan<true>(y, xBegin, xEnd);
+            withCombine.template operator()<true>();
         } else {
-            DrawSpan<false>(y, xBegin, xEnd);
+            withCombine.template operator()<false>();
         }
     }
 
-    template <bool Linear>
+    void ChooseFastPaths() {
+        const auto isDiffuse = [](std::uint32_t a) {
+            return a == D3DTA_DIFFUSE || a == D3DTA_CURRENT;
+        };
+        const bool alphaFromTexture =
+            s_.alphaOp == D3DTOP_SELECTARG1 && s_.alphaArg1 == D3DTA_TEXTURE;
+        const bool white = flat_.b == 255 && flat_.g == 255 && flat_.r == 255;
+        combine_ = Combine::Generic;
+        if (constantColor_ && alphaFromTexture && s_.colorOp == D3DTOP_MODULATE && white &&
+            ((isDiffuse(s_.colorArg1) && s_.colorArg2 == D3DTA_TEXTURE) ||
+             (s_.colorArg1 == D3DTA_TEXTURE && isDiffuse(s_.colorArg2)))) {
+            combine_ = Combine::Texture;  // texel x white = texel
+        } else if (constantColor_ && alphaFromTexture && s_.colorOp == D3DTOP_SELECTARG1 &&
+                   isDiffuse(s_.colorArg1)) {
+            combine_ = Combine::DiffuseColourTextureAlpha;
+        }
+        blendKind_ = !s_.blend ? BlendKind::Off
+                     : (s_.srcBlend == D3DBLEND_SRCALPHA && s_.destBlend == D3DBLEND_INVSRCALPHA)
+                         ? BlendKind::SourceAlpha
+                         : BlendKind::Generic;
+    }
+
+    template <bool Linear, Combine C, BlendKind B>
     void DrawSpan(int y, int xBegin, int xEnd) const {
         const Sampler sampler(s_, Linear);
         const double yc = y + 0.5;
@@ -326,8 +438,14 @@ private:
         float* depthRow = s_.depth != nullptr && s_.zEnable
                               ? s_.depth + static_cast<std::ptrdiff_t>(y) * s_.depthPitch
                               : nullptr;
+        const double x0 = xBegin + 0.5;
+        const double rhw0 = rhw_.At(x0, yc);
+        const double u0 = u_.At(x0, yc);
+        const double v0 = v_.At(x0, yc);
+        const int alphaRef = static_cast<int>(s_.alphaRef & 0xFF);
         for (int x = xBegin; x < xEnd; ++x) {
             const double xc = x + 0.5;
+            const double step = x - xBegin;
             // Depth first: a hidden pixel costs no texture fetch.
             float z = 0.0f;
             if (depthRow != nullptr) {
@@ -336,53 +454,61 @@ private:
                 if (s_.depthScale > 0.0f) z = std::nearbyint(z * s_.depthScale) / s_.depthScale;
                 if (!Compare(s_.zFunc, z, depthRow[x])) continue;
             }
-            const double w = perspective_ ? 1.0 / rhw_.At(xc, yc) : 1.0;
-            Rgba diffuse = flat_;
-            if (!constantColor_) {
-                diffuse = {std::clamp(static_cast<int>(std::lround(cb_.At(xc, yc) * w)), 0, 255),
-                           std::clamp(static_cast<int>(std::lround(cg_.At(xc, yc) * w)), 0, 255),
-                           std::clamp(static_cast<int>(std::lround(cr_.At(xc, yc) * w)), 0, 255),
-                           std::clamp(static_cast<int>(std::lround(ca_.At(xc, yc) * w)), 0, 255)};
-            }
+            const double w = perspective_ ? 1.0 / (rhw0 + rhw_.dx * step) : 1.0;
             Rgba texel;
-            if (usesTexture_) {
-                const float u = static_cast<float>(u_.At(xc, yc) * w);
-                const float v = static_cast<float>(v_.At(xc, yc) * w);
+            if (C != Combine::Generic || usesTexture_) {
+                const float u = static_cast<float>((u0 + u_.dx * step) * w);
+                const float v = static_cast<float>((v0 + v_.dx * step) * w);
                 texel = Unpack(sampler.Sample(u, v));
             }
             Rgba src;
-            const auto colour = [&](int d, int t, int f) {
-                const int a1 = Argument(s_.colorArg1, d, t, f, diffuse.a, texel.a, factor.a, false);
-                const int a2 = Argument(s_.colorArg2, d, t, f, diffuse.a, texel.a, factor.a, false);
-                return Operate(s_.colorOp, a1, a2, d);
-            };
-            src.b = colour(diffuse.b, texel.b, factor.b);
-            src.g = colour(diffuse.g, texel.g, factor.g);
-            src.r = colour(diffuse.r, texel.r, factor.r);
-            {
+            if constexpr (C == Combine::Texture) {
+                src = texel;
+            } else if constexpr (C == Combine::DiffuseColourTextureAlpha) {
+                src = {flat_.b, flat_.g, flat_.r, texel.a};
+            } else {
+                Rgba diffuse = flat_;
+                if (!constantColor_) {
+                    const auto channel = [&](const Plane& p) {
+                        return std::clamp(static_cast<int>(std::lround(p.At(xc, yc) * w)), 0, 255);
+                    };
+                    diffuse = {channel(cb_), channel(cg_), channel(cr_), channel(ca_)};
+                }
+                const auto colour = [&](int d, int t, int f) {
+                    const int a1 =
+                        Argument(s_.colorArg1, d, t, f, diffuse.a, texel.a, factor.a, false);
+                    const int a2 =
+                        Argument(s_.colorArg2, d, t, f, diffuse.a, texel.a, factor.a, false);
+                    return Operate(s_.colorOp, a1, a2, d);
+                };
+                src.b = colour(diffuse.b, texel.b, factor.b);
+                src.g = colour(diffuse.g, texel.g, factor.g);
+                src.r = colour(diffuse.r, texel.r, factor.r);
                 const int a1 = Argument(s_.alphaArg1, diffuse.a, texel.a, factor.a, diffuse.a,
                                         texel.a, factor.a, true);
                 const int a2 = Argument(s_.alphaArg2, diffuse.a, texel.a, factor.a, diffuse.a,
                                         texel.a, factor.a, true);
-                src.a = Operate(s_.colorOp == D3DTOP_DISABLE ? D3DTOP_DISABLE : s_.alphaOp, a1,
-                                a2, diffuse.a);
+                src.a = Operate(s_.colorOp == D3DTOP_DISABLE ? D3DTOP_DISABLE : s_.alphaOp, a1, a2,
+                                diffuse.a);
             }
-            if (s_.alphaTest &&
-                !CompareInt(s_.alphaFunc, src.a, static_cast<int>(s_.alphaRef & 0xFF))) {
-                continue;
-            }
+            if (s_.alphaTest && !CompareInt(s_.alphaFunc, src.a, alphaRef)) continue;
             if (depthRow != nullptr && s_.zWrite) depthRow[x] = z;
             std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * 4;
             Rgba out = src;
-            if (s_.blend) {
+            if constexpr (B == BlendKind::SourceAlpha) {
+                const int a = src.a;
+                const int da = s_.targetHasAlpha ? p[3] : 255;
+                out = {Div255(src.b * a + p[0] * (255 - a)), Div255(src.g * a + p[1] * (255 - a)),
+                       Div255(src.r * a + p[2] * (255 - a)), Div255(src.a * a + da * (255 - a))};
+            } else if constexpr (B == BlendKind::Generic) {
                 const Rgba dst{p[0], p[1], p[2], s_.targetHasAlpha ? p[3] : 255};
                 const auto mix = [&](int sc, int dc, bool alphaChannel) {
                     const int sf = BlendFactor(s_.srcBlend, sc, src.a, dc, dst.a, alphaChannel);
                     const int df = BlendFactor(s_.destBlend, sc, src.a, dc, dst.a, alphaChannel);
                     return std::min(255, Div255(sc * sf + dc * df));
                 };
-                out = {mix(src.b, dst.b, false), mix(src.g, dst.g, false),
-                       mix(src.r, dst.r, false), mix(src.a, dst.a, true)};
+                out = {mix(src.b, dst.b, false), mix(src.g, dst.g, false), mix(src.r, dst.r, false),
+                       mix(src.a, dst.a, true)};
             }
             if (s_.quantize565) {
                 out.b = To565Channel(out.b, 5);
@@ -411,6 +537,8 @@ private:
     bool constantColor_ = true;
     bool usesTexture_ = false;
     bool linear_ = false;
+    Combine combine_ = Combine::Generic;
+    BlendKind blendKind_ = BlendKind::Off;
     double minY_ = 0.0;
     double maxY_ = 0.0;
 };

@@ -54,8 +54,8 @@ Surface::Surface(int width, int height, D3DFORMAT format, SurfaceKind kind, D3DP
                 D3DERR_INVALIDCALL,
                 std::string("The device cannot render into format ") + FormatName(format));
     }
-    Require(isDepth || BytesPerPixel(format) > 0 || IsBlockCompressed(format),
-            D3DERR_INVALIDCALL, std::string("Unsupported surface format ") + FormatName(format));
+    Require(isDepth || BytesPerPixel(format) > 0 || IsBlockCompressed(format), D3DERR_INVALIDCALL,
+            std::string("Unsupported surface format ") + FormatName(format));
     pitch_ = isDepth ? width * 4 : static_cast<int>(RowPitchBytes(storageFormat_, width));
     size_ = StorageBytes(storageFormat_, width, height);
     try {
@@ -98,8 +98,7 @@ D3DLOCKED_RECT Surface::LockRect(const RECT* rect, std::uint32_t flags) {
     std::size_t offset = 0;
     if (rect != nullptr) {
         Require(rect->left >= 0 && rect->top >= 0 && rect->right <= width_ &&
-                    rect->bottom <= height_ && rect->left < rect->right &&
-                    rect->top < rect->bottom,
+                    rect->bottom <= height_ && rect->left < rect->right && rect->top < rect->bottom,
                 D3DERR_INVALIDCALL, "The lock rectangle lies outside the surface");
         if (IsBlockCompressed(format_)) {
             Require(rect->left % 4 == 0 && rect->top % 4 == 0, D3DERR_INVALIDCALL,
@@ -159,8 +158,8 @@ const std::uint32_t* Texture::SampleTexels() {
     }
     if (convertedVersion_ != level0_->version() || converted_.empty()) {
         converted_.resize(static_cast<std::size_t>(width()) * static_cast<std::size_t>(height()));
-        DecodeToArgb(level0_->storageFormat(), level0_->bits(), level0_->pitch(), width(),
-                     height(), converted_.data());
+        DecodeToArgb(level0_->storageFormat(), level0_->bits(), level0_->pitch(), width(), height(),
+                     converted_.data());
         convertedVersion_ = level0_->version();
     }
     return converted_.data();

@@ -24,14 +24,14 @@ namespace tintora {
 
 // Bytes of texture memory in use, shared by a device and every resource it made.
 class MemoryAccount {
-public:
+  public:
     explicit MemoryAccount(std::int64_t budget) : budget_(budget) {}
     void Add(std::int64_t bytes) { used_ += bytes; }
     void Remove(std::int64_t bytes) { used_ -= bytes; }
     std::int64_t used() const { return used_; }
     std::int64_t budget() const { return budget_; }
 
-private:
+  private:
     std::int64_t budget_;
     std::atomic<std::int64_t> used_{0};
 };
@@ -47,7 +47,7 @@ struct ImageView {
 
 // Whatever a swap chain presents into: a window's client area, a picture box, a test's capture.
 class PresentTarget {
-public:
+  public:
     virtual ~PresentTarget() = default;
     // Client size in pixels; used when a swap chain is created with a back buffer size of 0.
     virtual int ClientWidth() const = 0;
@@ -59,7 +59,7 @@ public:
 enum class SurfaceKind { Plain, RenderTarget, DepthStencil, TextureLevel };
 
 class Surface {
-public:
+  public:
     // Throws PlatformError for sizes below 1 or a format the device cannot store.
     Surface(int width, int height, D3DFORMAT format, SurfaceKind kind, D3DPOOL pool,
             std::shared_ptr<MemoryAccount> account);
@@ -90,7 +90,7 @@ public:
     void Touch() { ++version_; }
     ImageView view() const { return {data_.get(), width_, height_, pitch_, storageFormat_}; }
 
-private:
+  private:
     int width_;
     int height_;
     int pitch_;
@@ -108,7 +108,7 @@ private:
 
 // A single-level texture. Its level 0 is a Surface; locking the texture locks that surface.
 class Texture {
-public:
+  public:
     Texture(int width, int height, D3DFORMAT format, D3DPOOL pool, std::uint32_t usage,
             std::shared_ptr<MemoryAccount> account);
 
@@ -126,7 +126,7 @@ public:
     // converted once per change of the level and cached. Not thread-safe against a concurrent lock.
     const std::uint32_t* SampleTexels();
 
-private:
+  private:
     std::shared_ptr<Surface> level0_;
     std::vector<std::uint32_t> converted_;
     std::uint64_t convertedVersion_ = 0;
@@ -134,7 +134,7 @@ private:
 
 // An additional swap chain: one back buffer that Present hands to its window.
 class SwapChain {
-public:
+  public:
     SwapChain(int width, int height, D3DFORMAT format, PresentTarget* window,
               std::shared_ptr<MemoryAccount> account);
 
@@ -146,7 +146,7 @@ public:
 
     PresentTarget* window() const { return window_; }
 
-private:
+  private:
     std::shared_ptr<Surface> backBuffer_;
     PresentTarget* window_;
     std::vector<std::uint8_t> converted_;

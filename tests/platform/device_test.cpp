@@ -26,7 +26,7 @@ struct XyzVertex {  // 0x142: XYZ | DIFFUSE | TEX1
 constexpr std::uint32_t kXyzFvf = 0x142;
 
 class CaptureWindow : public PresentTarget {
-public:
+  public:
     int ClientWidth() const override { return 40; }
     int ClientHeight() const override { return 30; }
     void PresentImage(const ImageView& image) override {
@@ -42,7 +42,7 @@ public:
 };
 
 class DeviceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         d3d_ = Direct3DCreate8();
         D3DPRESENT_PARAMETERS pp;
@@ -58,8 +58,7 @@ protected:
     // Makes a w x h A8R8G8B8 render target (with a depth surface when asked), cleared to clear.
     void UseTarget(int w, int h, std::uint32_t clear = 0, bool depth = false) {
         target_ = device_->CreateImageSurface(w, h, D3DFMT_A8R8G8B8);
-        depth_ = depth ? device_->CreateDepthStencilSurface(w, h, D3DFMT_D24X8,
-                                                            D3DMULTISAMPLE_NONE)
+        depth_ = depth ? device_->CreateDepthStencilSurface(w, h, D3DFMT_D24X8, D3DMULTISAMPLE_NONE)
                        : nullptr;
         device_->SetRenderTarget(target_, depth_);
         device_->Clear(0, nullptr, depth ? 3u : 1u, clear, 1.0f, 0);
@@ -140,13 +139,15 @@ TEST_F(DeviceTest, FreshDeviceHoldsDirect3DDefaults) {
 TEST_F(DeviceTest, OneToOneQuadIsSharpUnderLinearFilteringAndHalfPixelOffsetsBlend) {
     PlainTextureStates(true);
     std::vector<std::uint32_t> texels(16);
-    for (int i = 0; i < 16; ++i) texels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 16);
+    for (int i = 0; i < 16; ++i)
+        texels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 16);
     device_->SetTexture(0, MakeTexture(4, 4, texels));
 
     UseTarget(8, 8, 0xFF00FF00u);
     DrawRect(2.0f, 3.0f, 4.0f, 4.0f);
     for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(Pixel(2 + x, 3 + y), texels[y * 4 + x]);
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(Pixel(2 + x, 3 + y), texels[y * 4 + x]);
     }
     EXPECT_EQ(Pixel(1, 3), 0xFF00FF00u);
     EXPECT_EQ(Pixel(6, 3), 0xFF00FF00u);
@@ -159,7 +160,7 @@ TEST_F(DeviceTest, OneToOneQuadIsSharpUnderLinearFilteringAndHalfPixelOffsetsBle
     EXPECT_EQ(Pixel(1, 3), 0xFF00FF00u);
     EXPECT_EQ(Pixel(6, 3), 0xFF00FF00u);
     EXPECT_EQ(Pixel(3, 3) & 0xFF, (0u + 16u + 1u) / 2u);  // between texel 0 (0) and 1 (16)
-    EXPECT_EQ(Pixel(2, 3) & 0xFF, (48u + 0u) / 2u);        // between texel 3 (48) and texel 0
+    EXPECT_EQ(Pixel(2, 3) & 0xFF, (48u + 0u) / 2u);       // between texel 3 (48) and texel 0
 }
 
 TEST_F(DeviceTest, LinearFilteringWeighsNeighboursByDistance) {
@@ -172,7 +173,8 @@ TEST_F(DeviceTest, LinearFilteringWeighsNeighboursByDistance) {
     UseTarget(8, 1);
     DrawRect(0.0f, 0.0f, 8.0f, 1.0f);
     const int expected[8] = {0, 0, 25, 75, 125, 175, 200, 200};
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(static_cast<int>(Pixel(x, 0) & 0xFF), expected[x]) << x;
+    for (int x = 0; x < 8; ++x)
+        EXPECT_EQ(static_cast<int>(Pixel(x, 0) & 0xFF), expected[x]) << x;
 }
 
 TEST_F(DeviceTest, PointFilteringMagnifiesToBlocksAndWrapRepeats) {
@@ -182,7 +184,8 @@ TEST_F(DeviceTest, PointFilteringMagnifiesToBlocksAndWrapRepeats) {
     UseTarget(8, 8);
     DrawRect(0.0f, 0.0f, 8.0f, 8.0f, 2.0f, 2.0f);  // twice across and down, 2x2 blocks
     for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 8; ++x) EXPECT_EQ(Pixel(x, y), texels[(y / 2 % 2) * 2 + (x / 2 % 2)]);
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(Pixel(x, y), texels[(y / 2 % 2) * 2 + (x / 2 % 2)]);
     }
     device_->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
     UseTarget(8, 8);
@@ -208,7 +211,8 @@ TEST_F(DeviceTest, TopLeftRuleDrawsSharedEdgesOnce) {
     const float ring[][2] = {{1, 1}, {15, 0.5f}, {15.5f, 15}, {3, 14.5f}, {0.5f, 7.5f}};
     std::vector<TlVertex> v;
     v.push_back({cx, cy, 0.5f, 1, 0xFF010101u, 0, 0, 0});
-    for (const auto& p : ring) v.push_back({p[0], p[1], 0.5f, 1, 0xFF010101u, 0, 0, 0});
+    for (const auto& p : ring)
+        v.push_back({p[0], p[1], 0.5f, 1, 0xFF010101u, 0, 0, 0});
     v.push_back(v[1]);
     device_->SetVertexShader(kTlFvf);
     device_->BeginScene();
@@ -362,7 +366,8 @@ TEST_F(DeviceTest, PerspectiveCorrectTexturingAndNearPlaneClipping) {
     device_->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
     // 8 vertical stripes with values 0, 32, ..., 224 in blue.
     std::vector<std::uint32_t> texels(8);
-    for (int i = 0; i < 8; ++i) texels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 32);
+    for (int i = 0; i < 8; ++i)
+        texels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 32);
     device_->SetTexture(0, MakeTexture(8, 1, texels));
     D3DXMATRIX proj;
     D3DXMatrixPerspectiveFovLH(&proj, std::numbers::pi_v<float> / 2.0f, 1.0f, 1.0f, 100.0f);
@@ -395,9 +400,9 @@ TEST_F(DeviceTest, PerspectiveCorrectTexturingAndNearPlaneClipping) {
     device_->BeginScene();
     device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, crossing, sizeof(XyzVertex));
     device_->EndScene();
-    EXPECT_EQ(Pixel(32, 40) >> 24, 0xFFu);      // floor below the horizon, in front: drawn
-    EXPECT_EQ(Pixel(32, 20), 0x00000000u);      // above the horizon: nothing
-    EXPECT_EQ(Pixel(2, 62) >> 24, 0xFFu);       // near the camera, cut by the near plane
+    EXPECT_EQ(Pixel(32, 40) >> 24, 0xFFu);  // floor below the horizon, in front: drawn
+    EXPECT_EQ(Pixel(32, 20), 0x00000000u);  // above the horizon: nothing
+    EXPECT_EQ(Pixel(2, 62) >> 24, 0xFFu);   // near the camera, cut by the near plane
 }
 
 TEST_F(DeviceTest, StateLeftByOneDrawIsSeenByTheNext) {
@@ -483,7 +488,9 @@ TEST_F(DeviceTest, BadRequestsFailWithACodeAndAMessage) {
     expectError([&] { device_->CreateTexture(16, -4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED); },
                 D3DERR_INVALIDCALL);
     expectError(
-        [&] { device_->CreateTexture(kMaxTextureSize + 1, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED); },
+        [&] {
+            device_->CreateTexture(kMaxTextureSize + 1, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+        },
         D3DERR_INVALIDCALL);
     auto t = device_->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
     t->LockRect(0, nullptr, 0);

@@ -1,0 +1,75 @@
+// Prints how fast a view redraw is: DrawQuad of a 2048 x 2048 texture stretched into a
+// 1280 x 960 target with linear filtering, on one thread and on all threads.
+#include <tbb/global_control.h>
+#include <tbb/info.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "document/module1.h"
+
+using namespace tintora;
+
+namespace {
+
+double MedianMilliseconds(const std::shared_ptr<Texture>& texture,
+                          const std::shared_ptr<Surface>& target, bool smooth, int runs) {
+    Device& device = *Module1().Device;
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        device.SetRenderTarget(target, nullptr);
+        device.BeginScene();
+        device.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        DrawQuad(0.0f, 0.0f, 1279.0f, 959.0f, texture, smooth, 1.0f, 1.0f, false);
+        device.EndScene();
+        const auto end = std::chrono::steady_clock::now();
+        times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+}  // namespace
+
+int main() {
+    D3DPRESENT_PARAMETERS pp;
+    pp.BackBufferWidth = 64;
+    pp.BackBufferHeight = 64;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.Windowed = 1;
+    Module1().D3D = Direct3DCreate8();
+    Module1().Device = Module1().D3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x20, pp);
+    Device& device = *Module1().Device;
+
+    const int size = 2048;
+    auto texture = device.CreateTexture(size, size, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+    D3DLOCKED_RECT lr = texture->LockRect(0, nullptr, 0);
+    auto* texels = static_cast<std::uint32_t*>(lr.pBits);
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            texels[y * size + x] = 0xFF000000u | static_cast<std::uint32_t>((x ^ y) * 2654435761u);
+        }
+    }
+    texture->UnlockRect(0);
+    auto target = device.CreateImageSurface(1280, 960, D3DFMT_X8R8G8B8);
+
+    const double megapixels = 1279.0 * 959.0 / 1e6;
+    const int threads = tbb::info::default_concurrency();
+    std::printf("DrawQuad: 2048x2048 texture stretched to 1280x960\n");
+    for (bool smooth : {true, false}) {
+        for (int n : {1, threads}) {
+            tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
+                                      static_cast<std::size_t>(n));
+            MedianMilliseconds(texture, target, smooth, 2);  // warm up
+            const double ms = MedianMilliseconds(texture, target, smooth, 15);
+            std::printf("  %-7s filtering, %d thread%s: %8.2f ms  %8.1f Mpixel/s\n",
+                        smooth ? "linear" : "point", n, n == 1 ? " " : "s", ms,
+                        megapixels / (ms / 1000.0));
+        }
+    }
+    return 0;
+}
