@@ -85,8 +85,22 @@ constexpr std::uint32_t kQuadVertexFvf = 0x1C4;
 struct WindowHooks {
     // Shows the 3D preview window (modeless).
     std::function<void()> ShowPreviewWindow;
+    // Hides the 3D preview window.
+    std::function<void()> HidePreviewWindow;
     // Lets pending window messages run.
     std::function<void()> DoEvents;
+    // Creates a texture window for document slot (its windowindex) and shows it; the window
+    // becomes the active child. The window system owns it; it lives until the user closes it.
+    std::function<DocumentWindow*(std::int32_t slot)> CreateTextureWindow;
+    // The 3D preview's picture box, which the preview document's swap chain presents into.
+    std::function<PresentTarget*()> PreviewPictureBox;
+    // Sets the View menu's marks: the mode item (0 Normal, 1 Stretch (filtering), 2 Stretch
+    // (pixellised), 3 Tiled; any other value leaves them) and "Alpha map only".
+    std::function<void(std::int32_t viewMode, bool alphaOnly)> SetViewMenuChecks;
+    // Shows a message box with an OK button (default caption) and waits for it to close.
+    std::function<void(const std::string& text)> MessageBox;
+    // Ends the program at once: no unload handler runs, nothing is saved.
+    std::function<void()> EndProgram;
 };
 
 struct Module1State {
