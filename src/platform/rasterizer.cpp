@@ -30,28 +30,8 @@ inline int Div255(int t) {
     return (t + 127) / 255;
 }
 
-inline bool Compare(std::uint32_t func, float value, float reference) {
-    switch (func) {
-        case D3DCMP_NEVER:
-            return false;
-        case D3DCMP_LESS:
-            return value < reference;
-        case D3DCMP_EQUAL:
-            return value == reference;
-        case D3DCMP_LESSEQUAL:
-            return value <= reference;
-        case D3DCMP_GREATER:
-            return value > reference;
-        case D3DCMP_NOTEQUAL:
-            return value != reference;
-        case D3DCMP_GREATEREQUAL:
-            return value >= reference;
-        default:
-            return true;
-    }
-}
-
-inline bool CompareInt(std::uint32_t func, int value, int reference) {
+template <typename T>
+inline bool Compare(std::uint32_t func, T value, T reference) {
     switch (func) {
         case D3DCMP_NEVER:
             return false;
@@ -491,7 +471,7 @@ class TriangleRaster {
                 src.a = Operate(s_.colorOp == D3DTOP_DISABLE ? D3DTOP_DISABLE : s_.alphaOp, a1, a2,
                                 diffuse.a);
             }
-            if (s_.alphaTest && !CompareInt(s_.alphaFunc, src.a, alphaRef)) continue;
+            if (s_.alphaTest && !Compare(s_.alphaFunc, src.a, alphaRef)) continue;
             if (depthRow != nullptr && s_.zWrite) depthRow[x] = z;
             std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * 4;
             Rgba out = src;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "document/module1.h"
+#include "support/test_device.h"
 #include "platform/device.h"
 #include "platform/error.h"
 
@@ -24,18 +25,9 @@ class DocumentTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetModule1();
-        auto d3d = Direct3DCreate8();
-        D3DPRESENT_PARAMETERS pp;
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 64;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.Windowed = 1;
-        pp.EnableAutoDepthStencil = -1;
-        pp.AutoDepthStencilFormat = D3DFMT_D16;
-        Module1().D3D = d3d;
-        Module1().Device = d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                             D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp);
-        Module1().PresentParams = pp;
+        Module1().D3D = Direct3DCreate8();
+        Module1().Device = testing::MakeTestDevice(Module1().D3D);
+        Module1().PresentParams = testing::TestPresentParams();
     }
     void TearDown() override { ResetModule1(); }
 

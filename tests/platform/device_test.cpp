@@ -8,6 +8,8 @@
 #include <numbers>
 #include <vector>
 
+#include "support/test_device.h"
+
 namespace tintora {
 namespace {
 
@@ -45,14 +47,7 @@ class DeviceTest : public ::testing::Test {
   protected:
     void SetUp() override {
         d3d_ = Direct3DCreate8();
-        D3DPRESENT_PARAMETERS pp;
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 64;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.Windowed = 1;
-        pp.EnableAutoDepthStencil = -1;
-        pp.AutoDepthStencilFormat = D3DFMT_D16;
-        device_ = d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x20, pp);
+        device_ = testing::MakeTestDevice(d3d_);
     }
 
     // Makes a w x h A8R8G8B8 render target (with a depth surface when asked), cleared to clear.
