@@ -33,6 +33,11 @@ public:
     virtual void SetTag(const std::string& tag) = 0;
     // Asks the window to repaint itself from what was last presented.
     virtual void Repaint() = 0;
+    // Sizes the window so that its client area is width x height pixels.
+    virtual void SetClientSize(int width, int height) = 0;
+    // Closes the window for good. The document layer calls it only for a window whose document
+    // slot it has already given back, so the window's own closing must not give it back again.
+    virtual void CloseWindow() = 0;
 };
 
 // One texture window (or the 3D preview's picture box) and its drawing target.

@@ -1,0 +1,97 @@
+// Form1, the texture window: an MDI child that shows one document's swap chain.
+//
+// The window keeps only its document slot (windowindex); everything else lives in Module1's
+// tables. It shows the image its swap chain last presented; paintEvent only blits that image.
+// The drawing itself (RenderDocument) runs from calls queued to the UI thread when the window is
+// shown, exposed or resized, never from inside a paint event, because a drawing lets pending
+// window messages run.
+//
+// Handlers report errors (PlatformError and other exceptions) through Hooks.MessageBox as
+// "Error <code>: <message>" and the program keeps running.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <string>
+
+#include "document/module1.h"
+
+class QMdiArea;
+class QMdiSubWindow;
+
+namespace tintora {
+
+class Form1 : public QWidget, public DocumentWindow {
+    Q_OBJECT
+
+  public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+    Form1(const Form1&) = delete;
+    Form1& operator=(const Form1&) = delete;
+
+    // Slot of this window's document in the DocumentTable.
+    std::int32_t windowindex = 0;
+    void SetViewIndex(std::int32_t index) { windowindex = index; }
+
+    // DocumentWindow. The caption is the MDI child's title.
+    void SetCaption(const std::string& caption) override;
+    std::string Caption() const override;
+    std::string Tag() const override { return tag_; }
+    void SetTag(const std::string& tag) override { tag_ = tag; }
+    void Repaint() override { update(); }
+    void SetClientSize(int width, int height) override;
+    void CloseWindow() override;
+    int ClientWidth() const override { return width(); }
+    int ClientHeight() const override { return height(); }
+    // Keeps a copy of the image and schedules a repaint that shows it.
+    void PresentImage(const ImageView& image) override;
+
+    // The image last presented; null before the first present.
+    const QImage& presentedImage() const { return presented_; }
+
+    // Event handlers. Form_Activate runs when the MDI child becomes the active one, Form_Unload
+    // when it closes, Form_Paint and Form_Resize from the queued calls described above.
+    void Form_Activate();
+    void Form_Unload();
+    void Form_Paint();
+    void Form_Resize();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    QMdiSubWindow* subWindow() const;
+    // True while this window is the one its document slot names.
+    bool OwnsDocument() const;
+    void QueuePaint();
+    void QueueResize();
+
+    std::string tag_;
+    QImage presented_;
+    bool presentedSincePaint_ = false;
+    bool paintQueued_ = false;
+    bool resizeQueued_ = false;
+};
+
+// Creates a texture window for document slot `slot` in `area`: a Form1 (windowindex = slot) as
+// the widget of a new MDI child that is deleted when closed; shows it and makes it the active
+// child, which runs its Form_Activate. Meant for Hooks.CreateTextureWindow.
+Form1* CreateForm1(QMdiArea* area, std::int32_t slot);
+
+// "Error <code>: <message>" for a PlatformError, "Error 7: Out of memory" for a failed
+// allocation, "Error: <message>" for anything else.
+std::string ErrorReportText(const std::exception& error);
+
+// Runs an event handler's work. An exception is reported through Hooks.MessageBox (or on
+// stderr while another such report is showing, so errors from repaints cannot stack boxes) and
+// swallowed: the program keeps running.
+void RunHandler(const std::function<void()>& work);
+
+}  // namespace tintora
