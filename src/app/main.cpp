@@ -1,45 +1,57 @@
-// The editor's entry point. Until the main window exists it reports what the core offers: it
-// creates the software graphics device the editor draws with and prints its figures.
+// The editor's entry point.
 //
-// Usage: tintora [texture file]
-// Exit status: 0 when the device could be created, 1 otherwise.
-#include <cstdint>
+// Usage: tintora [image file]
+// Every argument is part of one file name (joined with blanks, double quotes removed), opened at
+// start-up. The program ends through File > Quit or by closing the main window.
+#include <QApplication>
+#include <QString>
+#include <QStringList>
 #include <cstdio>
-#include <exception>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
-#include "platform/device.h"
-
-#ifndef TINTORA_VERSION
-#define TINTORA_VERSION "dev"
-#endif
+#include "app/services.h"
+#include "app/startup.h"
+#include "document/module1.h"
+#include "platform/qt/qt_ui_services.h"
+#include "platform/qt/system_memory.h"
 
 int main(int argc, char** argv) {
-    std::printf("Tintora %s: texture editor\n", TINTORA_VERSION);
-    try {
-        auto d3d = tintora::Direct3DCreate8();
-        tintora::D3DPRESENT_PARAMETERS pp;
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 64;
-        pp.BackBufferFormat = tintora::D3DFMT_X8R8G8B8;
-        pp.Windowed = 1;
-        pp.EnableAutoDepthStencil = -1;
-        pp.AutoDepthStencilFormat = tintora::D3DFMT_D16;
-        auto dev = d3d->CreateDevice(0, tintora::D3DDEVTYPE_HAL, nullptr, 0x20, pp);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tintora"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Tintora"));
+    Q_INIT_RESOURCE(app);
 
-        const std::uint32_t bytes = dev->GetAvailableTextureMem();
-        std::printf("Software device ready: %u MB of texture memory available\n",
-                    static_cast<unsigned>(bytes / (1024u * 1024u)));
-        std::printf("Largest texture side: %d pixels\n", tintora::kMaxTextureSize);
-    } catch (const tintora::PlatformError& e) {
-        std::fprintf(stderr, "Tintora: could not create the graphics device: %s (error %ld)\n",
-                     e.what(), static_cast<long>(e.code()));
-        return 1;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "Tintora: could not create the graphics device: %s\n", e.what());
-        return 1;
-    }
-    if (argc > 1) {
-        std::printf("Tintora: opening files arrives with the editor window; given: %s\n", argv[1]);
-    }
-    return 0;
+    tintora::QtMessageBoxes messageBoxes;
+    tintora::QtCommonDialogs dialogs;
+    tintora::QtSettingsStore settings;
+    tintora::SystemMemoryStatus memory;
+    tintora::QtDisplayInfo display;
+
+    tintora::Services services;
+    services.messageBoxes = &messageBoxes;
+    services.dialogs = &dialogs;
+    services.settings = &settings;
+    services.memory = &memory;
+    services.display = &display;
+    services.programDirectory = QCoreApplication::applicationDirPath().toStdString();
+    // Ending at once: no close handler, no destructor of a window runs. Settings are already on
+    // disk (every SaveSetting writes its file).
+    services.endProgram = [] {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    };
+
+    // Qt has taken its own options (-platform, -style...) out of the arguments.
+    std::vector<std::string> arguments;
+    const QStringList all = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < all.size(); ++i)
+        arguments.push_back(all[i].toStdString());
+
+    auto mainWindow = tintora::Main(services, tintora::CommandLineFileName(arguments));
+    const int status = QApplication::exec();
+    mainWindow.reset();
+    tintora::ResetModule1();
+    return status;
 }

@@ -1,0 +1,486 @@
+#include "app/mdi_form1.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QTimer>
+
+#include "app/color_form.h"
+#include "app/form3.h"
+#include "app/form5.h"
+#include "app/memory_display.h"
+#include "app/setting_values.h"
+#include "app/temporary_load.h"
+#include "document/form1.h"
+#include "document/module1.h"
+#include "document/views.h"
+
+namespace tintora {
+
+namespace {
+
+// Designed client area 16530 x 7830 twips; panel and strip sizes in twips.
+constexpr int kClientWidth = 16530 / kTwipsPerPixel;
+constexpr int kClientHeight = 7830 / kTwipsPerPixel;
+constexpr int kToolPanelWidth = 1365 / kTwipsPerPixel;
+constexpr int kStatusStripHeight = 300 / kTwipsPerPixel;
+// Re's left edge lies this far left of the window's outer width.
+constexpr int kReOffset = 1500 / kTwipsPerPixel;
+const QColor kPanelGrey(224, 224, 224);
+
+// A push button whose caption wraps onto several lines when it does not fit, as the tool panel's
+// narrow, tall buttons need ("Generate alpha-layer").
+class WrappingButton : public QPushButton {
+  public:
+    WrappingButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {}
+
+  protected:
+    void paintEvent(QPaintEvent* /*event*/) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        // The style's content margins are too wide for these small buttons: 2 pixels each side.
+        // A caption that does not fit wraps when the button is tall enough, else it is set
+        // smaller until it fits on one line.
+        const QRect area = rect().adjusted(2, 1, -2, -1);
+        QFont font = this->font();
+        int flags = Qt::AlignCenter | Qt::TextShowMnemonic;
+        for (;;) {
+            const QFontMetrics metrics(font);
+            if (metrics.horizontalAdvance(text()) <= area.width()) break;
+            const QRect wrapped = metrics.boundingRect(area, flags | Qt::TextWordWrap, text());
+            if (wrapped.height() <= area.height() && wrapped.width() <= area.width()) {
+                flags |= Qt::TextWordWrap;
+                break;
+            }
+            if (font.pointSizeF() <= 6.0) break;
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        }
+        painter.setFont(font);
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                       QPalette::ButtonText));
+        painter.drawText(area, flags, text());
+    }
+};
+
+// Twips rectangle to pixels.
+QRect TwipsRect(int left, int top, int width, int height) {
+    return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+            height / kTwipsPerPixel};
+}
+
+QWidget* GreyPanel(const char* name, QWidget* parent) {
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(QLatin1String(name));
+    panel->setAutoFillBackground(true);
+    QPalette colours = panel->palette();
+    colours.setColor(QPalette::Window, kPanelGrey);
+    panel->setPalette(colours);
+    return panel;
+}
+
+QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+}  // namespace
+
+MDIForm1::MDIForm1(Services& services) : services_(services) {
+    setObjectName(QStringLiteral("MDIForm1"));
+    setWindowTitle(QStringLiteral("Tintora"));
+
+    auto* client = new QWidget(this);
+    auto* layout = new QGridLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    mdiArea = new QMdiArea(client);
+    mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    mdiArea->setBackground(palette().brush(QPalette::Dark));
+    BuildToolPanel();
+    BuildStatusStrip();
+    layout->addWidget(Picture2, 0, 0);
+    layout->addWidget(mdiArea, 0, 1);
+    layout->addWidget(Picture1, 1, 0, 1, 2);
+    setCentralWidget(client);
+    BuildMenus();
+
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, [this] { RunHandler([this] { Timer1_Timer(); }); });
+    Timer1->start();
+
+    InstallWindowHooks();
+}
+
+MDIForm1::~MDIForm1() {
+    // The hooks point at this window and its children: nothing may reach them any more.
+    Timer1->stop();
+    Module1().Hooks = WindowHooks{};
+}
+
+void MDIForm1::BuildMenus() {
+    // Creates a menu item named name; checkable items keep their mark under the program's
+    // control: the mark a click toggles is put back before the handler runs.
+    auto item = [this](QMenu* menu, const char* name, const char* caption,
+                       void (MDIForm1::*handler)(), bool checkable = false) {
+        auto* action = menu->addAction(QString::fromUtf8(caption));
+        action->setObjectName(QLatin1String(name));
+        action->setCheckable(checkable);
+        connect(action, &QAction::triggered, this, [this, action, handler, checkable] {
+            if (checkable) action->setChecked(!action->isChecked());
+            if (handler != nullptr) RunHandler([this, handler] { (this->*handler)(); });
+        });
+        return action;
+    };
+    auto separator = [](QMenu* menu, const char* name) {
+        QAction* action = menu->addSeparator();
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    auto submenu = [this](QMenu* parent, const char* name, const char* caption) {
+        QMenu* menu = parent != nullptr ? parent->addMenu(QString::fromUtf8(caption))
+                                        : menuBar()->addMenu(QString::fromUtf8(caption));
+        menu->setObjectName(QLatin1String(name));
+        menu->menuAction()->setObjectName(QLatin1String(name));
+        return menu;
+    };
+
+    file = submenu(nullptr, "file", "&File");
+    newtex = item(file, "newtex", "&New", &MDIForm1::newtex_Click);
+    barre3 = separator(file, "barre3");
+    open = item(file, "open", "&Open", &MDIForm1::open_Click);
+    save = item(file, "save", "&Save", &MDIForm1::save_Click);
+    saveas = item(file, "saveas", "Save &As...", &MDIForm1::saveas_Click);
+    barre = separator(file, "barre");
+    quit = item(file, "quit", "&Quit", &MDIForm1::quit_Click);
+
+    viewmenu = submenu(nullptr, "viewmenu", "&View");
+    viewnormal = item(viewmenu, "viewnormal", "Normal", &MDIForm1::viewnormal_Click, true);
+    viewtiled = item(viewmenu, "viewtiled", "Tiled", &MDIForm1::viewtiled_Click, true);
+    viewfilter =
+        item(viewmenu, "viewfilter", "Stretch (filtering)", &MDIForm1::viewfilter_Click, true);
+    viewpixel =
+        item(viewmenu, "viewpixel", "Stretch (pixellised)", &MDIForm1::viewpixel_Click, true);
+    barre1 = separator(viewmenu, "barre1");
+    zoom = submenu(viewmenu, "zoom", "Zoom");
+    zoomin = item(zoom, "zoomin", "Zoom In", nullptr);
+    zoomout = item(zoom, "zoomout", "Zoom Out", nullptr);
+    barre3d = separator(viewmenu, "barre3d");
+    showItem = item(viewmenu, "show", "Show View3D", &MDIForm1::show_Click);
+    barre9 = separator(viewmenu, "barre9");
+    alphamap = item(viewmenu, "alphamap", "Alpha map only", &MDIForm1::alphamap_Click, true);
+    viewnormal->setChecked(true);
+
+    effects = submenu(nullptr, "effects", "&Effects");
+    contrastlum =
+        item(effects, "contrastlum", "Adjust luminosity/contrast...", &MDIForm1::contrastlum_Click);
+    huesatu = item(effects, "huesatu", "Adjust hue/saturation...", &MDIForm1::huesatu_Click);
+    invertcolor = item(effects, "invertcolor", "Invert colors", &MDIForm1::invertcolor_Click);
+    autocontrast = item(effects, "autocontrast", "Auto contrast", &MDIForm1::autocontrast_Click);
+    equalize = item(effects, "equalize", "Equalize", &MDIForm1::equalize_Click);
+}
+
+void MDIForm1::BuildToolPanel() {
+    Picture2 = GreyPanel("Picture2", this);
+    Picture2->setFixedWidth(kToolPanelWidth);
+    QFont small = Picture2->font();
+    small.setPointSize(8);
+    Picture2->setFont(small);
+
+    Label2 = MakeLabel("Label2", QStringLiteral("Actions :"), Picture2);
+    Label2->setGeometry(TwipsRect(120, 225, 1005, 195));
+
+    auto option = [this](const char* name, const char* caption, QRect place) {
+        auto* button = new QPushButton(QString::fromUtf8(caption), Picture2);
+        button->setObjectName(QLatin1String(name));
+        button->setCheckable(true);
+        button->setGeometry(place);
+        // Button-style option buttons: the chosen one looks pressed in.
+        button->setStyleSheet(QStringLiteral(
+            "QPushButton { background: #f4f4f4; border: 1px solid #8a8a8a; border-radius: 2px; }"
+            "QPushButton:checked { background: #c8c8c8; border: 1px solid #303030;"
+            " padding-top: 2px; padding-left: 2px; }"));
+        return button;
+    };
+    Se = option("Se", "Select", TwipsRect(60, 450, 1230, 390));
+    Option1 = option("Option1", "Pick Color", TwipsRect(60, 825, 1230, 375));
+    Option2 = option("Option2", "Set ColorKey", TwipsRect(60, 1185, 1230, 375));
+    auto* tools = new QButtonGroup(this);
+    tools->setExclusive(true);
+    tools->addButton(Se);
+    tools->addButton(Option1);
+    tools->addButton(Option2);
+    // "Select" shows as chosen at start although no tool is (CurrentTool stays 0): set it before
+    // the handlers are connected.
+    Se->setChecked(true);
+    auto onSelected = [this](QPushButton* button, void (MDIForm1::*handler)()) {
+        connect(button, &QPushButton::toggled, this, [this, handler](bool checked) {
+            if (checked) RunHandler([this, handler] { (this->*handler)(); });
+        });
+    };
+    onSelected(Se, &MDIForm1::Se_Click);
+    onSelected(Option1, &MDIForm1::Option1_Click);
+    onSelected(Option2, &MDIForm1::Option2_Click);
+
+    Label3 = MakeLabel("Label3", QStringLiteral("Tool/Effect"), Picture2);
+    Label3->setGeometry(TwipsRect(135, 3345, 1065, 195));
+
+    auto command = [this](const char* name, const char* caption, QRect place,
+                          void (MDIForm1::*handler)()) {
+        auto* button = new WrappingButton(QString::fromUtf8(caption), Picture2);
+        button->setObjectName(QLatin1String(name));
+        button->setGeometry(place);
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+        return static_cast<QPushButton*>(button);
+    };
+    Command1 = command("Command1", "AutoContrast", TwipsRect(75, 3585, 1185, 285),
+                       &MDIForm1::Command1_Click);
+    Command2 = command("Command2", "Lum./Contrast", TwipsRect(75, 3855, 1185, 300),
+                       &MDIForm1::Command2_Click);
+    Command3 = command("Command3", "Invert colors", TwipsRect(75, 4140, 1185, 285),
+                       &MDIForm1::Command3_Click);
+    Command4 =
+        command("Command4", "Equalize", TwipsRect(75, 4410, 1185, 285), &MDIForm1::Command4_Click);
+    Command5 =
+        command("Command5", "Sat/Hue", TwipsRect(75, 4680, 1185, 285), &MDIForm1::Command5_Click);
+    Command6 = command("Command6", "Generate alpha-layer", TwipsRect(120, 5130, 1140, 435),
+                       &MDIForm1::Command6_Click);
+    Command7 = command("Command7", "Generate Normal map", TwipsRect(120, 5550, 1140, 405),
+                       &MDIForm1::Command7_Click);
+}
+
+void MDIForm1::BuildStatusStrip() {
+    Picture1 = GreyPanel("Picture1", this);
+    Picture1->setFixedHeight(kStatusStripHeight);
+    QFont small = Picture1->font();
+    small.setPointSize(8);
+    Picture1->setFont(small);
+
+    Label1 = MakeLabel("Label1", QStringLiteral("Idle"), Picture1);
+    Label1->setGeometry(TwipsRect(30, 30, 3810, 210));
+    MemAvail = MakeLabel("MemAvail", QStringLiteral("Mem Available :"), Picture1);
+    MemAvail->move(9480 / kTwipsPerPixel, 15 / kTwipsPerPixel);
+    MemAvail->adjustSize();
+    Re = new QPushButton(QStringLiteral("Recover Mem."), Picture1);
+    Re->setObjectName(QStringLiteral("Re"));
+    Re->setGeometry(TwipsRect(15855, 0, 1305, 255));
+    Re->raise();
+    connect(Re, &QPushButton::clicked, this, [this] { RunHandler([this] { Re_Click(); }); });
+}
+
+void MDIForm1::InstallWindowHooks() {
+    WindowHooks& hooks = Module1().Hooks;
+    hooks.ShowPreviewWindow = [this] { Form5Window().ShowWindow(false); };
+    hooks.HidePreviewWindow = [this] { Form5Window().HideWindow(); };
+    hooks.DoEvents = [] { QCoreApplication::processEvents(); };
+    hooks.CreateTextureWindow = [this](std::int32_t slot) -> DocumentWindow* {
+        return CreateForm1(mdiArea, slot);
+    };
+    hooks.PreviewPictureBox = [this]() -> PresentTarget* { return Form5Window().Picture1; };
+    hooks.SetViewMenuChecks = [this](std::int32_t mode, bool alphaOnly) {
+        SetViewMenuChecks(mode, alphaOnly);
+    };
+    hooks.MessageBox = [this](const std::string& text) {
+        services_.messageBoxes->ShowMessage(text, {});
+    };
+    hooks.EndProgram = [this] { services_.End(); };
+}
+
+Form3& MDIForm1::Form3Window() {
+    if (form3_ == nullptr) form3_ = new Form3(this);
+    return *form3_;
+}
+
+Form5& MDIForm1::Form5Window() {
+    if (form5_ == nullptr) {
+        form5_ = new Form5(services_, *this);
+        form5_->Form_Load();
+    }
+    return *form5_;
+}
+
+ColorForm& MDIForm1::ColorFormWindow() {
+    if (colorForm_ == nullptr) {
+        colorForm_ = new ColorForm(services_, *this);
+        colorForm_->Form_Load();
+    }
+    return *colorForm_;
+}
+
+void MDIForm1::OpenFile() {
+    open_Click();
+}
+
+void MDIForm1::LoadTexture(const std::string& fileName) {
+    LoadTextureThroughImageReader(fileName);
+}
+
+void MDIForm1::SetViewMenuChecks(std::int32_t viewMode, bool alphaOnly) {
+    QAction* const modes[] = {viewnormal, viewfilter, viewpixel, viewtiled};
+    if (viewMode >= 0 && viewMode <= 3) {
+        for (std::int32_t i = 0; i < 4; ++i)
+            modes[i]->setChecked(i == viewMode);
+    }
+    alphamap->setChecked(alphaOnly);
+}
+
+void MDIForm1::ShowMemoryStatus() {
+    QCoreApplication::processEvents();
+    const MemoryFigures figures = services_.memory->Read();
+    std::optional<std::uint32_t> textureMemory;
+    if (const auto& device = Module1().Device) textureMemory = device->GetAvailableTextureMem();
+    MemAvail->setText(QString::fromStdString(MemoryStatusText(figures, textureMemory)));
+    // The label reaches the window's inner right edge; its text ends where "Recover Mem." begins
+    // (the label is that much wider than its text), so the button never covers the figures.
+    const int textWidth = MemAvail->fontMetrics().horizontalAdvance(MemAvail->text());
+    const int reRoom = width() - Re->x();
+    MemAvail->resize(textWidth + std::max(0, reRoom), MemAvail->sizeHint().height());
+    MemAvail->move(width() - MemAvail->width(), MemAvail->y());
+}
+
+// Commands that later features fill in.
+void MDIForm1::newtex_Click() {}
+void MDIForm1::open_Click() {}
+void MDIForm1::save_Click() {}
+void MDIForm1::saveas_Click() {}
+void MDIForm1::contrastlum_Click() {}
+void MDIForm1::huesatu_Click() {}
+void MDIForm1::invertcolor_Click() {}
+void MDIForm1::autocontrast_Click() {}
+void MDIForm1::equalize_Click() {}
+
+void MDIForm1::quit_Click() {
+    quitTag = "yes";
+    if (services_.messageBoxes->AskYesNo(kQuitQuestion, kQuitTitle)) {
+        auto& state = Module1();
+        state.SphereMesh.reset();
+        state.Device.reset();
+        ColorFormWindow().SetSettings();
+        Form5Window().SetSettings();
+        services_.End();
+        return;
+    }
+    quitTag = "no";
+}
+
+void MDIForm1::SetViewMode(std::int32_t mode) {
+    auto& state = Module1();
+    // No check for an active window: with none, slot 0 takes the value and the marks follow it.
+    const std::int32_t slot = state.ActiveWindowIndex;
+    DocumentAt(slot).ViewMode = mode;
+    RenderDocument(slot, false);
+    SyncViewMenu();
+}
+
+void MDIForm1::viewnormal_Click() {
+    SetViewMode(kViewNormal);
+}
+void MDIForm1::viewfilter_Click() {
+    SetViewMode(kViewStretchFiltering);
+}
+void MDIForm1::viewpixel_Click() {
+    SetViewMode(kViewStretchPixellised);
+}
+void MDIForm1::viewtiled_Click() {
+    SetViewMode(kViewTiled);
+}
+
+void MDIForm1::show_Click() {
+    Form5Window().ShowWindow(true);
+}
+
+void MDIForm1::alphamap_Click() {
+    auto& state = Module1();
+    const std::int32_t slot = state.ActiveWindowIndex;
+    if (slot <= 0) return;
+    DocumentAt(slot).AlphaOnly = !DocumentAt(slot).AlphaOnly;
+    SyncViewMenu();
+    RenderDocument(slot, false);
+}
+
+void MDIForm1::Se_Click() {
+    // The colour-key and alpha-layer dialogs, which it hides, arrive with their features.
+    Module1().CurrentTool = 1;
+}
+
+void MDIForm1::Option1_Click() {
+    ColorForm& colors = ColorFormWindow();
+    colors.show();
+    colors.activateWindow();
+    Module1().CurrentTool = 2;
+}
+
+void MDIForm1::Option2_Click() {
+    Module1().CurrentTool = 3;
+}
+
+void MDIForm1::Command1_Click() {
+    autocontrast_Click();
+}
+void MDIForm1::Command2_Click() {
+    contrastlum_Click();
+}
+void MDIForm1::Command3_Click() {
+    invertcolor_Click();
+}
+void MDIForm1::Command4_Click() {
+    equalize_Click();
+}
+void MDIForm1::Command5_Click() {
+    huesatu_Click();
+}
+// The alpha-layer dialog (shown whatever window is active) and the normal-map dialog (shown only
+// when a texture window is active) arrive with their features.
+void MDIForm1::Command6_Click() {}
+void MDIForm1::Command7_Click() {}
+
+void MDIForm1::Re_Click() {
+    lastRecoverCount_ = RecoverMemory(*services_.memory, Module1().Device.get());
+}
+
+void MDIForm1::Timer1_Timer() {
+    ShowMemoryStatus();
+}
+
+void MDIForm1::MDIForm_Resize() {
+    Re->move(frameGeometry().width() - kReOffset, Re->y());
+}
+
+void MDIForm1::MDIForm_QueryUnload(bool& cancel) {
+    RunHandler([this] { quit_Click(); });
+    if (quitTag == "no") cancel = true;
+}
+
+void MDIForm1::closeEvent(QCloseEvent* event) {
+    bool cancel = false;
+    MDIForm_QueryUnload(cancel);
+    if (cancel) {
+        event->ignore();
+    } else {
+        event->accept();
+    }
+}
+
+void MDIForm1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    MDIForm_Resize();
+}
+
+}  // namespace tintora

@@ -1,0 +1,179 @@
+// MDIForm1, the main window: the menu bar, the tool panel on the left (Picture2), the status
+// strip at the bottom (Picture1) with the status line, the memory display and "Recover Mem.", and
+// the MDI area that holds the texture windows and the 3D preview window.
+//
+// Controls and menu items keep their names (Se, Option1, Command1..7, Label1, MemAvail, Re;
+// newtex, open, ..., equalize); handlers are <control>_<Event>. Every menu item and button runs
+// its handler through RunHandler, so a failure shows "Error <number>: <description>" and the
+// program goes on. The window also sets Module1's window hooks (texture windows, the preview
+// window, View menu marks, message boxes, ending the program) and clears them when destroyed.
+#pragma once
+
+#include <QMainWindow>
+#include <cstdint>
+#include <string>
+
+#include "app/services.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace tintora {
+
+class ColorForm;
+class Form3;
+class Form5;
+
+// The quit question and its title.
+inline constexpr const char* kQuitQuestion = "Are you really sure to quit Zarvell3D Tintora ?";
+inline constexpr const char* kQuitTitle = "Zarvell3D Tintora";
+
+class MDIForm1 : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    explicit MDIForm1(Services& services);
+    ~MDIForm1() override;
+    MDIForm1(const MDIForm1&) = delete;
+    MDIForm1& operator=(const MDIForm1&) = delete;
+
+    // The MDI client area (texture windows and the 3D preview live here).
+    QMdiArea* mdiArea = nullptr;
+
+    // Tool panel.
+    QWidget* Picture2 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* Se = nullptr;  // option buttons: checkable, one group
+    QPushButton* Option1 = nullptr;
+    QPushButton* Option2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QPushButton* Command5 = nullptr;
+    QPushButton* Command6 = nullptr;
+    QPushButton* Command7 = nullptr;
+
+    // Status strip.
+    QWidget* Picture1 = nullptr;
+    QLabel* Label1 = nullptr;  // the status line
+    QLabel* MemAvail = nullptr;
+    QPushButton* Re = nullptr;
+
+    // 1000 ms, running from construction: the memory display.
+    QTimer* Timer1 = nullptr;
+
+    // Menus. Separators are actions too (barre3, barre, barre1, barre3d, barre9). Every item's
+    // objectName is its name.
+    QMenu* file = nullptr;
+    QAction* newtex = nullptr;
+    QAction* barre3 = nullptr;
+    QAction* open = nullptr;
+    QAction* save = nullptr;
+    QAction* saveas = nullptr;
+    QAction* barre = nullptr;
+    QAction* quit = nullptr;
+    QMenu* viewmenu = nullptr;
+    QAction* viewnormal = nullptr;
+    QAction* viewtiled = nullptr;
+    QAction* viewfilter = nullptr;
+    QAction* viewpixel = nullptr;
+    QAction* barre1 = nullptr;
+    QMenu* zoom = nullptr;
+    QAction* zoomin = nullptr;
+    QAction* zoomout = nullptr;
+    QAction* barre3d = nullptr;
+    QAction* showItem = nullptr;  // "show" (the name QWidget::show already has)
+    QAction* barre9 = nullptr;
+    QAction* alphamap = nullptr;
+    QMenu* effects = nullptr;
+    QAction* contrastlum = nullptr;
+    QAction* huesatu = nullptr;
+    QAction* invertcolor = nullptr;
+    QAction* autocontrast = nullptr;
+    QAction* equalize = nullptr;
+
+    // The Tag of the quit item: "yes" while the question is asked, "no" after a No.
+    std::string quitTag;
+
+    // Windows made (and their load handlers run) on first use.
+    Form3& Form3Window();
+    Form5& Form5Window();
+    ColorForm& ColorFormWindow();
+    bool Form5Loaded() const { return form5_ != nullptr; }
+    bool ColorFormLoaded() const { return colorForm_ != nullptr; }
+
+    // Public methods.
+    void OpenFile();
+    // Opens an image file into a new texture window. Throws PlatformError when it cannot.
+    void LoadTexture(const std::string& fileName);
+    // The View menu's marks: exactly one of the four mode items for modes 0-3 (others leave
+    // them), and "Alpha map only".
+    void SetViewMenuChecks(std::int32_t viewMode, bool alphaOnly);
+    // Lets pending messages run, then writes the memory figures into MemAvail and puts its
+    // right edge on the window's inner right edge.
+    void ShowMemoryStatus();
+
+    // Menu handlers.
+    void newtex_Click();
+    void open_Click();
+    void save_Click();
+    void saveas_Click();
+    void quit_Click();
+    void viewnormal_Click();
+    void viewfilter_Click();
+    void viewpixel_Click();
+    void viewtiled_Click();
+    void show_Click();
+    void alphamap_Click();
+    void contrastlum_Click();
+    void huesatu_Click();
+    void invertcolor_Click();
+    void autocontrast_Click();
+    void equalize_Click();
+
+    // Tool panel and status strip handlers.
+    void Se_Click();
+    void Option1_Click();
+    void Option2_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+    void Command7_Click();
+    void Re_Click();
+    void Timer1_Timer();
+    void MDIForm_Resize();
+    // Runs Quit; cancel becomes true when the user answered No.
+    void MDIForm_QueryUnload(bool& cancel);
+
+    // n of the last "Recover Mem." (it allocated n + 1 strings); -1 before the first.
+    std::int64_t lastRecoverCount() const { return lastRecoverCount_; }
+    Services& services() { return services_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void BuildMenus();
+    void BuildToolPanel();
+    void BuildStatusStrip();
+    void InstallWindowHooks();
+    void SetViewMode(std::int32_t mode);
+
+    Services& services_;
+    Form3* form3_ = nullptr;
+    Form5* form5_ = nullptr;
+    ColorForm* colorForm_ = nullptr;
+    std::int64_t lastRecoverCount_ = -1;
+};
+
+}  // namespace tintora

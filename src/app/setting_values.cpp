@@ -1,0 +1,25 @@
+#include "app/setting_values.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tintora {
+
+std::string SingleToText(float value) {
+    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e7f) {
+        return std::to_string(static_cast<long long>(value));
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.7g", static_cast<double>(value));
+    return text;
+}
+
+float TextToSingle(const std::string& text, float fallback) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    const float value = std::strtof(begin, &end);
+    return end == begin ? fallback : value;
+}
+
+}  // namespace tintora

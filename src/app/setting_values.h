@@ -1,0 +1,22 @@
+// Conversions between the settings store's text values and numbers.
+#pragma once
+
+#include <string>
+
+namespace tintora {
+
+// Pixels and twips (15 twips per pixel).
+constexpr int kTwipsPerPixel = 15;
+constexpr int TwipsToPixels(double twips) {
+    return static_cast<int>(twips / kTwipsPerPixel);
+}
+
+// A single-precision number as text: whole numbers without a decimal point ("9220"), others
+// with up to seven significant digits and no trailing zeros ("1234.5", "-0.25").
+std::string SingleToText(float value);
+
+// The leading number of the text as single precision ("12.5px" gives 12.5); fallback when the
+// text does not begin with a number.
+float TextToSingle(const std::string& text, float fallback);
+
+}  // namespace tintora
