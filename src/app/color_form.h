@@ -6,7 +6,7 @@
 
 #include <QWidget>
 
-#include "app/services.h"
+#include "platform/services.h"
 
 namespace tintora {
 

@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "app/services.h"
+#include "platform/services.h"
 #include "platform/resources.h"
 
 class QMdiSubWindow;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/services.h"
+#include "platform/services.h"
 #include "app/startup.h"
 #include "document/module1.h"
 #include "platform/qt/qt_ui_services.h"

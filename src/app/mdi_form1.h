@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/services.h"
+#include "platform/services.h"
 
 class QAction;
 class QLabel;

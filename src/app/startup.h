@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/mdi_form1.h"
-#include "app/services.h"
+#include "platform/services.h"
 
 namespace tintora {
 

@@ -17,7 +17,7 @@
 
 #include "app/form3.h"
 #include "app/mdi_form1.h"
-#include "app/services.h"
+#include "platform/services.h"
 #include "app/startup.h"
 #include "document/module1.h"
 #include "platform/scripted_ui_services.h"
