@@ -1,0 +1,127 @@
+#include "effects/texture_effects.h"
+
+#include <cstring>
+
+#include "document/module1.h"
+#include "effects/channel_maps.h"
+#include "effects/contrast_luminosity.h"
+#include "effects/hue_saturation.h"
+#include "platform/error.h"
+
+namespace tintora {
+
+namespace {
+
+// The buffers an operation holds views of while other handlers may run.
+struct HeldBuffers {
+    std::int32_t textureIndex;
+    const std::uint8_t* pixels;
+    const std::uint8_t* previewPixels;
+    std::size_t bytes;
+
+    explicit HeldBuffers(std::int32_t index) : textureIndex(index) {
+        const TextureEntry& entry = TextureAt(index);
+        pixels = entry.Pixels.data();
+        previewPixels = entry.PreviewPixels.data();
+        bytes = entry.Pixels.byteCount();
+    }
+
+    // Throws unless the entry still holds the same buffers.
+    void RequireUnchanged() const {
+        const TextureEntry& entry = TextureAt(textureIndex);
+        const bool same = entry.InUse && entry.Pixels.data() == pixels &&
+                          entry.PreviewPixels.data() == previewPixels &&
+                          entry.Pixels.byteCount() == bytes &&
+                          entry.PreviewPixels.byteCount() == bytes;
+        if (!same) throw PlatformError(kErrSubscriptOutOfRange, "Subscript out of range");
+    }
+};
+
+void DoEvents() {
+    if (const auto& hook = Module1().Hooks.DoEvents) hook();
+}
+
+void SetStatus(const StatusFn& setStatus, const std::string& text) {
+    if (setStatus) setStatus(text);
+}
+
+// A progress function that shows prefix n suffix, lets pending messages run and checks that the
+// buffers survived them.
+ProgressFn ShowProgress(const StatusFn& setStatus, const HeldBuffers& held, const char* suffix) {
+    return [&setStatus, &held, suffix](int counter) {
+        SetStatus(setStatus, "Busy (" + std::to_string(counter) + suffix);
+        DoEvents();
+        held.RequireUnchanged();
+    };
+}
+
+// Views of both buffers, after checking that they hold the entry's pixels.
+struct EntryViews {
+    PixelView pixels;
+    PixelView previewPixels;
+};
+
+EntryViews ViewsOf(std::int32_t textureIndex) {
+    TextureEntry& entry = TextureAt(textureIndex);
+    const std::size_t bytes =
+        static_cast<std::size_t>(entry.Width) * static_cast<std::size_t>(entry.Height) * 4;
+    const auto holds = [bytes, &entry](const PixelBuffer& buffer) {
+        return !buffer.empty() && buffer.width() == entry.Width &&
+               buffer.height() == entry.Height && buffer.byteCount() == bytes;
+    };
+    if (!holds(entry.Pixels) || !holds(entry.PreviewPixels)) {
+        throw PlatformError(kErrSubscriptOutOfRange, "Subscript out of range");
+    }
+    return {entry.Pixels.view(), entry.PreviewPixels.view()};
+}
+
+}  // namespace
+
+void AdjustContrastLuminosity(std::int32_t textureIndex, std::int32_t target, float contrast,
+                              std::int32_t luminosity, const StatusFn& setStatus) {
+    CopyOut(textureIndex);
+    const EntryViews views = ViewsOf(textureIndex);
+    const HeldBuffers held(textureIndex);
+    AdjustContrastLuminosity(views.pixels, views.previewPixels, contrast, luminosity,
+                             ShowProgress(setStatus, held, "%)"));
+    CopyIn(textureIndex, target);
+}
+
+void AdjustHueSaturation(std::int32_t textureIndex, std::int32_t target, std::int32_t hueShift,
+                         std::int32_t saturationShift, const StatusFn& setStatus) {
+    CopyOut(textureIndex);
+    const EntryViews views = ViewsOf(textureIndex);
+    const HeldBuffers held(textureIndex);
+    AdjustHueSaturation(views.pixels, views.previewPixels, hueShift, saturationShift,
+                        ShowProgress(setStatus, held, " %)"));
+    CopyIn(textureIndex, target);
+}
+
+void CommitPreview(std::int32_t textureIndex) {
+    const EntryViews views = ViewsOf(textureIndex);
+    std::memcpy(views.pixels.data, views.previewPixels.data, views.pixels.byteCount());
+    CopyIn(textureIndex, 0);
+}
+
+void InvertColors(std::int32_t textureIndex) {
+    CopyOut(textureIndex);
+    const EntryViews views = ViewsOf(textureIndex);
+    InvertColors(views.pixels, views.pixels);
+    CopyIn(textureIndex, 0);
+}
+
+void AutoContrast(std::int32_t textureIndex, const StatusFn& setStatus) {
+    const EntryViews views = ViewsOf(textureIndex);
+    const HeldBuffers held(textureIndex);
+    AutoContrast(views.pixels, views.pixels, ShowProgress(setStatus, held, "%)"));
+    SetStatus(setStatus, "Action done...");
+    CopyIn(textureIndex, 0);
+}
+
+void Equalize(std::int32_t textureIndex) {
+    const EntryViews views = ViewsOf(textureIndex);
+    Equalize(views.pixels, views.pixels);
+    CopyIn(textureIndex, 0);
+}
+
+}  // namespace tintora
