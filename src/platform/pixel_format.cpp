@@ -26,7 +26,7 @@
 // are split into bands of rows that run in parallel (oneTBB). Block formats work one 4x4 block at
 // a time with libsquish, block rows in parallel; partial blocks at the right and bottom edges are
 // masked on compression and clipped on decompression, so nothing outside width x height is read
-// from the A8R8G8B8 side or written to it.
+// from the A8R8G8B8 side or written to it. CompressBlocks is the one entry to the block encoder.
 #include "platform/pixel_format.h"
 
 #include <squish.h>
@@ -358,42 +358,70 @@ void DecodeBlocks(D3DFORMAT format, const uint8_t* source, int pitch, int width,
     });
 }
 
-void EncodeBlocks(D3DFORMAT format, const uint32_t* source, int width, int height, uint8_t* dest,
-                  int pitch) {
-    const int flags = SquishFlags(format) | squish::kColourClusterFit;
-    const int blockBytes = BlockBytes(format);
+// Compresses block rows [firstRow, endRow).
+void CompressBlockRows(int flags, int blockBytes, const uint32_t* source, int width, int height,
+                       uint8_t* dest, int pitch, int firstRow, int endRow) {
     const int blocksWide = (width + 3) / 4;
-    const int blockRows = (height + 3) / 4;
-    ForEachBand(
-        blockRows, std::int64_t{blocksWide} * 16 * kCompressCost, [&](int firstRow, int endRow) {
-            squish::u8 rgba[16 * 4] = {};
-            for (int by = firstRow; by < endRow; ++by) {
-                uint8_t* blockRow = dest + static_cast<std::ptrdiff_t>(by) * pitch;
-                const int rows = std::min(4, height - 4 * by);
-                for (int bx = 0; bx < blocksWide; ++bx) {
-                    const int columns = std::min(4, width - 4 * bx);
-                    // Pixels outside the image stay out of the mask, so their values do not matter.
-                    int mask = 0;
-                    for (int y = 0; y < rows; ++y) {
-                        const uint32_t* in =
-                            source + static_cast<std::ptrdiff_t>(4 * by + y) * width + 4 * bx;
-                        squish::u8* out = rgba + 16 * y;
-                        for (int x = 0; x < columns; ++x) {
-                            const uint32_t c = in[x];
-                            out[4 * x + 0] = static_cast<squish::u8>(Red(c));
-                            out[4 * x + 1] = static_cast<squish::u8>(Green(c));
-                            out[4 * x + 2] = static_cast<squish::u8>(Blue(c));
-                            out[4 * x + 3] = static_cast<squish::u8>(Alpha(c));
-                            mask |= 1 << (4 * y + x);
-                        }
-                    }
-                    squish::CompressMasked(rgba, mask, blockRow + bx * blockBytes, flags);
+    squish::u8 rgba[16 * 4] = {};
+    for (int by = firstRow; by < endRow; ++by) {
+        uint8_t* blockRow = dest + static_cast<std::ptrdiff_t>(by) * pitch;
+        const int rows = std::min(4, height - 4 * by);
+        for (int bx = 0; bx < blocksWide; ++bx) {
+            const int columns = std::min(4, width - 4 * bx);
+            // Pixels outside the image stay out of the mask, so their values do not matter.
+            int mask = 0;
+            for (int y = 0; y < rows; ++y) {
+                const uint32_t* in =
+                    source + static_cast<std::ptrdiff_t>(4 * by + y) * width + 4 * bx;
+                squish::u8* out = rgba + 16 * y;
+                for (int x = 0; x < columns; ++x) {
+                    const uint32_t c = in[x];
+                    out[4 * x + 0] = static_cast<squish::u8>(Red(c));
+                    out[4 * x + 1] = static_cast<squish::u8>(Green(c));
+                    out[4 * x + 2] = static_cast<squish::u8>(Blue(c));
+                    out[4 * x + 3] = static_cast<squish::u8>(Alpha(c));
+                    mask |= 1 << (4 * y + x);
                 }
             }
-        });
+            squish::CompressMasked(rgba, mask, blockRow + bx * blockBytes, flags);
+        }
+    }
 }
 
+// Number of progress reports a compression with a callback makes (one per chunk).
+constexpr int kProgressChunks = 20;
+
 }  // namespace
+
+void CompressBlocks(D3DFORMAT format, const std::uint32_t* source, int width, int height,
+                    std::uint8_t* dest, int pitch, const ProgressCallback& progress) {
+    Require(IsBlockCompressed(format), D3DERR_WRONGTEXTUREFORMAT,
+            std::string("Not a block-compressed format: ") + FormatName(format));
+    if (width <= 0 || height <= 0) return;
+    RequireLayout(format, pitch, width);
+    const int flags = SquishFlags(format) | squish::kColourClusterFit;
+    const int blockBytes = BlockBytes(format);
+    const int blockRows = (height + 3) / 4;
+    const std::int64_t workPerRow = std::int64_t{(width + 3) / 4} * 16 * kCompressCost;
+    const auto run = [&](int first, int end) {
+        ForEachBand(end - first, workPerRow, [&](int bandFirst, int bandEnd) {
+            CompressBlockRows(flags, blockBytes, source, width, height, dest, pitch,
+                              first + bandFirst, first + bandEnd);
+        });
+    };
+    if (!progress) {
+        run(0, blockRows);
+        return;
+    }
+    progress(0);
+    const int chunks = std::min(kProgressChunks, blockRows);
+    for (int chunk = 0; chunk < chunks; ++chunk) {
+        const int first = static_cast<int>(std::int64_t{blockRows} * chunk / chunks);
+        const int end = static_cast<int>(std::int64_t{blockRows} * (chunk + 1) / chunks);
+        run(first, end);
+        progress(static_cast<int>(std::int64_t{100} * end / blockRows));
+    }
+}
 
 bool CanDecode(D3DFORMAT format) {
     return RowCodecFor(format).decode != nullptr || IsBlockCompressed(format);
@@ -423,13 +451,13 @@ void DecodeToArgb(D3DFORMAT format, const std::uint8_t* source, int pitch, int w
 }
 
 void EncodeFromArgb(D3DFORMAT format, const std::uint32_t* source, int width, int height,
-                    std::uint8_t* dest, int pitch) {
+                    std::uint8_t* dest, int pitch, const ProgressCallback& progress) {
     Require(CanEncode(format), D3DERR_WRONGTEXTUREFORMAT,
             std::string("Cannot encode pixels to format ") + FormatName(format));
     if (width <= 0 || height <= 0) return;
     RequireLayout(format, pitch, width);
     if (IsBlockCompressed(format)) {
-        EncodeBlocks(format, source, width, height, dest, pitch);
+        CompressBlocks(format, source, width, height, dest, pitch, progress);
         return;
     }
     const EncodeRowFn encode = RowCodecFor(format).encode;

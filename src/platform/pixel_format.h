@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "platform/d3d8_types.h"
 
@@ -25,9 +26,24 @@ bool CanEncode(D3DFORMAT format);
 void DecodeToArgb(D3DFORMAT format, const std::uint8_t* source, int pitch, int width, int height,
                   std::uint32_t* dest);
 
+// Progress of a long conversion in percent (0..100). Calls come on the thread that started the
+// conversion, between parallel chunks, with rising values; the last call reports 100. The editor
+// routes it to its status line; an empty callback costs nothing.
+using ProgressCallback = std::function<void(int percent)>;
+
 // Encodes A8R8G8B8 pixels (rows 4 x width bytes apart) into format, dest rows pitch bytes apart.
-// Block formats are compressed with libsquish's cluster fit; DXT3 keeps 4-bit alpha.
+// Block formats go through CompressBlocks; progress is reported for them only.
 void EncodeFromArgb(D3DFORMAT format, const std::uint32_t* source, int width, int height,
-                    std::uint8_t* dest, int pitch);
+                    std::uint8_t* dest, int pitch, const ProgressCallback& progress = {});
+
+// The block compressor: every DXT1-DXT5 encode in the program goes through this one function, so a
+// different encoder can replace it here. Now: libsquish's cluster fit (DXT3 keeps 4-bit alpha),
+// one 4x4 block at a time, block rows in parallel; the blocks are those of squish::CompressImage.
+// Cost and quality (bench_file_io, 4096 x 4096 synthetic photograph): DXT3 at 40.5 dB RGB PSNR,
+// about 0.4 to 1 megapixel per second per core.
+// With a progress callback the block rows are done in about 20 parallel chunks, with one report
+// after each; without one they run as a single parallel loop.
+void CompressBlocks(D3DFORMAT format, const std::uint32_t* source, int width, int height,
+                    std::uint8_t* dest, int pitch, const ProgressCallback& progress = {});
 
 }  // namespace tintora
