@@ -17,7 +17,10 @@ towards +z: the middle of the texture (u = 0.5) faces it, u increases from left 
 sees it, and the seam (u = 0 and 1) lies at the back.
 
 The radius suits the preview's default camera: a 256 x 256 texture puts the camera 6.4 units
-from the origin with a 90 degree field of view, and a sphere of radius 4.5 fills most of it.
+from the origin with a 90 degree vertical field of view. A sphere of radius r seen from distance
+d spans r / sqrt(d^2 - r^2) of the view's height: radius 4 spans 80 %, leaving a margin around
+the silhouette (radius 4.5 would touch the top and bottom edges at 99 %). Textures whose larger
+side is 160 or less put the camera inside the sphere until the user zooms out.
 
     python3 scripts/make_sphere.py           write data/sphere.x
     python3 scripts/make_sphere.py --check   fail when data/sphere.x differs from the output
@@ -29,7 +32,7 @@ from pathlib import Path
 
 SEGMENTS = 32
 RINGS = 16
-RADIUS = 4.5
+RADIUS = 4.0
 
 OUTPUT = Path(__file__).resolve().parent.parent / "data" / "sphere.x"
 

@@ -14,15 +14,18 @@
 #include <QStylePainter>
 #include <QTimer>
 
-#include "app/color_form.h"
 #include "app/form3.h"
-#include "app/form5.h"
+#include "preview/form5.h"
 #include "app/memory_display.h"
-#include "app/setting_values.h"
-#include "app/temporary_load.h"
+#include "color/color_form.h"
 #include "document/form1.h"
 #include "document/module1.h"
 #include "document/views.h"
+#include "effects/effect_commands.h"
+#include "effects/form2.h"
+#include "effects/form8.h"
+#include "files/file_commands.h"
+#include "platform/setting_values.h"
 
 namespace tintora {
 
@@ -125,6 +128,7 @@ MDIForm1::MDIForm1(Services& services) : services_(services) {
     connect(Timer1, &QTimer::timeout, this, [this] { RunHandler([this] { Timer1_Timer(); }); });
     Timer1->start();
 
+    files_ = std::make_unique<FileCommands>(services_, this, Label1);
     InstallWindowHooks();
 }
 
@@ -301,6 +305,14 @@ void MDIForm1::InstallWindowHooks() {
         services_.messageBoxes->ShowMessage(text, {});
     };
     hooks.EndProgram = [this] { services_.End(); };
+    hooks.RefreshColorValue = [this] { ColorFormWindow().RefreshColorValue(); };
+    hooks.SetStatusText = [this](const std::string& text) {
+        Label1->setText(QString::fromStdString(text));
+    };
+    // Not modal: the chosen item runs its handler when the menu closes, as from the menu bar.
+    hooks.PopupViewMenu = [this](int globalX, int globalY) {
+        viewmenu->popup(QPoint(globalX, globalY));
+    };
 }
 
 Form3& MDIForm1::Form3Window() {
@@ -310,10 +322,15 @@ Form3& MDIForm1::Form3Window() {
 
 Form5& MDIForm1::Form5Window() {
     if (form5_ == nullptr) {
-        form5_ = new Form5(services_, *this);
+        form5_ = new Form5(services_, *mdiArea);
         form5_->Form_Load();
     }
     return *form5_;
+}
+
+Form8& MDIForm1::Form8Window() {
+    if (form8_ == nullptr) form8_ = new Form8(this);
+    return *form8_;
 }
 
 ColorForm& MDIForm1::ColorFormWindow() {
@@ -329,7 +346,7 @@ void MDIForm1::OpenFile() {
 }
 
 void MDIForm1::LoadTexture(const std::string& fileName) {
-    LoadTextureThroughImageReader(fileName);
+    files_->LoadTexture(fileName);
 }
 
 void MDIForm1::SetViewMenuChecks(std::int32_t viewMode, bool alphaOnly) {
@@ -355,16 +372,36 @@ void MDIForm1::ShowMemoryStatus() {
     MemAvail->move(width() - MemAvail->width(), MemAvail->y());
 }
 
-// Commands that later features fill in.
-void MDIForm1::newtex_Click() {}
-void MDIForm1::open_Click() {}
-void MDIForm1::save_Click() {}
-void MDIForm1::saveas_Click() {}
-void MDIForm1::contrastlum_Click() {}
-void MDIForm1::huesatu_Click() {}
-void MDIForm1::invertcolor_Click() {}
-void MDIForm1::autocontrast_Click() {}
-void MDIForm1::equalize_Click() {}
+void MDIForm1::newtex_Click() {
+    files_->newtex_Click();
+}
+void MDIForm1::open_Click() {
+    files_->open_Click();
+}
+void MDIForm1::save_Click() {
+    files_->save_Click();
+}
+void MDIForm1::saveas_Click() {
+    files_->saveas_Click();
+}
+
+void MDIForm1::contrastlum_Click() {
+    RunContrastLuminosity(this);
+}
+void MDIForm1::huesatu_Click() {
+    // Form8 is made on its first use, which needs an active window.
+    if (Module1().ActiveWindowIndex <= 0) return;
+    RunHueSaturation(Form8Window());
+}
+void MDIForm1::invertcolor_Click() {
+    RunInvertColors();
+}
+void MDIForm1::autocontrast_Click() {
+    RunAutoContrast();
+}
+void MDIForm1::equalize_Click() {
+    RunEqualize();
+}
 
 void MDIForm1::quit_Click() {
     quitTag = "yes";

@@ -11,6 +11,7 @@
 
 #include <QMainWindow>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/services.h"
@@ -27,6 +28,8 @@ namespace tintora {
 class ColorForm;
 class Form3;
 class Form5;
+class Form8;
+class FileCommands;
 
 // The quit question and its title.
 inline constexpr const char* kQuitQuestion = "Are you really sure to quit Zarvell3D Tintora ?";
@@ -104,13 +107,17 @@ class MDIForm1 : public QMainWindow {
     // Windows made (and their load handlers run) on first use.
     Form3& Form3Window();
     Form5& Form5Window();
+    Form8& Form8Window();
+    // The File menu's commands and their dialogs (NewTexture, Form6, MsgBox2).
+    FileCommands& Files() { return *files_; }
     ColorForm& ColorFormWindow();
     bool Form5Loaded() const { return form5_ != nullptr; }
     bool ColorFormLoaded() const { return colorForm_ != nullptr; }
 
     // Public methods.
     void OpenFile();
-    // Opens an image file into a new texture window. Throws PlatformError when it cannot.
+    // Opens an image file into a new texture window. Throws PlatformError naming the file when it
+    // cannot; nothing is left of a failed load.
     void LoadTexture(const std::string& fileName);
     // The View menu's marks: exactly one of the four mode items for modes 0-3 (others leave
     // them), and "Alpha map only".
@@ -172,8 +179,10 @@ class MDIForm1 : public QMainWindow {
     Services& services_;
     Form3* form3_ = nullptr;
     Form5* form5_ = nullptr;
+    Form8* form8_ = nullptr;
     ColorForm* colorForm_ = nullptr;
     std::int64_t lastRecoverCount_ = -1;
+    std::unique_ptr<FileCommands> files_;
 };
 
 }  // namespace tintora

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/color_form.h"
 #include "app/form3.h"
-#include "app/form5.h"
+#include "preview/form5.h"
+#include "color/color_form.h"
 #include "document/form1.h"
 #include "document/module1.h"
 #include "document/views.h"

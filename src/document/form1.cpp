@@ -1,17 +1,23 @@
 #include "document/form1.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QResizeEvent>
 #include <QShowEvent>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <new>
 
+#include "document/mouse_codes.h"
 #include "document/views.h"
 #include "platform/error.h"
 
@@ -22,7 +28,42 @@ namespace {
 // True while a handler's error report is showing.
 bool reportShowing = false;
 
+// The tools that pick a colour with a press: "Pick Color" and "Set ColorKey".
+constexpr std::int32_t kToolPickColor = 2;
+constexpr std::int32_t kToolSetColorKey = 3;
+
+// The runtime's error numbers for the position arithmetic.
+constexpr HRESULT kErrOverflow = 6;
+constexpr HRESULT kErrDivisionByZero = 11;
+
+// round(numerator x position / denominator) into 32 bits, ties to even.
+std::int32_t ScaledPosition(std::int32_t numerator, float position, std::int32_t denominator) {
+    if (denominator == 0) throw PlatformError(kErrDivisionByZero, "Division by zero");
+    const double scaled =
+        std::nearbyint(static_cast<double>(numerator) * static_cast<double>(position) /
+                       static_cast<double>(denominator));
+    if (!(scaled >= std::numeric_limits<std::int32_t>::min() &&
+          scaled <= std::numeric_limits<std::int32_t>::max())) {
+        throw PlatformError(kErrOverflow, "Overflow");
+    }
+    return static_cast<std::int32_t>(scaled);
+}
+
+// A Qt colour as a window colour 0x00BBGGRR.
+std::uint32_t WindowColor(QRgb rgb) {
+    return static_cast<std::uint32_t>(qRed(rgb)) | (static_cast<std::uint32_t>(qGreen(rgb)) << 8) |
+           (static_cast<std::uint32_t>(qBlue(rgb)) << 16);
+}
+
 }  // namespace
+
+std::string TexelPositionText(std::int32_t slot, float x, float y) {
+    const TextureDocument& d = DocumentAt(slot);
+    const TextureEntry& e = TextureAt(d.TextureIndex);
+    const std::int32_t tx = ScaledPosition(e.Width, x, d.ChainWidth);
+    const std::int32_t ty = ScaledPosition(e.Height, y, d.ChainHeight);
+    return "(" + std::to_string(tx) + "," + std::to_string(ty) + ")";
+}
 
 std::string ErrorReportText(const std::exception& error) {
     if (const auto* platform = dynamic_cast<const PlatformError*>(&error)) {
@@ -59,6 +100,10 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Texture1"));
     // paintEvent covers the whole client area itself.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // The status line follows the mouse with or without a button held.
+    setMouseTracking(true);
+    // Takes the keyboard focus when activated by a press (the MDI child would keep it otherwise).
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 Form1::~Form1() {
@@ -160,6 +205,65 @@ void Form1::Form_Resize() {
     });
 }
 
+void Form1::Form_MouseDown(int button, int /*shift*/, float x, float y) {
+    RunHandler([&] {
+        auto& state = Module1();
+        if (windowindex != state.ActiveWindowIndex) {
+            state.ActiveWindowIndex = windowindex;
+            SyncViewMenu();
+            setFocus();
+        }
+        if (state.CurrentTool != kToolPickColor && state.CurrentTool != kToolSetColorKey) return;
+        // What the window shows there: view mode, background and alpha-only view included; the
+        // texel's alpha is not picked.
+        const std::uint32_t color = Point(x, y);
+        if (button == kLeftButton) {
+            state.ForegroundColor = color;
+        } else {
+            state.BackgroundColor = color;
+        }
+        if (state.Hooks.RefreshColorValue) state.Hooks.RefreshColorValue();
+    });
+}
+
+void Form1::Form_MouseMove(int /*button*/, int /*shift*/, float x, float y) {
+    RunHandler([&] {
+        // A window still being created or already closing has no document to map onto.
+        if (!OwnsDocument()) return;
+        const std::string text = TexelPositionText(windowindex, x, y);
+        const auto& hooks = Module1().Hooks;
+        if (hooks.SetStatusText) hooks.SetStatusText(text);
+        if (hooks.DoEvents) hooks.DoEvents();
+    });
+}
+
+void Form1::Form_MouseUp(int button, int /*shift*/, float x, float y) {
+    if (button != kRightButton) return;
+    RunHandler([&] {
+        SyncViewMenu();
+        const QPoint global = mapToGlobal(QPointF(x, y)).toPoint();
+        const auto& hooks = Module1().Hooks;
+        if (hooks.PopupViewMenu) hooks.PopupViewMenu(global.x(), global.y());
+    });
+}
+
+void Form1::Form_KeyPress(int /*keyAscii*/) {}
+
+std::uint32_t Form1::Point(float x, float y) const {
+    if (presented_.isNull() || !(x >= 0.0f && y >= 0.0f && x < static_cast<float>(width()) &&
+                                 y < static_cast<float>(height()))) {
+        return WindowColor(palette().color(QPalette::Window).rgb());
+    }
+    // The image pixel that paintEvent puts under the centre of client pixel (x, y): the same
+    // pixel when the image has the client's size (the usual case), else the scaled one.
+    const auto column = static_cast<int>(std::floor(x));
+    const auto row = static_cast<int>(std::floor(y));
+    const auto ix = static_cast<int>((column + 0.5) * presented_.width() / width());
+    const auto iy = static_cast<int>((row + 0.5) * presented_.height() / height());
+    return WindowColor(presented_.pixel(std::min(ix, presented_.width() - 1),
+                                        std::min(iy, presented_.height() - 1)));
+}
+
 void Form1::QueuePaint() {
     if (paintQueued_ || resizeQueued_) return;
     paintQueued_ = true;
@@ -216,6 +320,34 @@ void Form1::showEvent(QShowEvent* event) {
 
 void Form1::closeEvent(QCloseEvent* event) {
     Form_Unload();
+    event->accept();
+}
+
+void Form1::mousePressEvent(QMouseEvent* event) {
+    const QPointF at = event->position();
+    Form_MouseDown(MouseButtonCode(event->button()), ShiftCode(event->modifiers()),
+                   static_cast<float>(at.x()), static_cast<float>(at.y()));
+    event->accept();
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    const QPointF at = event->position();
+    Form_MouseMove(MouseButtonCode(event->buttons()), ShiftCode(event->modifiers()),
+                   static_cast<float>(at.x()), static_cast<float>(at.y()));
+    event->accept();
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent* event) {
+    const QPointF at = event->position();
+    Form_MouseUp(MouseButtonCode(event->button()), ShiftCode(event->modifiers()),
+                 static_cast<float>(at.x()), static_cast<float>(at.y()));
+    event->accept();
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+    const QString text = event->text();
+    Form_KeyPress(text.isEmpty() ? 0 : text.at(0).unicode());
+    // Typed keys stop here: they have no effect in a texture window.
     event->accept();
 }
 

@@ -60,11 +60,32 @@ class Form1 : public QWidget, public DocumentWindow {
     void Form_Paint();
     void Form_Resize();
 
+    // Mouse and keys (button and shift codes of document/mouse_codes.h; x, y in client pixels).
+    // A press activates the window when it is not the active one and, with the tool "Pick
+    // Color" or "Set ColorKey", picks the colour shown under the mouse: the left button sets
+    // ForegroundColor, any other BackgroundColor, then Hooks.RefreshColorValue shows it. A move
+    // writes the texel position (TexelPositionText) into the status line (Hooks.SetStatusText)
+    // and lets pending messages run. A right release syncs the View menu's marks and opens it
+    // at the mouse (Hooks.PopupViewMenu). Keys do nothing.
+    void Form_MouseDown(int button, int shift, float x, float y);
+    void Form_MouseMove(int button, int shift, float x, float y);
+    void Form_MouseUp(int button, int shift, float x, float y);
+    void Form_KeyPress(int keyAscii);
+
+    // The colour of the client pixel at (x, y) as the window shows it, 0x00BBGGRR: read from the
+    // presented image as paintEvent scales it onto the client area. Before the first present,
+    // and for a point outside the client area, the window's background colour.
+    std::uint32_t Point(float x, float y) const;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QMdiSubWindow* subWindow() const;
@@ -84,6 +105,14 @@ class Form1 : public QWidget, public DocumentWindow {
 // the widget of a new MDI child that is deleted when closed; shows it and makes it the active
 // child, which runs its Form_Activate. Meant for Hooks.CreateTextureWindow.
 Form1* CreateForm1(QMdiArea* area, std::int32_t slot);
+
+// The status text for the mouse at client (x, y) of document slot: "(tx,ty)" with
+// tx = round(Width x x / ChainWidth) and ty = round(Height x y / ChainHeight) of the document's
+// texture entry and swap chain, in double precision, rounded to nearest with ties to even. It is
+// the window-onto-texture stretch in every view mode: the texel under the mouse in the Stretch
+// modes, a scaled position in Normal and Tiled mode (unless the window is the texture's size).
+// Throws PlatformError 11 for a chain of width or height 0 and 6 for a result beyond 32 bits.
+std::string TexelPositionText(std::int32_t slot, float x, float y);
 
 // "Error <code>: <message>" for a PlatformError, "Error 7: Out of memory" for a failed
 // allocation, "Error: <message>" for anything else.

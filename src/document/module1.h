@@ -106,6 +106,15 @@ struct WindowHooks {
     std::function<void(const std::string& text)> MessageBox;
     // Ends the program at once: no unload handler runs, nothing is saved.
     std::function<void()> EndProgram;
+    // Shows the two colours in the colour picker and redraws every texture window (the colour
+    // picker's RefreshColorValue).
+    std::function<void()> RefreshColorValue;
+    // Sets the text of the main window's status line.
+    std::function<void(const std::string& text)> SetStatusText;
+    // Opens the main window's View menu as a context menu at a screen position in pixels.
+    std::function<void(int globalX, int globalY)> PopupViewMenu;
+    // Sets the colour-key dialog's sample to a window colour (0x00BBGGRR).
+    std::function<void(std::uint32_t color)> ShowColorKeySample;
 };
 
 struct Module1State {

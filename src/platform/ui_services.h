@@ -32,6 +32,9 @@ struct FileDialogRequest {
     std::string filter;
     int filterIndex = 1;
     std::string fileName;  // preset name (may be empty)
+    // Save dialog only: ask before an existing file is chosen for replacing (otherwise the
+    // dialog accepts it without a question).
+    bool confirmOverwrite = false;
 };
 
 // What the user chose: the full file name and the index (from 1) of the filter in use.

@@ -5,9 +5,9 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include "app/setting_values.h"
 #include "platform/qt/qt_ui_services.h"
 #include "platform/qt/system_memory.h"
+#include "platform/setting_values.h"
 #include "platform/ui_services.h"
 
 namespace tintora {
@@ -110,6 +110,16 @@ TEST(SettingValuesTest, SinglesAsText) {
     EXPECT_EQ(TextToSingle("12px", 0.0f), 12.0f);
     EXPECT_EQ(TextToSingle("abc", 7.0f), 7.0f);
     EXPECT_EQ(TextToSingle("", 7.0f), 7.0f);
+}
+
+TEST(SettingValuesTest, OnlyWholeNumbersAreNumberText) {
+    EXPECT_EQ(NumberTextToSingle("9220", 7.0f), 9220.0f);
+    EXPECT_EQ(NumberTextToSingle("  -200 ", 7.0f), -200.0f);
+    EXPECT_EQ(NumberTextToSingle("1234.5", 7.0f), 1234.5f);
+    EXPECT_EQ(NumberTextToSingle("1e3", 7.0f), 1000.0f);
+    for (const char* text : {"", "  ", "abc", "12px", "1 2", "0x1A", "nan", "inf", "1e99"}) {
+        EXPECT_EQ(NumberTextToSingle(text, 7.0f), 7.0f) << '"' << text << '"';
+    }
 }
 
 }  // namespace

@@ -83,28 +83,30 @@ TEST_F(MeshFileTest, ShippedSphereIsARoundTexturedSphereFacingTheCamera) {
     EXPECT_EQ(mesh->attributes()[0].faceStart, 0u);
     EXPECT_EQ(mesh->attributes()[0].faceCount, mesh->GetNumFaces());
 
+    // The radius scripts/make_sphere.py writes.
+    constexpr double kRadius = 4.0;
     const auto vertices = VerticesOf(*mesh);
     float uMin = 1.0f, uMax = 0.0f, vMin = 1.0f, vMax = 0.0f;
     bool middleFacesCamera = false;
     for (const MeshVertex& p : vertices) {
         const double r = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
-        ASSERT_NEAR(r, 4.5, 1e-4);
+        ASSERT_NEAR(r, kRadius, 1e-4);
         // Smooth sphere normals: unit length, pointing outwards along the position.
-        EXPECT_NEAR(p.nx * 4.5, p.x, 1e-3);
-        EXPECT_NEAR(p.ny * 4.5, p.y, 1e-3);
-        EXPECT_NEAR(p.nz * 4.5, p.z, 1e-3);
+        EXPECT_NEAR(p.nx * kRadius, p.x, 1e-3);
+        EXPECT_NEAR(p.ny * kRadius, p.y, 1e-3);
+        EXPECT_NEAR(p.nz * kRadius, p.z, 1e-3);
         uMin = std::min(uMin, p.u);
         uMax = std::max(uMax, p.u);
         vMin = std::min(vMin, p.v);
         vMax = std::max(vMax, p.v);
         // The north pole is v = 0 (top of the texture); the texture's middle faces -z.
-        if (p.y > 4.49f) {
+        if (p.y > kRadius - 0.01) {
             EXPECT_FLOAT_EQ(p.v, 0.0f);
         }
-        if (p.y < -4.49f) {
+        if (p.y < -kRadius + 0.01) {
             EXPECT_FLOAT_EQ(p.v, 1.0f);
         }
-        if (p.u == 0.5f && p.v == 0.5f) middleFacesCamera = p.z < -4.49f;
+        if (p.u == 0.5f && p.v == 0.5f) middleFacesCamera = p.z < -kRadius + 0.01;
     }
     EXPECT_FLOAT_EQ(uMin, 0.0f);
     EXPECT_FLOAT_EQ(uMax, 1.0f);

@@ -34,6 +34,7 @@ std::optional<FileChoice> RunFileDialog(const FileDialogRequest& request, bool s
     QFileDialog dialog(DialogParent(), ToQString(request.title));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     const QStringList filters = ToQtNameFilters(request.filter);
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);

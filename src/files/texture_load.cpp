@@ -1,0 +1,137 @@
+#include "files/texture_load.h"
+
+#include <new>
+
+#include "document/module1.h"
+#include "document/views.h"
+#include "files/pending_document.h"
+#include "platform/d3dx.h"
+#include "platform/d3dx_file.h"
+#include "platform/error.h"
+
+namespace tintora {
+
+namespace {
+
+std::shared_ptr<Device> RequireDevice() {
+    const auto& device = Module1().Device;
+    if (!device) {
+        throw PlatformError(kErrObjectNotSet, "Object variable or With block variable not set");
+    }
+    return device;
+}
+
+// Draws a DXT2/DXT4 texture onto a cleared A8R8G8B8 texture: the blend of DrawQuad multiplies
+// every channel by the texel's alpha.
+std::shared_ptr<Texture> FlattenPremultiplied(const std::shared_ptr<Device>& device,
+                                              const std::shared_ptr<Texture>& source, int width,
+                                              int height) {
+    auto renderer =
+        D3DXCreateRenderToSurface(device, width, height, D3DFMT_A8R8G8B8, false, D3DFMT_UNKNOWN);
+    auto flat = device->CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+    D3DVIEWPORT8 viewport;
+    viewport.X = 0;
+    viewport.Y = 0;
+    viewport.Width = static_cast<std::uint32_t>(width);
+    viewport.Height = static_cast<std::uint32_t>(height);
+    viewport.MinZ = 0.0f;
+    viewport.MaxZ = 1.0f;
+    renderer->BeginScene(flat->GetSurfaceLevel(0), &viewport);
+    try {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00000000u, 1.0f, 0);
+        DrawQuad(0.0f, 0.0f, static_cast<float>(width), static_cast<float>(height), source, false,
+                 1.0f, 1.0f, false);
+    } catch (...) {
+        // Put the device's own render target back before the error goes on.
+        renderer->EndScene();
+        throw;
+    }
+    renderer->EndScene();
+    return flat;
+}
+
+// Converts any readable texture into A8R8G8B8 through a system-memory surface.
+std::shared_ptr<Texture> ConvertToWorkingFormat(Device& device, std::shared_ptr<Texture> source,
+                                                int width, int height) {
+    auto staging = device.CreateImageSurface(width, height, D3DFMT_A8R8G8B8);
+    {
+        const std::shared_ptr<Surface> level = source->GetSurfaceLevel(0);
+        RECT whole;
+        whole.right = width;
+        whole.bottom = height;
+        D3DXLoadSurfaceFromSurface(*staging, nullptr, &whole, *level, nullptr, nullptr,
+                                   D3DX_DEFAULT_FILTER, 0);
+    }
+    source.reset();
+    auto working = device.CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+    device.CopyRects(*staging, nullptr, 0, *working->GetSurfaceLevel(0), nullptr);
+    return working;
+}
+
+// The same error with a message that names the file (most platform messages already do).
+PlatformError NamingFile(HRESULT code, const std::string& message, const std::string& fileName) {
+    if (message.find(fileName) != std::string::npos) return PlatformError(code, message);
+    return PlatformError(code, "cannot load \"" + fileName + "\": " + message);
+}
+
+}  // namespace
+
+std::string TitleFromPath(const std::string& fileName) {
+    const auto separator = fileName.find_last_of("/\\");
+    return separator == std::string::npos ? fileName : fileName.substr(separator + 1);
+}
+
+std::shared_ptr<Texture> ReadWorkingTexture(const std::string& fileName,
+                                            const PremultipliedWarning& warn) {
+    const std::shared_ptr<Device> device = RequireDevice();
+    std::shared_ptr<Texture> read = D3DXCreateTextureFromFileEx(
+        *device, fileName, D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+        D3DX_FILTER_POINT, D3DX_FILTER_NONE, kLoadColorKey, nullptr, nullptr);
+    const D3DSURFACE_DESC desc = read->GetLevelDesc(0);
+    const int width = static_cast<int>(desc.Width);
+    const int height = static_cast<int>(desc.Height);
+
+    if (desc.Format == D3DFMT_DXT2 || desc.Format == D3DFMT_DXT4) {
+        if (warn) warn();
+        return FlattenPremultiplied(device, read, width, height);
+    }
+    return ConvertToWorkingFormat(*device, std::move(read), width, height);
+}
+
+std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWarning& warn) {
+    auto& state = Module1();
+    try {
+        std::shared_ptr<Texture> texture = ReadWorkingTexture(fileName, warn);
+        const std::int32_t width = texture->width();
+        const std::int32_t height = texture->height();
+
+        PendingDocument pending(width, height);
+        const std::int32_t d = pending.document();
+        const std::int32_t x = pending.CreateEntry(width, height, false);
+        DocumentAt(d).TextureIndex = x;
+        TextureAt(x).Texture = std::move(texture);
+        TextureAt(x).FileName = fileName;
+        const std::string title = TitleFromPath(fileName);
+        DocumentAt(d).Title = title;
+        if (DocumentWindow* window = DocumentAt(d).Window) window->SetCaption(title);
+        CopyOut(x);
+        TextureAt(x).Title = title;
+
+        const std::int32_t previous = state.LastLoadedTexture;
+        state.LastLoadedTexture = x;
+        try {
+            RefreshCaptions();
+        } catch (...) {
+            state.LastLoadedTexture = previous;
+            throw;
+        }
+        pending.Commit();
+        return x;
+    } catch (const PlatformError& error) {
+        throw NamingFile(error.code(), error.what(), fileName);
+    } catch (const std::bad_alloc&) {
+        throw NamingFile(E_OUTOFMEMORY, "not enough memory", fileName);
+    }
+}
+
+}  // namespace tintora

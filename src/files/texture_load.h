@@ -1,0 +1,60 @@
+// Loading an image file into a new texture window.
+//
+// The file is read with D3DXCreateTextureFromFileEx in its own format, then brought into the
+// editor's working format (A8R8G8B8, one level, managed pool):
+//  - DXT2 and DXT4 textures hold premultiplied colours. They are drawn with DrawQuad onto a
+//    texture cleared to 0x00000000, so every channel, alpha included, becomes
+//    round(channel x alpha / 255) (a texel of alpha 0 gives 0x00000000, one of alpha 255 keeps
+//    its colour). The user is warned first (ShowMessageOnce, key "DXT").
+//  - Every other format is converted through a system-memory A8R8G8B8 surface and copied onto the
+//    texture whole; formats without alpha come out opaque.
+// A pixel of exactly 0x04564564 (the load's colour key) becomes 0x00000000 on reading.
+//
+// Only then are the texture window (CreateDocument) and the texture entry (CreateTextureEntry
+// without a main texture) made; the entry gets the texture, the file name and the title, its
+// pixel buffer is filled (CopyOut), it becomes Module1().LastLoadedTexture, and RefreshCaptions
+// gives the window its caption.
+//
+// Failures throw PlatformError whose message names the file and the reason. Nothing is left
+// behind by a failed load: no window, no document or texture slot, LastLoadedTexture unchanged.
+//
+// UI thread only; uses Module1().Device and the window hooks.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/device.h"
+
+namespace tintora {
+
+// Source pixels of exactly this A8R8G8B8 value are read as transparent black.
+constexpr std::uint32_t kLoadColorKey = 0x04564564u;
+
+// The warning shown (once, unless silenced) before a DXT2/DXT4 texture is flattened.
+inline constexpr const char* kDxtWarningMessage =
+    "Warning - The texture you are trying to load is a texture with the format DXT2 or DXT4, it "
+    "contains premultiplied alpha values, that can't be converted easily, Tintora will try to use "
+    "a RenderSurface to get the right alpha layer data";
+inline constexpr const char* kDxtWarningTitle = "DXT2/DXT4 problem !";
+inline constexpr const char* kDxtWarningKey = "DXT";
+
+// The name a file is shown under: the part of fileName after its last "/" or "\", whichever
+// comes later; the whole name when it holds neither. "C:\maps\stone.bmp" and "/home/a/stone.bmp"
+// give "stone.bmp", "a/b\c.png" gives "c.png".
+std::string TitleFromPath(const std::string& fileName);
+
+// Called before a DXT2/DXT4 texture takes the premultiplied route; may be empty.
+using PremultipliedWarning = std::function<void()>;
+
+// Reads fileName into a new A8R8G8B8 single-level managed texture (the steps at the top of this
+// file up to the working format). Creates no document or entry.
+std::shared_ptr<Texture> ReadWorkingTexture(const std::string& fileName,
+                                            const PremultipliedWarning& warn);
+
+// The whole load: returns the new entry's TextureTable slot.
+std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWarning& warn);
+
+}  // namespace tintora

@@ -1,0 +1,72 @@
+// Writing a texture entry's main texture to a file: the file kinds, the choice of kind by a file
+// name's ending, and the DDS export formats.
+//
+// Kinds, in the order of the save dialogs' filters: 0 Windows bitmap (32 bits with the alpha
+// kept), 1 DirectDraw Surface (format chosen in the export dialog), 2 Zarvell3D texture (ZVT).
+// Tintora cannot write ZVT files: saving one writes nothing and tells the user so.
+//
+// Every write goes to a temporary file beside the target and replaces it only when complete (see
+// platform/file_io.h): a failed save leaves an existing file as it was.
+//
+// UI thread only; uses the window hooks (status line, message box, pending messages).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace tintora {
+
+enum SaveKind : std::int32_t {
+    kSaveBitmap = 0,
+    kSaveDds = 1,
+    kSaveZvt = 2,
+};
+
+// The kind named by the last three characters of fileName in upper case ("BMP", "DDS", "ZVT"),
+// or none for any other ending.
+std::optional<std::int32_t> SaveKindFromEnding(const std::string& fileName);
+
+// The export dialog's answers.
+inline constexpr const char* kExport32 = "32";            // A8R8G8B8
+inline constexpr const char* kExport24 = "24";            // R8G8B8, alpha dropped
+inline constexpr const char* kExport16 = "16";            // A4R4G4B4
+inline constexpr const char* kExportCompressed = "COMP";  // DXT3
+inline constexpr const char* kExportCancel = "CANCEL";
+
+// The export dialog's label for a file: " Save texture to : ", CR LF, the file name.
+std::string ExportLabelText(const std::string& fileName);
+
+// Shows the export dialog with labelText and returns its answer.
+using ExportFormatQuestion = std::function<std::string(const std::string& labelText)>;
+
+// Status texts.
+inline constexpr const char* kSaveCancelledText = "Save cancelled";
+inline constexpr const char* kTextureSavedPrefix = "Texture saved to ";
+
+// What the user is told when asked to save a ZVT file.
+std::string ZvtNotSavedText(const std::string& fileName);
+
+// What a save did.
+enum class SaveOutcome {
+    Written,     // the file was written
+    Cancelled,   // the user cancelled the export dialog
+    NotWritten,  // ZVT, or a kind or answer that names no format: nothing to write
+};
+
+// Saves entry textureIndex's main texture to fileName as kind:
+//  - bitmap: written at once;
+//  - DDS: askFormat is asked first. "CANCEL" writes nothing and shows "Save cancelled"; "32"
+//    writes the texture as it is; "24", "16" and "COMP" convert it into a system-memory surface
+//    of that format first. The DXT3 compression reports "Busy (n%)" on the status line and lets
+//    pending window messages run between its chunks;
+//  - ZVT: writes nothing, shows ZvtNotSavedText in a message box, leaves the status line;
+//  - any other kind (or an answer that names no format) writes nothing.
+// After a write the status line reads "Texture saved to " + fileName.
+// A write that fails throws PlatformError naming the file; the status line keeps its text except
+// for the compression's progress, which the caller may put back.
+SaveOutcome SaveTexture(std::int32_t textureIndex, const std::string& fileName, std::int32_t kind,
+                        const ExportFormatQuestion& askFormat);
+
+}  // namespace tintora

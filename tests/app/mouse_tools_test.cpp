@@ -1,0 +1,97 @@
+// The mouse tools in the running editor: a pick from a texture window shows in the colour
+// picker, a picked background redraws the windows at once, the status line follows the mouse,
+// and a right release opens the View menu as a context menu.
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <cstdint>
+#include <string>
+
+#include "color/color_form.h"
+#include "document/form1.h"
+#include "document/views.h"
+#include "editor_fixture.h"
+
+namespace tintora::testing {
+namespace {
+
+class MouseToolsTest : public EditorTest {
+  protected:
+    // Starts on checker.bmp (document 2, texture 1) with a client area of width x height.
+    Form1& StartOnChecker(int width = 256, int height = 256) {
+        Start(SamplePath("checker.bmp"));
+        auto* form = static_cast<Form1*>(DocumentAt(2).Window);
+        form->SetClientSize(width, height);
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return form->presentedImage().size() == QSize(width, height) &&
+                   DocumentAt(2).ChainWidth == width && DocumentAt(2).ChainHeight == height;
+        }));
+        QTest::qWait(20);
+        return *form;
+    }
+
+    // A texel of checker.bmp as a window colour.
+    static std::uint32_t Texel(int x, int y) {
+        const std::uint8_t* p = TextureAt(1).Pixels.data() + 4 * (y * 256 + x);
+        return p[2] | (p[1] << 8) | (p[0] << 16);
+    }
+    static QColor AsQColor(std::uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, c >> 16); }
+};
+
+TEST_F(MouseToolsTest, APickedColourShowsAtOnceInThePicker) {
+    Form1& form = StartOnChecker();
+    editor->Option1->click();
+
+    QTest::mouseClick(&form, Qt::LeftButton, {}, QPoint(70, 20));
+    const std::uint32_t picked = Texel(70, 20);
+    ASSERT_EQ(picked, 0x002D46EBu);  // red 235, green 70, blue 45
+    EXPECT_EQ(Module1().ForegroundColor, picked);
+    ColorForm& picker = editor->ColorFormWindow();
+    EXPECT_EQ(picker.Shape2->fillColor(), picked);
+    EXPECT_EQ(picker.Text1[0]->text(), QStringLiteral("235"));
+    EXPECT_EQ(picker.Text1[1]->text(), QStringLiteral("70"));
+    EXPECT_EQ(picker.Text1[2]->text(), QStringLiteral("45"));
+    EXPECT_EQ(picker.selection, 1);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MouseToolsTest, APickedBackgroundRedrawsTheWindowsAtOnce) {
+    // Normal mode in 300 x 300: the texture lies at 22, 22 inside the clear colour.
+    Form1& form = StartOnChecker(300, 300);
+    EXPECT_EQ(QColor(form.presentedImage().pixel(2, 2)), QColor(0, 0, 0));
+    editor->Option2->click();  // "Set ColorKey" picks as well
+
+    QTest::mouseClick(&form, Qt::MiddleButton, {}, QPoint(22 + 50, 22 + 60));
+    const std::uint32_t picked = Texel(50, 60);
+    ASSERT_EQ(Module1().BackgroundColor, picked);
+    EXPECT_EQ(Module1().ForegroundColor, 0u);
+    EXPECT_EQ(editor->ColorFormWindow().Shape1->fillColor(), picked);
+    // Drawn by the pick itself, before any later paint could have done it.
+    EXPECT_EQ(QColor(form.presentedImage().pixel(2, 2)), AsQColor(picked));
+    EXPECT_EQ(QColor(form.presentedImage().pixel(299, 150)), AsQColor(picked));
+    EXPECT_EQ(QColor(form.presentedImage().pixel(23, 23)), AsQColor(Texel(1, 1)));
+}
+
+TEST_F(MouseToolsTest, StatusLineAndViewMenuFollowTheMouse) {
+    Form1& form = StartOnChecker(200, 100);
+    editor->viewpixel->trigger();
+    // 256 x 75 / 200 = 96; 256 x 30 / 100 = 76.8.
+    QTest::mouseMove(&form, QPoint(75, 30));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return editor->Label1->text() == "(96,77)"; }))
+        << editor->Label1->text().toStdString();
+
+    // With the Select tool a right click picks nothing and opens the View menu at the mouse;
+    // its items act on the window.
+    QTest::mouseClick(&form, Qt::RightButton, {}, QPoint(30, 40));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor->viewmenu->isVisible(); }));
+    EXPECT_LE((editor->viewmenu->pos() - form.mapToGlobal(QPoint(30, 40))).manhattanLength(), 2);
+    EXPECT_EQ(Module1().BackgroundColor, 0u);
+    editor->viewtiled->trigger();
+    editor->viewmenu->hide();
+    EXPECT_EQ(DocumentAt(2).ViewMode, kViewTiled);
+    EXPECT_TRUE(editor->viewtiled->isChecked());
+}
+
+}  // namespace
+}  // namespace tintora::testing

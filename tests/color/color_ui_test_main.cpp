@@ -1,0 +1,13 @@
+// Runs the colour picker's window tests inside one QApplication on Qt's offscreen platform
+// (unless the environment names another platform).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QtGlobal>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

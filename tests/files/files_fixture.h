@@ -1,0 +1,127 @@
+// Shared set-up for the file tests without windows: a clean Module1 with a software device,
+// texture windows that only record what they are told, hooks that record message boxes, status
+// texts and pending-message runs, and a scratch directory.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/module1.h"
+#include "document/views.h"
+#include "platform/image_test_support.h"
+#include "support/test_device.h"
+
+namespace tintora::testing {
+
+// A texture window without a window system.
+class RecordingWindow : public DocumentWindow {
+  public:
+    void SetCaption(const std::string& text) override {
+        if (failCaption && text == failCaption) {
+            throw PlatformError(E_FAIL, "the window refused its caption");
+        }
+        caption = text;
+    }
+    std::string Caption() const override { return caption; }
+    std::string Tag() const override { return tag; }
+    void SetTag(const std::string& text) override { tag = text; }
+    void Repaint() override {}
+    void SetClientSize(int, int) override {}
+    void CloseWindow() override { closed = true; }
+    int ClientWidth() const override { return 0; }
+    int ClientHeight() const override { return 0; }
+    void PresentImage(const ImageView&) override {}
+
+    std::string caption;
+    std::string tag;
+    bool closed = false;
+    // A caption text that makes SetCaption fail (for the failure paths).
+    const char* failCaption = nullptr;
+};
+
+class FilesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetModule1();
+        auto& state = Module1();
+        state.D3D = Direct3DCreate8();
+        state.Device = MakeTestDevice(state.D3D);
+        state.PresentParams = TestPresentParams();
+        auto& hooks = state.Hooks;
+        hooks.CreateTextureWindow = [this](std::int32_t slot) -> DocumentWindow* {
+            windows.push_back(std::make_unique<RecordingWindow>());
+            RecordingWindow* window = windows.back().get();
+            window->failCaption = failCaption;
+            // A shown window becomes the active one.
+            ActivateTextureWindow(slot);
+            return window;
+        };
+        hooks.MessageBox = [this](const std::string& text) { messages.push_back(text); };
+        hooks.SetStatusText = [this](const std::string& text) { statusTexts.push_back(text); };
+        hooks.DoEvents = [this] {
+            ++doEventsCalls;
+            if (onDoEvents) onDoEvents();
+        };
+    }
+    void TearDown() override { ResetModule1(); }
+
+    Device& device() { return *Module1().Device; }
+
+    // Slots in use, texture windows not closed.
+    int DocumentsInUse() const {
+        int count = 0;
+        for (const TextureDocument& d : Module1().DocumentTable)
+            count += d.InUse ? 1 : 0;
+        return count;
+    }
+    int EntriesInUse() const {
+        int count = 0;
+        for (const TextureEntry& e : Module1().TextureTable)
+            count += e.InUse ? 1 : 0;
+        return count;
+    }
+    int OpenWindows() const {
+        int count = 0;
+        for (const auto& window : windows)
+            count += window->closed ? 0 : 1;
+        return count;
+    }
+
+    // An entry of width x height holding pixels (A8R8G8B8), shown in a window, as after a load.
+    std::int32_t OpenPixels(int width, int height, const std::vector<std::uint32_t>& pixels) {
+        const std::int32_t d = CreateDocument(width, height, true, false);
+        const std::int32_t x = CreateTextureEntry(width, height, false);
+        TextureAt(x).Texture = ArgbTexture(device(), width, height, pixels);
+        DocumentAt(d).TextureIndex = x;
+        CopyOut(x);
+        return x;
+    }
+
+    std::vector<std::unique_ptr<RecordingWindow>> windows;
+    std::vector<std::string> messages;
+    std::vector<std::string> statusTexts;
+    int doEventsCalls = 0;
+    std::function<void()> onDoEvents;
+    const char* failCaption = nullptr;
+    ScratchDir scratch;
+};
+
+// The path of a file in tests/data/peer.
+inline std::string PeerFile(const std::string& name) {
+    return std::string(TINTORA_TEST_DATA_DIR) + "/peer/" + name;
+}
+
+// The A8R8G8B8 pixels of an entry's pixel buffer (B G R A bytes).
+inline std::vector<std::uint32_t> EntryPixels(std::int32_t x) {
+    const PixelBuffer& buffer = TextureAt(x).Pixels;
+    std::vector<std::uint32_t> out(buffer.byteCount() / 4);
+    std::memcpy(out.data(), buffer.data(), buffer.byteCount());
+    return out;
+}
+
+}  // namespace tintora::testing

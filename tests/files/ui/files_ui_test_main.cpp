@@ -1,0 +1,15 @@
+// Runs the File menu's window tests inside one QApplication on Qt's offscreen platform (unless
+// the environment names another platform).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QtGlobal>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Tintora"));
+    Q_INIT_RESOURCE(app);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
