@@ -65,9 +65,9 @@ def sphere(x, y):
             diffuse = max(0.0, dx * light[0] + dy * light[1] + nz * light[2])
             # Specular highlight (Blinn, viewer along +z).
             half = normalise((light[0], light[1], light[2] + 1.0))
-            spec = max(0.0, dx * half[0] + dy * half[1] + nz * half[2]) ** 40
+            specular = max(0.0, dx * half[0] + dy * half[1] + nz * half[2]) ** 40
             shade = 0.22 + 0.78 * diffuse
-            hits.append(tuple(c * shade + 200 * spec for c in base))
+            hits.append(tuple(c * shade + 200 * specular for c in base))
     inside = [h for h in hits if h is not None]
     if not inside:
         return None

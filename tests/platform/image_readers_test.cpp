@@ -71,7 +71,7 @@ void ExpectRefused(const Bytes& file, const std::string& name,
 // ---------------------------------------------------------------------------------------------
 // BMP
 
-struct BmpSpec {
+struct BmpLayout {
     std::uint32_t headerSize = 40;
     std::int32_t width = 1;
     std::int32_t height = 1;  // negative: top-down
@@ -84,7 +84,7 @@ struct BmpSpec {
     bool fileHeader = true;
 };
 
-Bytes MakeBmp(const BmpSpec& s) {
+Bytes MakeBmp(const BmpLayout& s) {
     Bytes info;
     Put32(info, s.headerSize);
     if (s.headerSize == 12) {
@@ -133,7 +133,7 @@ Bytes MakeBmp(const BmpSpec& s) {
 
 TEST(BmpReader, PalettedDepthsPickTheirColours) {
     // 1 bit: 10 pixels need 2 bytes, padded to 4 per row.
-    BmpSpec one;
+    BmpLayout one;
     one.bitCount = 1;
     one.width = 10;
     one.height = 1;
@@ -145,7 +145,7 @@ TEST(BmpReader, PalettedDepthsPickTheirColours) {
     EXPECT_EQ(Pixels(Decode(MakeBmp(one), "one.bmp")), oneWant);
 
     // 4 bits with a short colour table: index 3 lies beyond it and reads as opaque black.
-    BmpSpec four;
+    BmpLayout four;
     four.bitCount = 4;
     four.width = 3;
     four.colorsUsed = 3;
@@ -155,7 +155,7 @@ TEST(BmpReader, PalettedDepthsPickTheirColours) {
               (std::vector<std::uint32_t>{0xFF333333, 0xFF222222, 0xFF000000}));
 
     // 8 bits after an OS/2 core header (three-byte colour table entries).
-    BmpSpec core;
+    BmpLayout core;
     core.headerSize = 12;
     core.bitCount = 8;
     core.width = 2;
@@ -168,16 +168,16 @@ TEST(BmpReader, PalettedDepthsPickTheirColours) {
 }
 
 TEST(BmpReader, RowOrderFollowsTheSignOfTheHeight) {
-    BmpSpec spec;
-    spec.width = 2;
-    spec.height = 2;
+    BmpLayout layout;
+    layout.width = 2;
+    layout.height = 2;
     // First stored row: blue, green; second: red, white. Rows of 6 bytes padded to 8.
-    spec.pixels = {0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0};
+    layout.pixels = {0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0};
     const std::vector<std::uint32_t> bottomUp = {0xFFFF0000, 0xFFFFFFFF, 0xFF0000FF, 0xFF00FF00};
-    EXPECT_EQ(Pixels(Decode(MakeBmp(spec), "up.bmp")), bottomUp);
-    spec.height = -2;
+    EXPECT_EQ(Pixels(Decode(MakeBmp(layout), "up.bmp")), bottomUp);
+    layout.height = -2;
     const std::vector<std::uint32_t> topDown = {0xFF0000FF, 0xFF00FF00, 0xFFFF0000, 0xFFFFFFFF};
-    EXPECT_EQ(Pixels(Decode(MakeBmp(spec), "down.bmp")), topDown);
+    EXPECT_EQ(Pixels(Decode(MakeBmp(layout), "down.bmp")), topDown);
 }
 
 TEST(BmpReader, SixteenBitLayouts) {
@@ -198,14 +198,14 @@ TEST(BmpReader, SixteenBitLayouts) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        BmpSpec spec;
-        spec.headerSize = c.headerSize;
-        spec.bitCount = 16;
-        spec.compression = c.compression;
-        spec.masks = c.masks;
-        spec.pixels = {static_cast<std::uint8_t>(c.stored),
+        BmpLayout layout;
+        layout.headerSize = c.headerSize;
+        layout.bitCount = 16;
+        layout.compression = c.compression;
+        layout.masks = c.masks;
+        layout.pixels = {static_cast<std::uint8_t>(c.stored),
                        static_cast<std::uint8_t>(c.stored >> 8), 0, 0};
-        EXPECT_EQ(Pixels(Decode(MakeBmp(spec), std::string(c.name) + ".bmp")),
+        EXPECT_EQ(Pixels(Decode(MakeBmp(layout), std::string(c.name) + ".bmp")),
                   std::vector<std::uint32_t>{c.want});
     }
 }
@@ -253,20 +253,20 @@ TEST(BmpReader, ThirtyTwoBitAlpha) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        BmpSpec spec;
-        spec.headerSize = c.headerSize;
-        spec.width = 2;
-        spec.bitCount = 32;
-        spec.compression = c.compression;
-        spec.masks = c.masks;
-        spec.pixels = c.pixels;
-        EXPECT_EQ(Pixels(Decode(MakeBmp(spec), std::string(c.name) + ".bmp")), c.want);
+        BmpLayout layout;
+        layout.headerSize = c.headerSize;
+        layout.width = 2;
+        layout.bitCount = 32;
+        layout.compression = c.compression;
+        layout.masks = c.masks;
+        layout.pixels = c.pixels;
+        EXPECT_EQ(Pixels(Decode(MakeBmp(layout), std::string(c.name) + ".bmp")), c.want);
     }
 }
 
 TEST(BmpReader, RunLengthEncoded) {
     const std::uint32_t kSkipped = 0x00000000;
-    BmpSpec rle8;
+    BmpLayout rle8;
     rle8.bitCount = 8;
     rle8.compression = 1;
     rle8.width = 5;
@@ -289,7 +289,7 @@ TEST(BmpReader, RunLengthEncoded) {
                                              c1,       c1, c2, c3,       c0};       // bottom
     EXPECT_EQ(Pixels(Decode(MakeBmp(rle8), "rle8.bmp")), want);
 
-    BmpSpec rle4;
+    BmpLayout rle4;
     rle4.bitCount = 4;
     rle4.compression = 2;
     rle4.width = 6;
@@ -301,27 +301,27 @@ TEST(BmpReader, RunLengthEncoded) {
                                           0xFF111111, kSkipped}));
 
     // Runs that stop before the image is complete and without an end-of-image mark.
-    BmpSpec cut = rle8;
+    BmpLayout cut = rle8;
     cut.pixels = {3, 1, 0, 0, 2};
     ExpectRefused(MakeBmp(cut), "cut.bmp", {"truncated", "run-length"});
 }
 
 TEST(BmpReader, PackedDibWithoutFileHeader) {
-    BmpSpec spec;
-    spec.fileHeader = false;
-    spec.bitCount = 8;
-    spec.width = 3;
-    spec.colorsUsed = 2;
-    spec.palette = {0x123456, 0x654321};
-    spec.pixels = {1, 0, 1, 0};
+    BmpLayout layout;
+    layout.fileHeader = false;
+    layout.bitCount = 8;
+    layout.width = 3;
+    layout.colorsUsed = 2;
+    layout.palette = {0x123456, 0x654321};
+    layout.pixels = {1, 0, 1, 0};
     D3DXIMAGE_FILEFORMAT type = D3DXIFF_BMP;
-    const DecodedImage image = DecodeImageFile(MakeBmp(spec), "clip.DIB", &type);
+    const DecodedImage image = DecodeImageFile(MakeBmp(layout), "clip.DIB", &type);
     EXPECT_EQ(type, D3DXIFF_DIB);
     EXPECT_EQ(Pixels(image), (std::vector<std::uint32_t>{0xFF654321, 0xFF123456, 0xFF654321}));
 }
 
 TEST(BmpReader, RefusesMalformedHeaders) {
-    BmpSpec good;
+    BmpLayout good;
     good.width = 4;
     good.height = 4;
     good.pixels.assign(48, 0x55);
@@ -339,15 +339,15 @@ TEST(BmpReader, RefusesMalformedHeaders) {
     oddHeader[14] = 41;
     ExpectRefused(oddHeader, "odd.bmp", {"unknown size (41 bytes)"});
 
-    BmpSpec bits = good;
+    BmpLayout bits = good;
     bits.bitCount = 7;
     ExpectRefused(MakeBmp(bits), "bits.bmp", {"7 bits per pixel"});
 
-    BmpSpec jpeg = good;
+    BmpLayout jpeg = good;
     jpeg.compression = 4;
     ExpectRefused(MakeBmp(jpeg), "jpeg.bmp", {"embedded JPEG"});
 
-    BmpSpec zero = good;
+    BmpLayout zero = good;
     zero.width = 0;
     ExpectRefused(MakeBmp(zero), "zero.bmp", {"zero-sized (0 x 4 pixels)"});
     zero.width = 4;
@@ -355,7 +355,7 @@ TEST(BmpReader, RefusesMalformedHeaders) {
     ExpectRefused(MakeBmp(zero), "flat.bmp", {"zero-sized (4 x 0 pixels)"});
 
     // A header that claims far more than the file holds is refused before any allocation.
-    BmpSpec liar = good;
+    BmpLayout liar = good;
     liar.width = 65535;
     liar.height = -65535;
     liar.bitCount = 32;
@@ -364,7 +364,7 @@ TEST(BmpReader, RefusesMalformedHeaders) {
     ExpectRefused(MakeBmp(liar), "min.bmp", {"claims 65535 x 2147483648 pixels"});
 
     // Enough bytes, but larger than any texture.
-    BmpSpec wide = good;
+    BmpLayout wide = good;
     wide.width = 8193;
     wide.height = 1;
     wide.bitCount = 8;
@@ -421,11 +421,11 @@ Bytes MakeTga(const TgaSpec& s) {
 
 TEST(TgaReader, TrueColourInEveryOrientation) {
     // 2 x 2, stored rows: (blue, green), (red, white).
-    TgaSpec spec;
-    spec.width = 2;
-    spec.height = 2;
-    spec.id = {'h', 'i'};
-    spec.pixels = {0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+    TgaSpec layout;
+    layout.width = 2;
+    layout.height = 2;
+    layout.id = {'h', 'i'};
+    layout.pixels = {0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
     const std::uint32_t B = 0xFF0000FF, G = 0xFF00FF00, R = 0xFFFF0000, W = 0xFFFFFFFF;
     struct Case {
         std::uint8_t descriptor;
@@ -439,8 +439,8 @@ TEST(TgaReader, TrueColourInEveryOrientation) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.descriptor));
-        spec.descriptor = c.descriptor;
-        EXPECT_EQ(Pixels(Decode(MakeTga(spec), "t.tga")), c.want);
+        layout.descriptor = c.descriptor;
+        EXPECT_EQ(Pixels(Decode(MakeTga(layout), "t.tga")), c.want);
     }
 }
 
@@ -465,56 +465,56 @@ TEST(TgaReader, PixelDepthsAndAlpha) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TgaSpec spec;
-        spec.imageType = c.type;
-        spec.width = 2;
-        spec.bits = c.bits;
-        spec.descriptor = static_cast<std::uint8_t>(c.descriptor | 0x20);
-        spec.pixels = c.pixels;
-        EXPECT_EQ(Pixels(Decode(MakeTga(spec), "p.tga")), c.want);
+        TgaSpec layout;
+        layout.imageType = c.type;
+        layout.width = 2;
+        layout.bits = c.bits;
+        layout.descriptor = static_cast<std::uint8_t>(c.descriptor | 0x20);
+        layout.pixels = c.pixels;
+        EXPECT_EQ(Pixels(Decode(MakeTga(layout), "p.tga")), c.want);
     }
 }
 
 TEST(TgaReader, ColourMapped) {
-    TgaSpec spec;
-    spec.imageType = 1;
-    spec.mapType = 1;
-    spec.mapFirst = 10;  // indexes 10..12
-    spec.mapLength = 3;
-    spec.mapBits = 24;
-    spec.map = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99};
-    spec.width = 4;
-    spec.bits = 8;
-    spec.descriptor = 0x20;
-    spec.pixels = {10, 12, 11, 3};  // 3 lies outside the map: opaque black
-    EXPECT_EQ(Pixels(Decode(MakeTga(spec), "m.tga")),
+    TgaSpec layout;
+    layout.imageType = 1;
+    layout.mapType = 1;
+    layout.mapFirst = 10;  // indexes 10..12
+    layout.mapLength = 3;
+    layout.mapBits = 24;
+    layout.map = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99};
+    layout.width = 4;
+    layout.bits = 8;
+    layout.descriptor = 0x20;
+    layout.pixels = {10, 12, 11, 3};  // 3 lies outside the map: opaque black
+    EXPECT_EQ(Pixels(Decode(MakeTga(layout), "m.tga")),
               (std::vector<std::uint32_t>{0xFF332211, 0xFF998877, 0xFF665544, 0xFF000000}));
 
     // 16-bit map entries with their alpha bit, 16-bit indexes.
-    spec.mapFirst = 0;
-    spec.mapLength = 2;
-    spec.mapBits = 16;
-    spec.descriptor = 0x21;
-    spec.map = {0x00, 0xFC, 0x1F, 0x00};
-    spec.width = 2;
-    spec.bits = 16;
-    spec.pixels = {1, 0, 0, 0};
-    EXPECT_EQ(Pixels(Decode(MakeTga(spec), "m16.tga")),
+    layout.mapFirst = 0;
+    layout.mapLength = 2;
+    layout.mapBits = 16;
+    layout.descriptor = 0x21;
+    layout.map = {0x00, 0xFC, 0x1F, 0x00};
+    layout.width = 2;
+    layout.bits = 16;
+    layout.pixels = {1, 0, 0, 0};
+    EXPECT_EQ(Pixels(Decode(MakeTga(layout), "m16.tga")),
               (std::vector<std::uint32_t>{0x000000FF, 0xFFFF0000}));
 }
 
 TEST(TgaReader, RunLengthPacketsCrossRows) {
-    TgaSpec spec;
-    spec.imageType = 10;
-    spec.width = 3;
-    spec.height = 2;
-    spec.bits = 24;
-    spec.descriptor = 0x20;
-    spec.footer = true;  // found by its footer, whatever the name
+    TgaSpec layout;
+    layout.imageType = 10;
+    layout.width = 3;
+    layout.height = 2;
+    layout.bits = 24;
+    layout.descriptor = 0x20;
+    layout.footer = true;  // found by its footer, whatever the name
     // A run of 4 red pixels (crossing into the second row), then 2 literal pixels.
-    spec.pixels = {0x83, 0, 0, 0xFF, 0x01, 0xFF, 0, 0, 0, 0xFF, 0};
+    layout.pixels = {0x83, 0, 0, 0xFF, 0x01, 0xFF, 0, 0, 0, 0xFF, 0};
     const std::uint32_t R = 0xFFFF0000;
-    EXPECT_EQ(Pixels(Decode(MakeTga(spec), "runs.bin")),
+    EXPECT_EQ(Pixels(Decode(MakeTga(layout), "runs.bin")),
               (std::vector<std::uint32_t>{R, R, R, R, 0xFF0000FF, 0xFF00FF00}));
 
     // Colour-mapped and run-length encoded together.
@@ -530,7 +530,7 @@ TEST(TgaReader, RunLengthPacketsCrossRows) {
     EXPECT_EQ(Pixels(Decode(MakeTga(mapped), "mapped.tga")),
               (std::vector<std::uint32_t>{0x08070605, 0x08070605, 0x04030201}));
 
-    TgaSpec cut = spec;
+    TgaSpec cut = layout;
     cut.footer = false;
     cut.height = 3;
     ExpectRefused(MakeTga(cut), "cut.tga", {"truncated", "6 of 9 pixels"});
@@ -651,17 +651,17 @@ TEST(DdsReader, LegacyMasksNameTheirFormat) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(FormatName(c.format));
-        DdsSpec spec;
-        spec.width = 1;
-        spec.height = 1;
-        spec.pfFlags = c.pfFlags;
-        spec.bitCount = c.bits;
-        spec.masks[0] = c.r;
-        spec.masks[1] = c.g;
-        spec.masks[2] = c.b;
-        spec.masks[3] = c.a;
-        spec.data = c.pixel;
-        const DecodedImage image = Decode(MakeDds(spec), "legacy.dds");
+        DdsSpec layout;
+        layout.width = 1;
+        layout.height = 1;
+        layout.pfFlags = c.pfFlags;
+        layout.bitCount = c.bits;
+        layout.masks[0] = c.r;
+        layout.masks[1] = c.g;
+        layout.masks[2] = c.b;
+        layout.masks[3] = c.a;
+        layout.data = c.pixel;
+        const DecodedImage image = Decode(MakeDds(layout), "legacy.dds");
         EXPECT_EQ(image.format, c.format);
         EXPECT_EQ(StoredBytes(image), c.pixel);
         EXPECT_EQ(Pixels(image), std::vector<std::uint32_t>{c.want});
@@ -728,48 +728,48 @@ TEST(DdsReader, CompressedAndDx10FormatsKeepTheirBlocks) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        DdsSpec spec;
-        spec.pfFlags = 0x4;
-        spec.fourCC = c.code;
-        spec.dx10 = c.dx10;
-        spec.dxgi = c.code;
-        spec.alphaMode = c.alphaMode;
+        DdsSpec layout;
+        layout.pfFlags = 0x4;
+        layout.fourCC = c.code;
+        layout.dx10 = c.dx10;
+        layout.dxgi = c.code;
+        layout.alphaMode = c.alphaMode;
         const std::int64_t bytes = RowPitchBytes(c.want, 4) * StorageRows(c.want, 4);
-        spec.data = c.want == D3DFMT_DXT1       ? block8
+        layout.data = c.want == D3DFMT_DXT1       ? block8
                     : IsBlockCompressed(c.want) ? block16
                                                 : Bytes(static_cast<std::size_t>(bytes), 0x7E);
-        const DecodedImage image = Decode(MakeDds(spec), "c.dds");
+        const DecodedImage image = Decode(MakeDds(layout), "c.dds");
         EXPECT_EQ(image.format, c.want);
         EXPECT_EQ(image.width, 4);
-        EXPECT_EQ(StoredBytes(image), spec.data);
+        EXPECT_EQ(StoredBytes(image), layout.data);
     }
 }
 
 TEST(DdsReader, MipmappedFilesGiveTheirTopLevel) {
-    DdsSpec spec;
-    spec.width = 4;
-    spec.height = 2;
-    spec.flags |= 0x20000;
-    spec.mipCount = 3;
+    DdsSpec layout;
+    layout.width = 4;
+    layout.height = 2;
+    layout.flags |= 0x20000;
+    layout.mipCount = 3;
     for (std::uint8_t i = 0; i < 8 * 4; ++i)
-        spec.data.push_back(i);
+        layout.data.push_back(i);
     for (int i = 0; i < (2 + 1) * 4; ++i)
-        spec.data.push_back(0xEE);  // 2 x 1 and 1 x 1 levels
-    const DecodedImage image = Decode(MakeDds(spec), "mips.dds");
+        layout.data.push_back(0xEE);  // 2 x 1 and 1 x 1 levels
+    const DecodedImage image = Decode(MakeDds(layout), "mips.dds");
     EXPECT_EQ(image.fileMipLevels, 3u);
-    EXPECT_EQ(StoredBytes(image), Bytes(spec.data.begin(), spec.data.begin() + 32));
+    EXPECT_EQ(StoredBytes(image), Bytes(layout.data.begin(), layout.data.begin() + 32));
 }
 
 TEST(DdsReader, OddSizesArePaddedToWholeBlocks) {
-    DdsSpec spec;
-    spec.width = 5;  // 2 x 1 blocks
-    spec.height = 3;
-    spec.pfFlags = 0x4;
-    spec.fourCC = D3DFMT_DXT1;
-    spec.data.assign(16, 0);
-    EXPECT_EQ(Decode(MakeDds(spec), "odd.dds").bytes.size(), 16u);
-    spec.data.resize(15);
-    ExpectRefused(MakeDds(spec), "odd.dds", {"claims 5 x 3 pixels", "16 bytes", "holds only 15"});
+    DdsSpec layout;
+    layout.width = 5;  // 2 x 1 blocks
+    layout.height = 3;
+    layout.pfFlags = 0x4;
+    layout.fourCC = D3DFMT_DXT1;
+    layout.data.assign(16, 0);
+    EXPECT_EQ(Decode(MakeDds(layout), "odd.dds").bytes.size(), 16u);
+    layout.data.resize(15);
+    ExpectRefused(MakeDds(layout), "odd.dds", {"claims 5 x 3 pixels", "16 bytes", "holds only 15"});
 }
 
 TEST(DdsReader, RefusesWhatItCannotOpen) {
@@ -948,7 +948,7 @@ TEST(QtReaders, OversizedHeadersAreRefusedBeforeDecoding) {
 // Choosing the reader
 
 TEST(ImageFileType, ContentFirstThenEnding) {
-    BmpSpec bmp;
+    BmpLayout bmp;
     bmp.pixels = {1, 2, 3, 0};
     D3DXIMAGE_FILEFORMAT type = D3DXIFF_PPM;
     // A bitmap named .png is read as the bitmap it is.
