@@ -6,13 +6,11 @@
 #include <limits>
 
 #include "platform/error.h"
+#include "platform/number_text.h"
 
 namespace tintora {
 
 namespace {
-
-// The runtime's error number for a value that does not fit its type.
-constexpr HRESULT kErrOverflow = 6;
 
 // Rounds to the nearest integer, ties to even (the default floating-point rounding mode).
 double RoundHalfEven(double value) {
@@ -76,43 +74,7 @@ std::uint32_t MakeColor(std::int32_t byte2, std::int32_t byte1, std::int32_t byt
 }
 
 std::int32_t NumberBoxValue(const std::string& text) {
-    // Copy the leading number into its own string so that nothing beyond it (hexadecimal
-    // digits, "inf", "nan") can be read as part of it.
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    std::string number;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) number += text[i++];
-    std::size_t digits = 0;
-    auto takeDigits = [&] {
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) != 0) {
-            number += text[i++];
-            ++digits;
-        }
-    };
-    takeDigits();
-    if (i < text.size() && text[i] == '.') {
-        number += text[i++];
-        takeDigits();
-    }
-    if (digits == 0) return 0;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        std::size_t j = i + 1;
-        std::string exponent = "e";
-        if (j < text.size() && (text[j] == '+' || text[j] == '-')) exponent += text[j++];
-        const std::size_t first = j;
-        while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j])) != 0) {
-            exponent += text[j++];
-        }
-        if (j > first) number += exponent;
-    }
-
-    const double value = RoundHalfEven(std::strtod(number.c_str(), nullptr));
-    if (!(value >= std::numeric_limits<std::int32_t>::min() &&
-          value <= std::numeric_limits<std::int32_t>::max())) {
-        throw PlatformError(kErrOverflow, "Overflow");
-    }
-    return static_cast<std::int32_t>(value);
+    return TextBoxInteger(text);
 }
 
 std::uint32_t WithComponent(std::uint32_t color, int box, std::int32_t value) {

@@ -12,7 +12,7 @@
 #include "files/msg_box2.h"
 #include "files/new_texture.h"
 #include "files/new_texture_dialog.h"
-#include "files/number_text.h"
+#include "platform/number_text.h"
 #include "files/texture_load.h"
 #include "files/texture_save.h"
 

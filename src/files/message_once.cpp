@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "files/number_text.h"
+#include "platform/number_text.h"
 
 namespace tintora {
 

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "document/form1.h"
-#include "files/number_text.h"
+#include "platform/number_text.h"
 
 namespace tintora {
 

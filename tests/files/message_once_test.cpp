@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "files/number_text.h"
+#include "platform/number_text.h"
 #include "platform/error.h"
 #include "platform/scripted_ui_services.h"
 

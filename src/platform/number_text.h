@@ -1,4 +1,4 @@
-// Numbers typed into the file dialogs' text boxes and stored in the settings store, read the way a
+// Numbers typed into text boxes and stored in the settings store, read the way a
 // leading-number parse reads them: blanks, an optional sign, digits with an optional decimal
 // point, an optional exponent (e or E); whatever follows the number is ignored, and text that does
 // not begin with a number reads as 0. Hexadecimal, "inf" and "nan" are not numbers here.

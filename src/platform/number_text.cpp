@@ -1,4 +1,4 @@
-#include "files/number_text.h"
+#include "platform/number_text.h"
 
 #include <cctype>
 #include <cmath>
