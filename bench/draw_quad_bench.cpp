@@ -1,5 +1,7 @@
-// Prints how fast a view redraw is: DrawQuad of a 2048 x 2048 texture stretched into a
-// 1280 x 960 target with linear filtering, on one thread and on all threads.
+// Prints how fast a view redraw is, on one thread and on all threads: DrawQuad of a 2048 x 2048
+// texture stretched into a 1280 x 960 target (linear and point filtering), and drawn 1:1 into a
+// 2048 x 2048 target (the normal view of a window as large as the texture), opaque and with
+// alpha, beside a plain copy of the same pixels (the floor).
 #include <tbb/global_control.h>
 #include <tbb/info.h>
 
@@ -16,7 +18,8 @@ using namespace tintora;
 namespace {
 
 double MedianMilliseconds(const std::shared_ptr<Texture>& texture,
-                          const std::shared_ptr<Surface>& target, bool smooth, int runs) {
+                          const std::shared_ptr<Surface>& target, bool smooth, int runs,
+                          float width = 1279.0f, float height = 959.0f) {
     Device& device = *Module1().Device;
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
@@ -24,7 +27,7 @@ double MedianMilliseconds(const std::shared_ptr<Texture>& texture,
         device.SetRenderTarget(target, nullptr);
         device.BeginScene();
         device.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-        DrawQuad(0.0f, 0.0f, 1279.0f, 959.0f, texture, smooth, 1.0f, 1.0f, false);
+        DrawQuad(0.0f, 0.0f, width, height, texture, smooth, 1.0f, 1.0f, false);
         device.EndScene();
         const auto end = std::chrono::steady_clock::now();
         times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
@@ -70,6 +73,51 @@ int main() {
                         smooth ? "linear" : "point", n, n == 1 ? " " : "s", ms,
                         megapixels / (ms / 1000.0));
         }
+    }
+
+    // 1:1 into a target of the texture's size, once opaque and once with alpha everywhere.
+    auto square = device.CreateImageSurface(size, size, D3DFMT_X8R8G8B8);
+    const double squareMegapixels = static_cast<double>(size) * size / 1e6;
+    std::printf("DrawQuad: 2048x2048 texture 1:1 into 2048x2048\n");
+    for (const bool translucent : {false, true}) {
+        lr = texture->LockRect(0, nullptr, 0);
+        texels = static_cast<std::uint32_t*>(lr.pBits);
+        for (int i = 0; i < size * size; ++i) {
+            texels[i] = (texels[i] & 0x00FFFFFFu) |
+                        (translucent ? static_cast<std::uint32_t>(i % 251) << 24 : 0xFF000000u);
+        }
+        texture->UnlockRect(0);
+        for (int n : {1, threads}) {
+            tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
+                                      static_cast<std::size_t>(n));
+            const auto draw = [&](int runs) {
+                return MedianMilliseconds(texture, square, false, runs, static_cast<float>(size),
+                                          static_cast<float>(size));
+            };
+            draw(2);
+            const double ms = draw(15);
+            std::printf("  %-11s %d thread%s: %8.2f ms  %8.1f Mpixel/s\n",
+                        translucent ? "alpha," : "opaque,", n, n == 1 ? " " : "s", ms,
+                        squareMegapixels / (ms / 1000.0));
+        }
+    }
+    // The floor: clearing the target and copying the texels over it, one thread.
+    {
+        std::vector<double> times;
+        D3DLOCKED_RECT to = square->LockRect(nullptr, 0);
+        lr = texture->LockRect(0, nullptr, 0);
+        for (int i = 0; i < 15; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            std::memset(to.pBits, 0, static_cast<std::size_t>(size) * size * 4);
+            std::memcpy(to.pBits, lr.pBits, static_cast<std::size_t>(size) * size * 4);
+            times.push_back(std::chrono::duration<double, std::milli>(
+                                std::chrono::steady_clock::now() - start)
+                                .count());
+        }
+        texture->UnlockRect(0);
+        square->UnlockRect();
+        std::sort(times.begin(), times.end());
+        std::printf("  floor (clear + memcpy), 1 thread: %8.2f ms\n", times[times.size() / 2]);
     }
     return 0;
 }

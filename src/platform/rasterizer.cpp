@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace tintora {
 
@@ -79,6 +80,16 @@ inline int FloorToInt(float f) {
     return (static_cast<float>(i) > f) ? i - 1 : i;
 }
 
+// Texture units address texels in fixed point with 8 fraction bits: a coordinate within half a
+// step below a texel boundary lands on the boundary. Point sampling takes the texel that holds the
+// coordinate after that rounding, so a pixel centre that falls exactly on a boundary (a quad placed
+// at a half pixel) picks the same texel whatever the float error of its interpolation.
+constexpr float kTexelSnap = 1.0f / 512.0f;
+
+inline int PointTexel(float coordinate, int size) {
+    return FloorToInt(coordinate * static_cast<float>(size) + kTexelSnap);
+}
+
 class Sampler {
   public:
     Sampler(const RasterState& s, bool linear)
@@ -87,8 +98,8 @@ class Sampler {
     std::uint32_t Sample(float u, float v) const {
         if (s_.texels == nullptr) return 0;
         if (!linear_) {
-            const int x = Address(s_.addressU, FloorToInt(u * static_cast<float>(w_)), w_);
-            const int y = Address(s_.addressV, FloorToInt(v * static_cast<float>(h_)), h_);
+            const int x = Address(s_.addressU, PointTexel(u, w_), w_);
+            const int y = Address(s_.addressV, PointTexel(v, h_), h_);
             return Fetch(x, y);
         }
         const float fx = u * static_cast<float>(w_) - 0.5f;
@@ -354,6 +365,7 @@ class TriangleRaster {
     enum class BlendKind { Off, SourceAlpha, Generic };
 
     void Dispatch(int y, int xBegin, int xEnd) const {
+        if (unitCopy_ && DrawUnitSpan(y, xBegin, xEnd)) return;
         const auto withBlend = [&]<bool L, Combine C>() {
             switch (blendKind_) {
                 case BlendKind::Off:
@@ -407,6 +419,243 @@ class TriangleRaster {
                      : (s_.srcBlend == D3DBLEND_SRCALPHA && s_.destBlend == D3DBLEND_INVSRCALPHA)
                          ? BlendKind::SourceAlpha
                          : BlendKind::Generic;
+
+        // One texel per pixel along both screen axes, point sampled, affine: each row of the
+        // triangle is a run of consecutive texels of one texture row (the 1:1 and tiled views).
+        const bool depthTest = s_.depth != nullptr && s_.zEnable;
+        unitCopy_ = s_.unitSpans && combine_ != Combine::Generic && blendKind_ != BlendKind::Generic &&
+                    !perspective_ && s_.texels != nullptr && !s_.quantize565 &&
+                    (!s_.alphaTest || s_.alphaFunc == D3DCMP_ALWAYS) &&
+                    (!depthTest || (z_.dx == 0.0 && z_.dy == 0.0)) && u_.dy == 0.0 &&
+                    v_.dx == 0.0 && std::abs(u_.dx * s_.texWidth - 1.0) <= 1e-9 &&
+                    std::abs(v_.dy * s_.texHeight - 1.0) <= 1e-9;
+        if (unitCopy_ && depthTest) {
+            unitDepth_ = std::clamp(static_cast<float>(z_.base), 0.0f, 1.0f);
+            if (s_.depthScale > 0.0f) {
+                unitDepth_ = std::nearbyint(unitDepth_ * s_.depthScale) / s_.depthScale;
+            }
+        }
+    }
+
+    // Whether float error in the per-pixel path could flip its rounding somewhere along a span
+    // that starts at this texel coordinate (in texels). Such spans take the per-pixel path, so
+    // both paths always agree. The views place quads at whole and half pixels, which lie far
+    // from every switch.
+    //
+    // Point sampling switches texels where the coordinate plus the snap crosses a whole number.
+    static bool NearPointSwitch(double texelCoordinate) {
+        const double fraction = texelCoordinate - std::floor(texelCoordinate);
+        return std::abs(fraction - (1.0 - static_cast<double>(kTexelSnap))) < 0.02;
+    }
+    // Linear filtering rounds the fraction of (coordinate - 0.5) to 1/256 steps; it switches at
+    // the half steps. (Where the fraction is near 0 the texel index itself may flip, but the
+    // weight flips with it: texel n - 1 at full weight towards n is texel n.)
+    static bool NearWeightSwitch(double filterCoordinate) {
+        const double steps = (filterCoordinate - std::floor(filterCoordinate)) * 256.0;
+        const double fraction = steps - std::floor(steps);
+        return fraction > 0.1 && fraction < 0.9;
+    }
+
+    // The unit-scale span: the first pixel's texels and weights are found as the per-pixel path
+    // finds them, the others follow one texel per pixel. Returns false (nothing drawn) for a span
+    // that needs the per-pixel path.
+    bool DrawUnitSpan(int y, int xBegin, int xEnd) const {
+        const double xc = xBegin + 0.5;
+        const double yc = y + 0.5;
+        const double u0 = u_.At(xc, yc);
+        const double v0 = v_.At(xc, yc);
+        const int w = s_.texWidth;
+        const int h = s_.texHeight;
+        int column = 0;
+        int row = 0;
+        UnitFilter filter;
+        if (!linear_) {
+            if (NearPointSwitch(u0 * w) || NearPointSwitch(v0 * h)) return false;
+            column = PointTexel(static_cast<float>(u0), w);
+            row = Address(s_.addressV, PointTexel(static_cast<float>(v0), h), h);
+        } else {
+            if (NearWeightSwitch(u0 * w - 0.5) || NearWeightSwitch(v0 * h - 0.5)) return false;
+            const float fx = static_cast<float>(u0) * static_cast<float>(w) - 0.5f;
+            const float fy = static_cast<float>(v0) * static_cast<float>(h) - 0.5f;
+            column = FloorToInt(fx);
+            int top = FloorToInt(fy);
+            filter.wx = static_cast<int>((fx - static_cast<float>(column)) * 256.0f + 0.5f);
+            filter.wy = static_cast<int>((fy - static_cast<float>(top)) * 256.0f + 0.5f);
+            // A full weight on the next texel is that texel alone.
+            if (filter.wx == 256) {
+                ++column;
+                filter.wx = 0;
+            }
+            if (filter.wy == 256) {
+                ++top;
+                filter.wy = 0;
+            }
+            row = Address(s_.addressV, top, h);
+            filter.nextRow = Address(s_.addressV, top + 1, h);
+        }
+        const bool depth = s_.depth != nullptr && s_.zEnable;
+        const auto draw = [&]<Combine C, BlendKind B>() {
+            if (depth) {
+                DrawUnitRow<C, B, true>(y, xBegin, xEnd, column, row, filter);
+            } else {
+                DrawUnitRow<C, B, false>(y, xBegin, xEnd, column, row, filter);
+            }
+        };
+        const bool texture = combine_ == Combine::Texture;
+        if (blendKind_ == BlendKind::Off) {
+            texture ? draw.template operator()<Combine::Texture, BlendKind::Off>()
+                    : draw.template operator()<Combine::DiffuseColourTextureAlpha, BlendKind::Off>();
+        } else {
+            texture ? draw.template operator()<Combine::Texture, BlendKind::SourceAlpha>()
+                    : draw.template
+                      operator()<Combine::DiffuseColourTextureAlpha, BlendKind::SourceAlpha>();
+        }
+        return true;
+    }
+
+    // The 1/256 weights towards the next column and the next row of a linear-filtered span.
+    // Zero weights (a texture at whole pixels) make it a copy of single texels.
+    struct UnitFilter {
+        int wx = 0;
+        int wy = 0;
+        int nextRow = -1;
+    };
+
+    // Texel x of a row under the horizontal addressing; the border colour outside.
+    std::uint32_t RowTexel(const std::uint32_t* texelRow, int x) const {
+        const int at = Address(s_.addressU, x, s_.texWidth);
+        return at < 0 || texelRow == nullptr ? s_.borderColor : texelRow[at];
+    }
+
+    const std::uint32_t* TexelRow(int row) const {
+        return row < 0 ? nullptr
+                       : s_.texels + static_cast<std::size_t>(row) *
+                                         static_cast<std::size_t>(s_.texWidth);
+    }
+
+    // A linear-filtered span with the same weights at every pixel: filters the texels into a
+    // row buffer, then shades them as a run.
+    template <Combine C, BlendKind B, bool Depth>
+    void DrawFilteredRow(std::uint32_t* out, float* depthRow, int xBegin, int xEnd, int column,
+                         int row, const UnitFilter& f) const {
+        thread_local std::vector<std::uint32_t> filtered;
+        const int n = xEnd - xBegin;
+        filtered.resize(static_cast<std::size_t>(n));
+        const std::uint32_t* rowA = TexelRow(row);
+        const std::uint32_t* rowB = TexelRow(f.nextRow);
+        const int w00 = (256 - f.wx) * (256 - f.wy);
+        const int w10 = f.wx * (256 - f.wy);
+        const int w01 = (256 - f.wx) * f.wy;
+        const int w11 = f.wx * f.wy;
+        std::uint32_t left00 = RowTexel(rowA, column);
+        std::uint32_t left01 = RowTexel(rowB, column);
+        for (int i = 0; i < n; ++i) {
+            const std::uint32_t c10 = RowTexel(rowA, column + i + 1);
+            const std::uint32_t c11 = RowTexel(rowB, column + i + 1);
+            std::uint32_t value = 0;
+            for (int shift = 0; shift < 32; shift += 8) {
+                const int sum = static_cast<int>((left00 >> shift) & 0xFF) * w00 +
+                                static_cast<int>((c10 >> shift) & 0xFF) * w10 +
+                                static_cast<int>((left01 >> shift) & 0xFF) * w01 +
+                                static_cast<int>((c11 >> shift) & 0xFF) * w11;
+                value |= static_cast<std::uint32_t>((sum + 32768) >> 16) << shift;
+            }
+            filtered[static_cast<std::size_t>(i)] = value;
+            left00 = c10;
+            left01 = c11;
+        }
+        ShadeRun<C, B, Depth>(filtered.data(), out + xBegin, Depth ? depthRow + xBegin : nullptr,
+                              n);
+    }
+
+    // Splits the row into runs of consecutive texels (a wrapping texture restarts at column 0)
+    // and draws each run; a texel outside the texture under other addressing is drawn alone.
+    template <Combine C, BlendKind B, bool Depth>
+    void DrawUnitRow(int y, int xBegin, int xEnd, int column, int row,
+                     const UnitFilter& filter) const {
+        auto* out = reinterpret_cast<std::uint32_t*>(
+            s_.target + static_cast<std::ptrdiff_t>(y) * s_.targetPitch);
+        float* depthRow =
+            Depth ? s_.depth + static_cast<std::ptrdiff_t>(y) * s_.depthPitch : nullptr;
+        if (filter.wx != 0 || filter.wy != 0) {
+            DrawFilteredRow<C, B, Depth>(out, depthRow, xBegin, xEnd, column, row, filter);
+            return;
+        }
+        const int w = s_.texWidth;
+        const std::uint32_t* texelRow = TexelRow(row);
+        int x = xBegin;
+        while (x < xEnd) {
+            const int first = Address(s_.addressU, column, w);
+            int run = 1;
+            if (first >= 0 && texelRow != nullptr &&
+                (first == column || s_.addressU == D3DTADDRESS_WRAP)) {
+                run = std::min(xEnd - x, w - first);
+                ShadeRun<C, B, Depth>(texelRow + first, out + x, Depth ? depthRow + x : nullptr,
+                                      run);
+            } else {
+                const std::uint32_t texel = RowTexel(texelRow, column);
+                ShadeRun<C, B, Depth>(&texel, out + x, Depth ? depthRow + x : nullptr, 1);
+            }
+            x += run;
+            column += run;
+        }
+    }
+
+    // Combines, blends and writes n pixels from n consecutive texels. Branch-free per pixel
+    // (an opaque texel gives itself through the blend, a clear one the destination), so the
+    // loop without a depth test vectorises.
+    template <Combine C, BlendKind B, bool Depth>
+    void ShadeRun(const std::uint32_t* texels, std::uint32_t* out, float* depth, int n) const {
+        const std::uint32_t opaque = s_.targetHasAlpha ? 0u : 0xFF000000u;
+        const std::uint32_t keepDestAlpha = s_.targetHasAlpha ? 0u : 0xFF000000u;
+        const std::uint32_t colour = static_cast<std::uint32_t>(flat_.b) |
+                                     (static_cast<std::uint32_t>(flat_.g) << 8) |
+                                     (static_cast<std::uint32_t>(flat_.r) << 16);
+        const auto shade = [&](std::uint32_t src, std::uint32_t dst) {
+            if constexpr (C == Combine::DiffuseColourTextureAlpha) {
+                src = (src & 0xFF000000u) | colour;
+            }
+            if constexpr (B == BlendKind::Off) {
+                return src | opaque;
+            } else {
+                const std::uint32_t a = src >> 24;
+                const std::uint32_t ia = 255 - a;
+                dst |= keepDestAlpha;  // a target without alpha reads as 255
+                // round((s a + d (255 - a)) / 255): (t + 127) / 255 as a multiply and shift,
+                // exact for every t up to 255 x 255 + 127.
+                const auto mix = [&](int shift) {
+                    const std::uint32_t t =
+                        ((src >> shift) & 0xFF) * a + ((dst >> shift) & 0xFF) * ia + 127;
+                    return ((t * 0x8081u) >> 23) << shift;
+                };
+                return mix(0) | mix(8) | mix(16) | mix(24) | opaque;
+            }
+        };
+        if constexpr (Depth) {
+            for (int i = 0; i < n; ++i) {
+                if (!Compare(s_.zFunc, unitDepth_, depth[i])) continue;
+                if (s_.zWrite) depth[i] = unitDepth_;
+                out[i] = shade(texels[i], out[i]);
+            }
+        } else if constexpr (B == BlendKind::Off) {
+            for (int i = 0; i < n; ++i) out[i] = shade(texels[i], 0);
+        } else {
+            // Blocks of fully opaque texels (most textures) need no blending: the blend of an
+            // opaque texel is the texel itself.
+            constexpr int kBlock = 64;
+            for (int begin = 0; begin < n; begin += kBlock) {
+                const int end = std::min(n, begin + kBlock);
+                std::uint32_t alphas = 0xFF000000u;
+                for (int i = begin; i < end; ++i) alphas &= texels[i] | 0x00FFFFFFu;
+                if (alphas == 0xFF000000u) {
+                    for (int i = begin; i < end; ++i) {
+                        out[i] = C == Combine::Texture ? texels[i] : colour | 0xFF000000u;
+                    }
+                } else {
+                    for (int i = begin; i < end; ++i) out[i] = shade(texels[i], out[i]);
+                }
+            }
+        }
     }
 
     template <bool Linear, Combine C, BlendKind B>
@@ -519,6 +768,8 @@ class TriangleRaster {
     bool linear_ = false;
     Combine combine_ = Combine::Generic;
     BlendKind blendKind_ = BlendKind::Off;
+    bool unitCopy_ = false;
+    float unitDepth_ = 0.0f;
     double minY_ = 0.0;
     double maxY_ = 0.0;
 };

@@ -54,6 +54,9 @@ struct RasterState {
     std::uint32_t magFilter = D3DTEXF_POINT;
     // Rows per task when a triangle is large enough to split; 0 = never split.
     int parallelRowGrain = 16;
+    // Screen-aligned one-texel-per-pixel triangles copy texel runs instead of interpolating per
+    // pixel. Both ways give the same bytes; false forces the per-pixel way (to compare them).
+    bool unitSpans = true;
 };
 
 // Draws one triangle of screen-space vertices with the state's rules (see device.h).
