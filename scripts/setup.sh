@@ -28,7 +28,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
     libsquish-dev libassimp-dev libtbb-dev
     libgtest-dev libbenchmark-dev
-    xvfb xauth xdotool imagemagick x11-utils fonts-dejavu-core
+    xvfb xauth xdotool imagemagick x11-utils fonts-dejavu-core desktop-file-utils
     python3
 )
 

@@ -5,7 +5,7 @@
 #   2. the sample textures match their generator (and ImageMagick decodes them as meant)
 #   3. all tests of the release build, window tests included (Qt's offscreen platform)
 #   4. a sanitizer build (build/asan: ASan + UBSan, no windows, no benchmarks) and its core tests
-#   5. the end-to-end run under a real X server (see the marked place below)
+#   5. the end-to-end runs of the real editor under Xvfb (scripts/e2e_*.sh), when xvfb-run exists
 #
 # TINTORA_JOBS sets build and test parallelism (default 2).
 set -euo pipefail
@@ -26,7 +26,7 @@ python3 scripts/make_samples.py --check
 
 say "release build: all tests (windows on Qt's offscreen platform)"
 QT_QPA_PLATFORM=offscreen \
-    ctest --test-dir build/release --output-on-failure --no-tests=error --timeout 600 \
+    ctest --test-dir build/release --output-on-failure --no-tests=error --timeout 600 -LE e2e \
     -j "$jobs" --output-junit "$PWD/$results/release.xml"
 
 say "sanitizer build (build/asan): configure"
@@ -43,21 +43,24 @@ LSAN_OPTIONS="use_tls=0:suppressions=$PWD/scripts/lsan.supp" \
     ctest --test-dir build/asan -L core --output-on-failure --no-tests=error --timeout 900 \
     -j "$jobs" --output-junit "$PWD/$results/asan.xml"
 
-# ---------------------------------------------------------------------------------------------
-# PLACE FOR THE END-TO-END TESTS (not written yet).
-#   Window tests (Qt Test, label "widgets") need no step of their own: registered in the release
-#   build, they run in the step above, on QT_QPA_PLATFORM=offscreen.
-#   End to end: the real editor under Xvfb, driven with xdotool, screenshots compared, e.g.
-#     say "end to end under Xvfb"
-#     xvfb-run -a -s "-screen 0 1280x1024x24" \
-#         ctest --test-dir build/release -L e2e --output-on-failure --no-tests=error \
-#         --output-junit "$PWD/$results/e2e.xml"
-#   (and keep the release step above from running them twice: -LE e2e there).
-#   Every step writes a junit file into $results so that the summary below counts it.
-# ---------------------------------------------------------------------------------------------
+# End to end: the real editor on a virtual X screen (each script starts its own Xvfb), driven
+# with xdotool; screenshots and saved files are checked (scripts/e2e_*.sh, ctest label "e2e").
+# A failing run is tried once more: on a busy machine an input event sent with xdotool is now and
+# then lost before the window takes it.
+# Their pictures land in build/release/e2e-pictures; a failing step leaves a screenshot there.
+runs="release, asan-ubsan"
+if command -v xvfb-run >/dev/null 2>&1; then
+    say "end to end under Xvfb"
+    ctest --test-dir build/release -L e2e --output-on-failure --no-tests=error --timeout 300 \
+        --repeat until-pass:2 \
+        --output-junit "$PWD/$results/e2e.xml"
+    runs="$runs, e2e"
+else
+    say "end to end: skipped, no xvfb-run (bash scripts/setup.sh --deps-only installs it)"
+fi
 
 # One closing line over every run above (a test run twice, plain and sanitized, counts twice).
-say "all steps passed in $((SECONDS - start)) s (test runs: release, asan-ubsan)"
+say "all steps passed in $((SECONDS - start)) s (test runs: $runs)"
 python3 - "$results"/*.xml <<'EOF'
 import sys
 import xml.etree.ElementTree as ET

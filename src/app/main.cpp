@@ -4,6 +4,7 @@
 // Every argument is part of one file name (joined with blanks, double quotes removed), opened at
 // start-up. The program ends through File > Quit or by closing the main window.
 #include <QApplication>
+#include <QIcon>
 #include <QString>
 #include <QStringList>
 #include <cstdio>
@@ -22,6 +23,12 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Tintora"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tintora"));
     Q_INIT_RESOURCE(app);
+    // The icon of every window, and the desktop entry (tintora.desktop) that task bars match.
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/tintora/icon-48.png"));
+    icon.addFile(QStringLiteral(":/tintora/icon-256.png"));
+    QApplication::setWindowIcon(icon);
+    QGuiApplication::setDesktopFileName(QStringLiteral("tintora"));
 
     tintora::QtMessageBoxes messageBoxes;
     tintora::QtCommonDialogs dialogs;

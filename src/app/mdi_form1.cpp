@@ -4,6 +4,11 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMdiArea>
@@ -14,8 +19,11 @@
 #include <QStylePainter>
 #include <QTimer>
 
+#include "app/busy_cursor.h"
 #include "app/form3.h"
 #include "preview/form5.h"
+#include "alpha/form7.h"
+#include "alpha/form9.h"
 #include "app/memory_display.h"
 #include "color/color_form.h"
 #include "document/form1.h"
@@ -25,6 +33,7 @@
 #include "effects/form2.h"
 #include "effects/form8.h"
 #include "files/file_commands.h"
+#include "normalmap/form10.h"
 #include "platform/setting_values.h"
 
 namespace tintora {
@@ -104,6 +113,9 @@ QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent) {
 MDIForm1::MDIForm1(Services& services) : services_(services) {
     setObjectName(QStringLiteral("MDIForm1"));
     setWindowTitle(QStringLiteral("Tintora"));
+    busy_ = new BusyCursor(this);
+    // Image files dropped anywhere on the window open as textures (dropEvent).
+    setAcceptDrops(true);
 
     auto* client = new QWidget(this);
     auto* layout = new QGridLayout(client);
@@ -148,7 +160,7 @@ void MDIForm1::BuildMenus() {
         action->setCheckable(checkable);
         connect(action, &QAction::triggered, this, [this, action, handler, checkable] {
             if (checkable) action->setChecked(!action->isChecked());
-            if (handler != nullptr) RunHandler([this, handler] { (this->*handler)(); });
+            if (handler != nullptr) RunCommand([this, handler] { (this->*handler)(); });
         });
         return action;
     };
@@ -251,7 +263,7 @@ void MDIForm1::BuildToolPanel() {
         button->setObjectName(QLatin1String(name));
         button->setGeometry(place);
         connect(button, &QPushButton::clicked, this,
-                [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+                [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
         return static_cast<QPushButton*>(button);
     };
     Command1 = command("Command1", "AutoContrast", TwipsRect(75, 3585, 1185, 285),
@@ -286,7 +298,7 @@ void MDIForm1::BuildStatusStrip() {
     Re->setObjectName(QStringLiteral("Re"));
     Re->setGeometry(TwipsRect(15855, 0, 1305, 255));
     Re->raise();
-    connect(Re, &QPushButton::clicked, this, [this] { RunHandler([this] { Re_Click(); }); });
+    connect(Re, &QPushButton::clicked, this, [this] { RunCommand([this] { Re_Click(); }); });
 }
 
 void MDIForm1::InstallWindowHooks() {
@@ -306,7 +318,10 @@ void MDIForm1::InstallWindowHooks() {
     };
     hooks.EndProgram = [this] { services_.End(); };
     hooks.RefreshColorValue = [this] { ColorFormWindow().RefreshColorValue(); };
+    hooks.ShowColorKeySample = [this](std::uint32_t color) { Form7Window().SetSampleColor(color); };
     hooks.SetStatusText = [this](const std::string& text) {
+        // The progress texts of long operations ("Busy (n%)", "Busy (n %)") show the wait cursor.
+        if (text.rfind("Busy (", 0) == 0) busy_->Progress();
         Label1->setText(QString::fromStdString(text));
     };
     // Not modal: the chosen item runs its handler when the menu closes, as from the menu bar.
@@ -333,6 +348,24 @@ Form8& MDIForm1::Form8Window() {
     return *form8_;
 }
 
+Form7& MDIForm1::Form7Window() {
+    if (form7_ == nullptr) form7_ = new Form7(this);
+    return *form7_;
+}
+
+Form9& MDIForm1::Form9Window() {
+    if (form9_ == nullptr) {
+        form9_ = new Form9(this);
+        form9_->OpenFile = [this] { OpenFile(); };
+    }
+    return *form9_;
+}
+
+Form10& MDIForm1::Form10Window() {
+    if (form10_ == nullptr) form10_ = new Form10(this);
+    return *form10_;
+}
+
 ColorForm& MDIForm1::ColorFormWindow() {
     if (colorForm_ == nullptr) {
         colorForm_ = new ColorForm(services_, *this);
@@ -342,11 +375,36 @@ ColorForm& MDIForm1::ColorFormWindow() {
 }
 
 void MDIForm1::OpenFile() {
+    BusyCursor::Scope busy(*busy_);
     open_Click();
 }
 
 void MDIForm1::LoadTexture(const std::string& fileName) {
+    BusyCursor::Scope busy(*busy_);
     files_->LoadTexture(fileName);
+}
+
+void MDIForm1::RunCommand(const std::function<void()>& work) {
+    BusyCursor::Scope busy(*busy_);
+    RunHandler(work);
+}
+
+std::vector<std::string> MDIForm1::DroppedFiles(const QMimeData& data) {
+    std::vector<std::string> files;
+    if (!data.hasUrls()) return files;
+    for (const QUrl& url : data.urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString path = url.toLocalFile();
+        if (QFileInfo(path).isDir()) continue;
+        files.push_back(path.toStdString());
+    }
+    return files;
+}
+
+void MDIForm1::OpenDroppedFiles(const std::vector<std::string>& fileNames) {
+    // One command per file: a file that cannot be read is reported and the others still open.
+    for (const std::string& fileName : fileNames)
+        RunCommand([this, &fileName] { LoadTexture(fileName); });
 }
 
 void MDIForm1::SetViewMenuChecks(std::int32_t viewMode, bool alphaOnly) {
@@ -452,20 +510,27 @@ void MDIForm1::alphamap_Click() {
     RenderDocument(slot, false);
 }
 
+// The tools: "Set ColorKey" shows the colour-key window, the others hide it; all three hide the
+// alpha-layer window.
 void MDIForm1::Se_Click() {
-    // The colour-key and alpha-layer dialogs, which it hides, arrive with their features.
+    if (form7_ != nullptr) form7_->hide();
     Module1().CurrentTool = 1;
+    if (form9_ != nullptr) form9_->hide();
 }
 
 void MDIForm1::Option1_Click() {
     ColorForm& colors = ColorFormWindow();
     colors.show();
     colors.activateWindow();
+    if (form7_ != nullptr) form7_->hide();
     Module1().CurrentTool = 2;
+    if (form9_ != nullptr) form9_->hide();
 }
 
 void MDIForm1::Option2_Click() {
+    Form7Window().show();
     Module1().CurrentTool = 3;
+    if (form9_ != nullptr) form9_->hide();
 }
 
 void MDIForm1::Command1_Click() {
@@ -483,10 +548,21 @@ void MDIForm1::Command4_Click() {
 void MDIForm1::Command5_Click() {
     huesatu_Click();
 }
-// The alpha-layer dialog (shown whatever window is active) and the normal-map dialog (shown only
-// when a texture window is active) arrive with their features.
-void MDIForm1::Command6_Click() {}
-void MDIForm1::Command7_Click() {}
+// "Generate alpha-layer": Form9, modeless, whether or not a texture window is active.
+void MDIForm1::Command6_Click() {
+    Form9& form = Form9Window();
+    form.show();
+    form.raise();
+    form.activateWindow();
+}
+// "Generate Normal map": Form10, modeless, when a texture window is active; nothing otherwise.
+void MDIForm1::Command7_Click() {
+    if (Module1().ActiveWindowIndex <= 0) return;
+    Form10& form = Form10Window();
+    form.show();
+    form.raise();
+    form.activateWindow();
+}
 
 void MDIForm1::Re_Click() {
     lastRecoverCount_ = RecoverMemory(*services_.memory, Module1().Device.get());
@@ -513,6 +589,22 @@ void MDIForm1::closeEvent(QCloseEvent* event) {
     } else {
         event->accept();
     }
+}
+
+void MDIForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData() != nullptr && !DroppedFiles(*event->mimeData()).empty())
+        event->acceptProposedAction();
+}
+
+void MDIForm1::dropEvent(QDropEvent* event) {
+    if (event->mimeData() == nullptr) return;
+    std::vector<std::string> files = DroppedFiles(*event->mimeData());
+    if (files.empty()) return;
+    event->acceptProposedAction();
+    // The loads run after the drop has been answered: the program that started the drag is not
+    // kept waiting, and a message box of a failed load does not open inside the drop.
+    QMetaObject::invokeMethod(
+        this, [this, files = std::move(files)] { OpenDroppedFiles(files); }, Qt::QueuedConnection);
 }
 
 void MDIForm1::resizeEvent(QResizeEvent* event) {

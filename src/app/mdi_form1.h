@@ -4,15 +4,18 @@
 //
 // Controls and menu items keep their names (Se, Option1, Command1..7, Label1, MemAvail, Re;
 // newtex, open, ..., equalize); handlers are <control>_<Event>. Every menu item and button runs
-// its handler through RunHandler, so a failure shows "Error <number>: <description>" and the
-// program goes on. The window also sets Module1's window hooks (texture windows, the preview
+// its handler through RunCommand (RunHandler under the wait cursor), so a failure shows
+// "Error <number>: <description>" and the program goes on. Image files dropped on the window
+// open as textures. The window also sets Module1's window hooks (texture windows, the preview
 // window, View menu marks, message boxes, ending the program) and clears them when destroyed.
 #pragma once
 
 #include <QMainWindow>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/services.h"
 
@@ -20,15 +23,20 @@ class QAction;
 class QLabel;
 class QMdiArea;
 class QMenu;
+class QMimeData;
 class QPushButton;
 class QTimer;
 
 namespace tintora {
 
+class BusyCursor;
 class ColorForm;
 class Form3;
 class Form5;
+class Form7;
 class Form8;
+class Form9;
+class Form10;
 class FileCommands;
 
 // The quit question and its title.
@@ -107,7 +115,13 @@ class MDIForm1 : public QMainWindow {
     // Windows made (and their load handlers run) on first use.
     Form3& Form3Window();
     Form5& Form5Window();
+    Form7& Form7Window();
     Form8& Form8Window();
+    Form9& Form9Window();
+    bool Form7Loaded() const { return form7_ != nullptr; }
+    bool Form9Loaded() const { return form9_ != nullptr; }
+    Form10& Form10Window();
+    bool Form10Loaded() const { return form10_ != nullptr; }
     // The File menu's commands and their dialogs (NewTexture, Form6, MsgBox2).
     FileCommands& Files() { return *files_; }
     ColorForm& ColorFormWindow();
@@ -122,6 +136,15 @@ class MDIForm1 : public QMainWindow {
     // The View menu's marks: exactly one of the four mode items for modes 0-3 (others leave
     // them), and "Alpha map only".
     void SetViewMenuChecks(std::int32_t viewMode, bool alphaOnly);
+    // The local files (no folders) named by dragged or dropped data, in their order.
+    static std::vector<std::string> DroppedFiles(const QMimeData& data);
+    // Opens each file through LoadTexture, one command per file (a failure is reported and the
+    // next file still opens). Files dropped on the window arrive here.
+    void OpenDroppedFiles(const std::vector<std::string>& fileNames);
+    // Runs a command of the window: RunHandler with the wait cursor (busy_cursor.h).
+    void RunCommand(const std::function<void()>& work);
+    BusyCursor& Busy() { return *busy_; }
+
     // Lets pending messages run, then writes the memory figures into MemAvail and puts its
     // right edge on the window's inner right edge.
     void ShowMemoryStatus();
@@ -167,6 +190,8 @@ class MDIForm1 : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:
@@ -177,9 +202,13 @@ class MDIForm1 : public QMainWindow {
     void SetViewMode(std::int32_t mode);
 
     Services& services_;
+    BusyCursor* busy_ = nullptr;
     Form3* form3_ = nullptr;
     Form5* form5_ = nullptr;
+    Form7* form7_ = nullptr;
     Form8* form8_ = nullptr;
+    Form9* form9_ = nullptr;
+    Form10* form10_ = nullptr;
     ColorForm* colorForm_ = nullptr;
     std::int64_t lastRecoverCount_ = -1;
     std::unique_ptr<FileCommands> files_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "alpha/form7.h"
 #include "app/form3.h"
 #include "preview/form5.h"
 #include "color/color_form.h"
@@ -82,8 +83,10 @@ std::unique_ptr<MDIForm1> Main(Services& services, const std::string& commandLin
             LoadMeshFromX(services.programDirectory + "/sphere.x", D3DXMESH_MANAGED, state.Device);
     });
 
-    // The dialogs that start-up loads hidden arrive with their features.
+    // The colour-key window is made now, hidden, with the key colour in its sample.
+    mdi.Form7Window();
     QCoreApplication::processEvents();
+    mdi.Form7Window().hide();
 
     if (!commandLine.empty()) {
         std::string fileName = commandLine;

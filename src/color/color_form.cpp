@@ -204,10 +204,10 @@ void ColorForm::Form_Load() {
         twips(main_.frameGeometry().width()) - twips(frameGeometry().width()) - 2000.0f;
     const float defaultTop =
         twips(main_.frameGeometry().height()) - twips(frameGeometry().height()) - 1500.0f;
-    const float left = NumberTextToSingle(
+    const float left = WindowPositionFromText(
         services_.settings->GetSetting(app, "Tintora", "ColorX", SingleToText(defaultLeft)),
         defaultLeft);
-    const float top = NumberTextToSingle(
+    const float top = WindowPositionFromText(
         services_.settings->GetSetting(app, "Tintora", "ColorY", SingleToText(defaultTop)),
         defaultTop);
     move(TwipsToPixels(left), TwipsToPixels(top));

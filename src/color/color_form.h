@@ -132,7 +132,8 @@ class ColorForm : public QWidget {
     std::string Text1Tag;
 
     // Selects the foreground and places the window from "ColorX"/"ColorY"; a missing value, or
-    // one that is not a number, gives the default: main's width - this window's width - 2000
+    // one that is not a number or is negative or too large for any screen
+    // (WindowPositionFromText), gives the default: main's width - this window's width - 2000
     // twips, and main's height - this window's height - 1500 twips.
     void Form_Load();
     // Writes "ColorX" and "ColorY": the window's left and top edges in twips.

@@ -1,4 +1,5 @@
-// Window colours and the colour picker's arithmetic, without any window.
+// Window colours and the colour picker's arithmetic, without any window. SplitColor and MakeColor
+// come from document/window_colors.h.
 //
 // A window colour is a 32-bit value with red in bits 0-7, green in bits 8-15 and blue in bits
 // 16-23 (0x00BBGGRR). Its top byte is 0 for every colour the picker makes, except the value
@@ -11,18 +12,9 @@
 #include <cstdint>
 #include <string>
 
+#include "document/window_colors.h"
+
 namespace tintora {
-
-// Takes a colour apart: byte2 = bits 16-23 (blue), byte1 = bits 8-15 (green), byte0 = bits 0-7
-// (red), each 0 to 255.
-void SplitColor(std::uint32_t color, std::int32_t& byte2, std::int32_t& byte1, std::int32_t& byte0);
-
-// Puts a colour together: (top << 24) | (byte2 << 16) | (byte1 << 8) | byte0, with 32-bit
-// wrapping shifts and without masking the inputs to 8 bits. A component beyond 0-255 therefore
-// sets bits of its neighbours: MakeColor(0, 128, 300, 0) has red 44 and green 129; a negative
-// component sets every bit above its own place.
-std::uint32_t MakeColor(std::int32_t byte2, std::int32_t byte1, std::int32_t byte0,
-                        std::int32_t top);
 
 // The value of a number box: the text's leading number (blanks before it, a sign, digits, a
 // decimal point, an exponent with e or E; text that does not begin with a number gives 0),

@@ -13,8 +13,13 @@ void DrawQuad(float x, float y, float width, float height, const std::shared_ptr
     if (!state.Device) {
         throw PlatformError(kErrObjectNotSet, "Object variable or With block variable not set");
     }
-    Device& device = *state.Device;
+    DrawQuadOn(*state.Device, state.QuadVertices, x, y, width, height, texture, smooth, uRight,
+               vBottom, alphaOnly);
+}
 
+void DrawQuadOn(Device& device, std::array<QuadVertex, 4>& quad, float x, float y, float width,
+                float height, const std::shared_ptr<Texture>& texture, bool smooth, float uRight,
+                float vBottom, bool alphaOnly) {
     const std::uint32_t filter = smooth ? D3DTEXF_LINEAR : D3DTEXF_POINT;
     device.SetTextureStageState(0, D3DTSS_MINFILTER, filter);
     device.SetTextureStageState(0, D3DTSS_MAGFILTER, filter);
@@ -47,7 +52,6 @@ void DrawQuad(float x, float y, float width, float height, const std::shared_ptr
     device.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
 
-    auto& quad = state.QuadVertices;
     const float right = x + width;
     const float bottom = y + height;
     quad[0] = {x, y, 0.001f, 0.001f, 0xFFFFFFFFu, 0, 0.0f, 0.0f};

@@ -184,4 +184,11 @@ void DrawQuad(float x, float y, float width, float height,
               const std::shared_ptr<Texture>& texture, bool smooth, float uRight, float vBottom,
               bool alphaOnly);
 
+// DrawQuad on a given device with the caller's vertex array: for drawing on a device of one's own
+// off the UI thread (the command-line tool's workers). DrawQuad is this with Module1's device and
+// QuadVertices.
+void DrawQuadOn(Device& device, std::array<QuadVertex, 4>& quad, float x, float y, float width,
+                float height, const std::shared_ptr<Texture>& texture, bool smooth, float uRight,
+                float vBottom, bool alphaOnly);
+
 }  // namespace tintora

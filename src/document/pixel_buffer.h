@@ -8,6 +8,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace tintora {
@@ -27,6 +28,17 @@ struct PixelView {
                        static_cast<std::size_t>(x)) * 4;
     }
 };
+
+// The four bytes of a pixel as one 32-bit word, and back, at any alignment. On the little-endian
+// machines the editor runs on, blue is the low byte and alpha the high one.
+inline std::uint32_t LoadPixel(const std::uint8_t* p) {
+    std::uint32_t value;
+    std::memcpy(&value, p, 4);
+    return value;
+}
+inline void StorePixel(std::uint8_t* p, std::uint32_t value) {
+    std::memcpy(p, &value, 4);
+}
 
 // An owning, move-only buffer of width x height pixels. New buffers are not cleared.
 class PixelBuffer {

@@ -19,7 +19,7 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 
-using effects_detail::ForEachPixelGroup;
+using pixel_groups::ForEachPixelGroup;
 using effects_detail::PixelCount;
 using effects_detail::RequireMatchingViews;
 using effects_detail::RoundHalfEven;
@@ -28,16 +28,6 @@ using effects_detail::RoundHalfEven;
 // the parallel loop for from about 64 Ki pixels per thread.
 constexpr std::size_t kMapGrain = 16384;
 constexpr std::size_t kMapGroupPerThread = 65536;
-
-std::uint32_t LoadPixel(const std::uint8_t* p) {
-    std::uint32_t value;
-    std::memcpy(&value, p, 4);
-    return value;
-}
-
-void StorePixel(std::uint8_t* p, std::uint32_t value) {
-    std::memcpy(p, &value, 4);
-}
 
 }  // namespace
 
@@ -59,7 +49,7 @@ void ApplyChannelTables(const PixelView& source, const PixelView& destination,
     const std::uint8_t* in = source.data;
     std::uint8_t* out = destination.data;
     ForEachPixelGroup(PixelCount(source), kMapGrain,
-                      effects_detail::MinGroupPixels(kMapGroupPerThread), progress,
+                      pixel_groups::MinGroupPixels(kMapGroupPerThread), progress,
                       [&](std::size_t begin, std::size_t end) {
                           const auto& t0 = placed[0];
                           const auto& t1 = placed[1];

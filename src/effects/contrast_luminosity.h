@@ -13,7 +13,7 @@
 
 #include "document/pixel_buffer.h"
 #include "effects/channel_maps.h"
-#include "effects/pixel_groups.h"
+#include "document/pixel_groups.h"
 
 namespace tintora {
 

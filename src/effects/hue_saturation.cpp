@@ -412,13 +412,13 @@ void AdjustHueSaturation(const PixelView& source, const PixelView& destination,
     const float* unit = UnitTable().data();
     const std::uint8_t* in = source.data;
     std::uint8_t* out = destination.data;
-    const std::size_t minGroup = effects_detail::MinGroupPixels(kHueGroupPerThread);
+    const std::size_t minGroup = pixel_groups::MinGroupPixels(kHueGroupPerThread);
     if (count < kPairTableFrom) {
         // Too few pixels to pay for the table: each pixel computes its own pair terms.
         const auto termsOf = [saturationShift](unsigned M, unsigned m) {
             return MakePairTerms(M, m, saturationShift);
         };
-        effects_detail::ForEachPixelGroup(
+        pixel_groups::ForEachPixelGroup(
             count, kHueGrain, minGroup, progress, [&](std::size_t begin, std::size_t end) {
                 AdjustRange(in, out, begin, end, termsOf, unit, hueShift);
             });
@@ -428,7 +428,7 @@ void AdjustHueSaturation(const PixelView& source, const PixelView& destination,
     const auto termsOf = [table = pairs.data()](unsigned M, unsigned m) -> const PairTerms& {
         return table[PairIndex(M, m)];
     };
-    effects_detail::ForEachPixelGroup(count, kHueGrain, minGroup, progress,
+    pixel_groups::ForEachPixelGroup(count, kHueGrain, minGroup, progress,
                                       [&](std::size_t begin, std::size_t end) {
                                           AdjustRange(in, out, begin, end, termsOf, unit, hueShift);
                                       });

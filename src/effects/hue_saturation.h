@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "document/pixel_buffer.h"
-#include "effects/pixel_groups.h"
+#include "document/pixel_groups.h"
 
 namespace tintora {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "document/module1.h"
-#include "files/pending_document.h"
+#include "document/pending_document.h"
 #include "platform/d3dx.h"
 #include "platform/error.h"
 

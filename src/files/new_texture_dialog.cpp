@@ -11,19 +11,10 @@
 #include <QVBoxLayout>
 
 #include "document/form1.h"
+#include "document/widget_names.h"
 #include "platform/number_text.h"
 
 namespace tintora {
-
-namespace {
-
-template <typename Widget>
-Widget* Named(Widget* widget, const char* name) {
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-}  // namespace
 
 NewTexture::NewTexture(Services& services, QWidget* parent) : QDialog(parent), services_(services) {
     setObjectName(QStringLiteral("NewTexture"));

@@ -1,10 +1,11 @@
 #include "files/texture_load.h"
 
+#include <array>
 #include <new>
 
 #include "document/module1.h"
+#include "document/pending_document.h"
 #include "document/views.h"
-#include "files/pending_document.h"
 #include "platform/d3dx.h"
 #include "platform/d3dx_file.h"
 #include "platform/error.h"
@@ -23,12 +24,12 @@ std::shared_ptr<Device> RequireDevice() {
 
 // Draws a DXT2/DXT4 texture onto a cleared A8R8G8B8 texture: the blend of DrawQuad multiplies
 // every channel by the texel's alpha.
-std::shared_ptr<Texture> FlattenPremultiplied(const std::shared_ptr<Device>& device,
+std::shared_ptr<Texture> FlattenPremultiplied(Device& device, std::array<QuadVertex, 4>& quad,
                                               const std::shared_ptr<Texture>& source, int width,
                                               int height) {
-    auto renderer =
-        D3DXCreateRenderToSurface(device, width, height, D3DFMT_A8R8G8B8, false, D3DFMT_UNKNOWN);
-    auto flat = device->CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+    auto renderer = D3DXCreateRenderToSurface(device.shared_from_this(), width, height,
+                                              D3DFMT_A8R8G8B8, false, D3DFMT_UNKNOWN);
+    auto flat = device.CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
     D3DVIEWPORT8 viewport;
     viewport.X = 0;
     viewport.Y = 0;
@@ -38,9 +39,9 @@ std::shared_ptr<Texture> FlattenPremultiplied(const std::shared_ptr<Device>& dev
     viewport.MaxZ = 1.0f;
     renderer->BeginScene(flat->GetSurfaceLevel(0), &viewport);
     try {
-        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00000000u, 1.0f, 0);
-        DrawQuad(0.0f, 0.0f, static_cast<float>(width), static_cast<float>(height), source, false,
-                 1.0f, 1.0f, false);
+        device.Clear(0, nullptr, D3DCLEAR_TARGET, 0x00000000u, 1.0f, 0);
+        DrawQuadOn(device, quad, 0.0f, 0.0f, static_cast<float>(width), static_cast<float>(height),
+                   source, false, 1.0f, 1.0f, false);
     } catch (...) {
         // Put the device's own render target back before the error goes on.
         renderer->EndScene();
@@ -68,6 +69,24 @@ std::shared_ptr<Texture> ConvertToWorkingFormat(Device& device, std::shared_ptr<
     return working;
 }
 
+// The read on device; the premultiplied route draws through quad.
+std::shared_ptr<Texture> ReadOnDevice(Device& device, std::array<QuadVertex, 4>& quad,
+                                      const std::string& fileName,
+                                      const PremultipliedWarning& warn) {
+    std::shared_ptr<Texture> read = D3DXCreateTextureFromFileEx(
+        device, fileName, D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+        D3DX_FILTER_POINT, D3DX_FILTER_NONE, kLoadColorKey, nullptr, nullptr);
+    const D3DSURFACE_DESC desc = read->GetLevelDesc(0);
+    const int width = static_cast<int>(desc.Width);
+    const int height = static_cast<int>(desc.Height);
+
+    if (desc.Format == D3DFMT_DXT2 || desc.Format == D3DFMT_DXT4) {
+        if (warn) warn();
+        return FlattenPremultiplied(device, quad, read, width, height);
+    }
+    return ConvertToWorkingFormat(device, std::move(read), width, height);
+}
+
 // The same error with a message that names the file (most platform messages already do).
 PlatformError NamingFile(HRESULT code, const std::string& message, const std::string& fileName) {
     if (message.find(fileName) != std::string::npos) return PlatformError(code, message);
@@ -84,18 +103,13 @@ std::string TitleFromPath(const std::string& fileName) {
 std::shared_ptr<Texture> ReadWorkingTexture(const std::string& fileName,
                                             const PremultipliedWarning& warn) {
     const std::shared_ptr<Device> device = RequireDevice();
-    std::shared_ptr<Texture> read = D3DXCreateTextureFromFileEx(
-        *device, fileName, D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
-        D3DX_FILTER_POINT, D3DX_FILTER_NONE, kLoadColorKey, nullptr, nullptr);
-    const D3DSURFACE_DESC desc = read->GetLevelDesc(0);
-    const int width = static_cast<int>(desc.Width);
-    const int height = static_cast<int>(desc.Height);
+    return ReadOnDevice(*device, Module1().QuadVertices, fileName, warn);
+}
 
-    if (desc.Format == D3DFMT_DXT2 || desc.Format == D3DFMT_DXT4) {
-        if (warn) warn();
-        return FlattenPremultiplied(device, read, width, height);
-    }
-    return ConvertToWorkingFormat(*device, std::move(read), width, height);
+std::shared_ptr<Texture> ReadWorkingTexture(Device& device, const std::string& fileName,
+                                            const PremultipliedWarning& warn) {
+    std::array<QuadVertex, 4> quad{};
+    return ReadOnDevice(device, quad, fileName, warn);
 }
 
 std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWarning& warn) {

@@ -54,6 +54,12 @@ using PremultipliedWarning = std::function<void()>;
 std::shared_ptr<Texture> ReadWorkingTexture(const std::string& fileName,
                                             const PremultipliedWarning& warn);
 
+// The same read on a given device, without Module1: the premultiplied route draws on that
+// device with a vertex array of its own. Safe on any thread that has the device to itself (the
+// command-line tool gives each worker one); the result is the same texture as above.
+std::shared_ptr<Texture> ReadWorkingTexture(Device& device, const std::string& fileName,
+                                            const PremultipliedWarning& warn);
+
 // The whole load: returns the new entry's TextureTable slot.
 std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWarning& warn);
 

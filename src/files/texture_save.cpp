@@ -34,24 +34,11 @@ D3DFORMAT ExportFormat(const std::string& answer) {
 }
 
 // Writes texture as a DDS file of format through a system-memory surface of that format.
-void SaveConverted(const std::string& fileName, Texture& texture, D3DFORMAT format) {
-    const auto& device = Module1().Device;
-    if (!device) {
-        throw PlatformError(kErrObjectNotSet, "Object variable or With block variable not set");
-    }
+void SaveConverted(Device& device, const std::string& fileName, Texture& texture, D3DFORMAT format,
+                   const ProgressCallback& progress) {
     const int width = texture.width();
     const int height = texture.height();
-    auto converted = device->CreateImageSurface(width, height, format);
-    ProgressCallback progress;
-    if (format == D3DFMT_DXT3) {
-        // Compression is the slow step (about a megapixel per second): show how far it is and
-        // keep the windows answering between its chunks.
-        progress = [](int percent) {
-            SetStatus("Busy (" + std::to_string(percent) + "%)");
-            const auto& hooks = Module1().Hooks;
-            if (hooks.DoEvents) hooks.DoEvents();
-        };
-    }
+    auto converted = device.CreateImageSurface(width, height, format);
     D3DXLoadSurfaceFromSurface(*converted, nullptr, nullptr, *texture.GetSurfaceLevel(0), nullptr,
                                nullptr, D3DX_DEFAULT_FILTER, 0, progress);
     RECT whole;
@@ -81,26 +68,55 @@ std::string ZvtNotSavedText(const std::string& fileName) {
            ".\r\nSave the texture as a bitmap (.bmp) or a DirectX texture (.dds) instead.";
 }
 
+bool WriteTextureFile(Device* device, Texture& texture, const std::string& fileName,
+                      std::int32_t kind, const std::string& exportAnswer,
+                      const ProgressCallback& progress) {
+    if (kind == kSaveBitmap) {
+        D3DXSaveTextureToFile(fileName, D3DXIFF_BMP, texture, nullptr);
+        return true;
+    }
+    if (kind != kSaveDds) return false;
+    if (exportAnswer == kExport32) {
+        D3DXSaveTextureToFile(fileName, D3DXIFF_DDS, texture, nullptr);
+        return true;
+    }
+    const D3DFORMAT format = ExportFormat(exportAnswer);
+    if (format == D3DFMT_UNKNOWN) return false;
+    if (device == nullptr) {
+        throw PlatformError(kErrObjectNotSet, "Object variable or With block variable not set");
+    }
+    SaveConverted(*device, fileName, texture, format, progress);
+    return true;
+}
+
 SaveOutcome SaveTexture(std::int32_t textureIndex, const std::string& fileName, std::int32_t kind,
                         const ExportFormatQuestion& askFormat) {
     switch (kind) {
         case kSaveBitmap:
-            D3DXSaveTextureToFile(fileName, D3DXIFF_BMP, *EntryTexture(textureIndex), nullptr);
-            break;
         case kSaveDds: {
-            const std::string answer = askFormat ? askFormat(ExportLabelText(fileName)) : "";
-            if (answer == kExportCancel) {
-                SetStatus(kSaveCancelledText);
-                return SaveOutcome::Cancelled;
+            std::string answer;
+            if (kind == kSaveDds) {
+                answer = askFormat ? askFormat(ExportLabelText(fileName)) : "";
+                if (answer == kExportCancel) {
+                    SetStatus(kSaveCancelledText);
+                    return SaveOutcome::Cancelled;
+                }
+                if (answer != kExport32 && ExportFormat(answer) == D3DFMT_UNKNOWN) {
+                    return SaveOutcome::NotWritten;
+                }
             }
-            if (answer == kExport32) {
-                D3DXSaveTextureToFile(fileName, D3DXIFF_DDS, *EntryTexture(textureIndex), nullptr);
-                break;
+            ProgressCallback progress;
+            if (answer == kExportCompressed) {
+                // Compression is the slow step (about a megapixel per second): show how far it is
+                // and keep the windows answering between its chunks.
+                progress = [](int percent) {
+                    SetStatus("Busy (" + std::to_string(percent) + "%)");
+                    const auto& hooks = Module1().Hooks;
+                    if (hooks.DoEvents) hooks.DoEvents();
+                };
             }
-            const D3DFORMAT format = ExportFormat(answer);
-            if (format == D3DFMT_UNKNOWN) return SaveOutcome::NotWritten;
             const std::shared_ptr<Texture> texture = EntryTexture(textureIndex);
-            SaveConverted(fileName, *texture, format);
+            WriteTextureFile(Module1().Device.get(), *texture, fileName, kind, answer, progress);
             break;
         }
         case kSaveZvt: {

@@ -16,6 +16,9 @@
 #include <optional>
 #include <string>
 
+#include "platform/device.h"
+#include "platform/pixel_format.h"
+
 namespace tintora {
 
 enum SaveKind : std::int32_t {
@@ -47,6 +50,17 @@ inline constexpr const char* kTextureSavedPrefix = "Texture saved to ";
 
 // What the user is told when asked to save a ZVT file.
 std::string ZvtNotSavedText(const std::string& fileName);
+
+// Writes texture (A8R8G8B8, level 0) to fileName as kind: a bitmap, or for DDS the format of
+// exportAnswer ("32", "24", "16" or "COMP"). "24", "16" and "COMP" convert through a
+// system-memory surface made on device (which they need: null throws kErrObjectNotSet); progress
+// goes to that conversion (the DXT3 compression's percentages) and may be empty. No status text, no
+// dialog, no hooks: any thread that has device to itself may call it. Returns false, writing
+// nothing, when kind or exportAnswer names nothing to write (ZVT included). A failed write throws
+// PlatformError naming the file. SaveTexture writes through this.
+bool WriteTextureFile(Device* device, Texture& texture, const std::string& fileName,
+                      std::int32_t kind, const std::string& exportAnswer,
+                      const ProgressCallback& progress = {});
 
 // What a save did.
 enum class SaveOutcome {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "document/locked_pixels.h"
 #include "document/module1.h"
 #include "platform/error.h"
 
@@ -149,33 +150,6 @@ Texture& RequireTexture(const std::shared_ptr<Texture>& texture) {
     return *texture;
 }
 
-// Holds the top level of a texture locked; unlocks when the scope is left.
-class TopLevelLock {
-  public:
-    TopLevelLock(Texture& texture, std::uint32_t flags)
-        : texture_(texture), rect_(texture.LockRect(0, nullptr, flags)) {}
-    ~TopLevelLock() {
-        try {
-            texture_.UnlockRect(0);
-        } catch (...) {  // NOLINT(bugprone-empty-catch): an unlock of a held lock cannot fail
-        }
-    }
-    TopLevelLock(const TopLevelLock&) = delete;
-    TopLevelLock& operator=(const TopLevelLock&) = delete;
-
-    // The level as a pixel view; refuses a level that is not one block of 4 x W x H bytes.
-    PixelView view() const {
-        const int width = texture_.width();
-        Require(rect_.Pitch == 4 * width, D3DERR_INVALIDCALL,
-                "The texture level is not stored as one block of pixels");
-        return {static_cast<std::uint8_t*>(rect_.pBits), width, texture_.height()};
-    }
-
-  private:
-    Texture& texture_;
-    D3DLOCKED_RECT rect_;
-};
-
 }  // namespace
 
 std::optional<HeightSource> HeightSourceFromCode(std::int32_t code) {
@@ -238,13 +212,13 @@ void Imaging_GenerateNormalMap(std::shared_ptr<Texture>& destination,
     }
 
     if (&target == &origin) {
-        const TopLevelLock lock(target, 0);
+        const LockedPixels lock(target, 0);
         const PixelView pixels = lock.view();
         GenerateNormalMap(pixels, pixels, amplitude, *height);
         return;
     }
-    const TopLevelLock sourceLock(origin, D3DLOCK_READONLY);
-    const TopLevelLock destinationLock(target, 0);
+    const LockedPixels sourceLock(origin, D3DLOCK_READONLY);
+    const LockedPixels destinationLock(target, 0);
     GenerateNormalMap(sourceLock.view(), destinationLock.view(), amplitude, *height);
 }
 

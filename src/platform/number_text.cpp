@@ -43,8 +43,12 @@ double LeadingNumber(const std::string& text) {
 }
 
 std::int32_t TextBoxInteger(const std::string& text) {
+    return RoundToInt32Checked(LeadingNumber(text));
+}
+
+std::int32_t RoundToInt32Checked(double unrounded) {
     // nearbyint rounds in the current rounding mode, which is to nearest with ties to even.
-    const double value = std::nearbyint(LeadingNumber(text));
+    const double value = std::nearbyint(unrounded);
     if (!(value >= std::numeric_limits<std::int32_t>::min() &&
           value <= std::numeric_limits<std::int32_t>::max())) {
         throw PlatformError(kErrOverflow, "Overflow");

@@ -62,6 +62,25 @@ bool PngSize(std::span<const std::uint8_t> data, std::int64_t* width, std::int64
     return true;
 }
 
+// Refuses PNG data with a chunk that claims to run past the end of the data. libpng allocates an
+// ancillary chunk's declared length in one piece before reading it (a 300-byte file whose text
+// chunk claims 1.1 GB cost that much memory), so every length is checked against the bytes the
+// file really holds first. The walk stops at the end chunk; data that ends between two chunks is
+// left to the decoder.
+void RequirePngChunksWithin(std::span<const std::uint8_t> data, const std::string& fileName) {
+    std::size_t pos = sizeof kPngSignature;
+    if (data.size() < pos) return;
+    while (data.size() - pos >= 8) {
+        const std::uint64_t length = LoadBe32(data.data() + pos);
+        // Length, type, data and CRC.
+        if (length + 12 > data.size() - pos) {
+            ThrowBadImage(fileName, "is truncated: the PNG data stops before its end chunk");
+        }
+        if (std::memcmp(data.data() + pos + 4, "IEND", 4) == 0) return;
+        pos += static_cast<std::size_t>(length) + 12;
+    }
+}
+
 // The size in a JPEG frame header (any SOFn marker before the first scan); false when none.
 bool JpegSize(std::span<const std::uint8_t> data, std::int64_t* width, std::int64_t* height) {
     std::size_t pos = 2;
@@ -160,6 +179,7 @@ bool LooksLikeJpeg(std::span<const std::uint8_t> data) {
 DecodedImage DecodePng(std::span<const std::uint8_t> data, const std::string& fileName) {
     std::int64_t width = 0, height = 0;
     if (PngSize(data, &width, &height)) RequireTextureSize(fileName, width, height);
+    RequirePngChunksWithin(data, fileName);
     try {
         return DecodeWithQt(data, fileName, "png", "PNG");
     } catch (const PlatformError& error) {

@@ -16,9 +16,11 @@ bool LooksLikeJpeg(std::span<const std::uint8_t> data);
 
 // Reads a PNG (every colour type and depth: palette, grey, 16 bits, alpha) or a JPEG file into
 // A8R8G8B8. 16-bit channels are rounded to 8 bits. The size in the header (PNG's IHDR chunk,
-// JPEG's frame header, read here) is checked against the device's limit before Qt decodes. A JPEG
-// file that stops before its end marker, or a PNG that fails without its end chunk, is reported as
-// truncated (libjpeg would fill the missing part with grey and call it a success).
+// JPEG's frame header, read here) is checked against the device's limit before Qt decodes, and
+// so is every PNG chunk's length against the bytes the file holds (libpng allocates a chunk's
+// declared length before reading it). A JPEG file that stops before its end marker, or a PNG that
+// fails without its end chunk or has a chunk running past its end, is reported as truncated
+// (libjpeg would fill the missing part with grey and call it a success).
 DecodedImage DecodePng(std::span<const std::uint8_t> data, const std::string& fileName);
 DecodedImage DecodeJpeg(std::span<const std::uint8_t> data, const std::string& fileName);
 

@@ -38,4 +38,9 @@ float NumberTextToSingle(const std::string& text, float fallback) {
     return value;
 }
 
+float WindowPositionFromText(const std::string& text, float fallback) {
+    const float value = NumberTextToSingle(text, -1.0f);
+    return value >= 0.0f && value < kMaxWindowPositionTwips ? value : fallback;
+}
+
 }  // namespace tintora

@@ -24,4 +24,14 @@ float TextToSingle(const std::string& text, float fallback);
 // ("  -200 " gives -200); fallback for anything else ("12px", "abc", "", "nan", "1e99").
 float NumberTextToSingle(const std::string& text, float fallback);
 
+// Window positions at or beyond this many twips (16384 pixels) are no place a screen reaches;
+// X11 window coordinates are 16-bit as well.
+constexpr float kMaxWindowPositionTwips = 16384.0f * kTwipsPerPixel;
+
+// A window's stored left or top edge in twips: the number when the text is one finite number
+// (NumberTextToSingle) from 0 up to, not including, kMaxWindowPositionTwips; fallback otherwise.
+// A damaged or hand-edited settings file ("abc", "-4000", "1e30") must not put a window where
+// the user cannot reach it.
+float WindowPositionFromText(const std::string& text, float fallback);
+
 }  // namespace tintora

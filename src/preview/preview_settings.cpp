@@ -75,8 +75,8 @@ PreviewSettings ReadPreviewSettings(SettingsStore& settings, float defaultTop) {
     const std::string view = settings.GetSetting(app, kSection, "3DView", "1");
     const std::string check = settings.GetSetting(app, kSection, "3DCheck", "0");
 
-    read.left = NumberTextToSingle(left, 200.0f);
-    read.top = NumberTextToSingle(top, defaultTop);
+    read.left = WindowPositionFromText(left, 200.0f);
+    read.top = WindowPositionFromText(top, defaultTop);
     read.sphere = TextToBoolean(view).value_or(true);
     const std::int16_t value = TextToInteger16(check).value_or(kCheckUnchecked);
     read.check = value >= kCheckUnchecked && value <= kCheckGrayed ? value : kCheckUnchecked;

@@ -36,8 +36,9 @@ std::optional<bool> TextToBoolean(const std::string& text);
 // fits 16 bits; nothing for any other text or a number out of range.
 std::optional<std::int16_t> TextToInteger16(const std::string& text);
 
-// Reads the four settings. Defaults: left 200, top defaultTop, the sphere, unchecked. A "3DCheck"
-// that is a number but not a check box value (0, 1 or 2) also gives unchecked.
+// Reads the four settings. Defaults: left 200, top defaultTop, the sphere, unchecked. A position
+// that is negative or too large for any screen also gives its default (WindowPositionFromText).
+// A "3DCheck" that is a number but not a check box value (0, 1 or 2) also gives unchecked.
 PreviewSettings ReadPreviewSettings(SettingsStore& settings, float defaultTop);
 
 // Writes "3DX", "3DY", "3DView" and "3DCheck", in this order; "3DCheck" is always "0".

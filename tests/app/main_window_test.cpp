@@ -235,10 +235,10 @@ TEST_F(MainWindowTest, ToolButtonsSetTheCurrentTool) {
 TEST_F(MainWindowTest, CommandsOfLaterFeaturesDoNothing) {
     Start();
     const auto windowsBefore = QApplication::topLevelWidgets().size();
-    // "Generate Normal map" with no active window, and every command still to come.
-    for (QPushButton* button :
-         {editor->Command7, editor->Command6, editor->Command1, editor->Command2, editor->Command3,
-          editor->Command4, editor->Command5}) {
+    // "Generate Normal map" and the adjustments with no active window. ("Generate alpha-layer"
+    // shows its window even then; the alpha tests cover it.)
+    for (QPushButton* button : {editor->Command7, editor->Command1, editor->Command2,
+                                editor->Command3, editor->Command4, editor->Command5}) {
         button->click();
     }
     // Save and Save As do nothing without a texture window.

@@ -1,6 +1,7 @@
 // The Qt and system implementations of the UI services, and the settings' text conversions.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -120,6 +121,67 @@ TEST(SettingValuesTest, OnlyWholeNumbersAreNumberText) {
     for (const char* text : {"", "  ", "abc", "12px", "1 2", "0x1A", "nan", "inf", "1e99"}) {
         EXPECT_EQ(NumberTextToSingle(text, 7.0f), 7.0f) << '"' << text << '"';
     }
+}
+
+TEST(SettingValuesTest, WindowPositionsOutOfReachGiveTheDefault) {
+    EXPECT_EQ(WindowPositionFromText("3000", 7.0f), 3000.0f);
+    EXPECT_EQ(WindowPositionFromText(" 0 ", 7.0f), 0.0f);
+    EXPECT_EQ(WindowPositionFromText("245759", 7.0f), 245759.0f);  // 16383.9 pixels
+    for (const char* text : {"-1", "-0.5", "-4000", "245760", "1e30", "3.4e38", "1e99", "nan",
+                             "inf", "abc", "12px", ""}) {
+        EXPECT_EQ(WindowPositionFromText(text, 7.0f), 7.0f) << '"' << text << '"';
+    }
+}
+
+// The real store on damaged, missing and unreadable files: defaults, never a crash, and the
+// positions read from it land where a window can be reached.
+TEST(SettingsStoreTest, DamagedMissingOrUnreadableFilesGiveTheDefaults) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto position = [](QtSettingsStore& store, const char* key) {
+        return WindowPositionFromText(store.GetSetting("Tintora", "Tintora", key, "500"), 500.0f);
+    };
+
+    // No directory, no file.
+    QtSettingsStore missing(dir.path() + QStringLiteral("/absent"));
+    EXPECT_EQ(missing.GetSetting("Tintora", "Tintora", "ColorX", "9220"), "9220");
+    EXPECT_EQ(position(missing, "3DX"), 500.0f);
+
+    // Values that are no position: text, negative, beyond any screen, not finite.
+    QtSettingsStore damaged(dir.path() + QStringLiteral("/damaged"));
+    {
+        QDir().mkpath(dir.path() + QStringLiteral("/damaged"));
+        QFile ini(damaged.FileFor("Tintora"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Tintora]\nColorX=left\nColorY=-30000\n3DX=1e30\n3DY=nan\n"
+                  "3DView=@Variant(\\0\\0\\0\\x7f\\0\\0\\0)\n");
+    }
+    for (const char* key : {"ColorX", "ColorY", "3DX", "3DY"})
+        EXPECT_EQ(position(damaged, key), 500.0f) << key;
+    // A serialised value of a type that does not exist reads as some text, without a crash.
+    static_cast<void>(damaged.GetSetting("Tintora", "Tintora", "3DView", "True"));
+
+    // Bytes that are no INI file at all, then a store that saves over them.
+    QtSettingsStore garbage(dir.path() + QStringLiteral("/garbage"));
+    {
+        QDir().mkpath(dir.path() + QStringLiteral("/garbage"));
+        QFile ini(garbage.FileFor("Tintora"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        QByteArray noise;
+        for (int i = 0; i < 4096; ++i)
+            noise.append(static_cast<char>((i * 131) ^ (i >> 3)));
+        ini.write(noise);
+    }
+    EXPECT_EQ(position(garbage, "ColorX"), 500.0f);
+    garbage.SaveSetting("Tintora", "Tintora", "ColorX", "1200");
+    EXPECT_EQ(position(garbage, "ColorX"), 1200.0f);
+
+    // A directory where the file should be: nothing can be read or written there.
+    QtSettingsStore blocked(dir.path() + QStringLiteral("/blocked"));
+    ASSERT_TRUE(QDir().mkpath(blocked.FileFor("Tintora")));
+    EXPECT_EQ(blocked.GetSetting("Tintora", "Tintora", "ColorX", "9220"), "9220");
+    blocked.SaveSetting("Tintora", "Tintora", "ColorX", "1200");
+    EXPECT_EQ(position(blocked, "ColorX"), 500.0f);
 }
 
 }  // namespace

@@ -942,6 +942,16 @@ TEST(QtReaders, OversizedHeadersAreRefusedBeforeDecoding) {
     const Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xC0, 0, 11, 8, 0xFF, 0xFF, 0xFF, 0xFF, 1,    1,   0x11,
                         0,    0xFF, 0xDA, 0,    8, 1,  1, 0,    0,    63,   0,    0xFF, 0xD9};
     ExpectRefused(jpeg, "huge.jpg", {"65535 x 65535 pixels", "largest texture"});
+
+    // A small image whose text chunk after the pixels claims 1.1 GB that the file does not hold
+    // (libpng would allocate the claimed length first).
+    std::ifstream in(TINTORA_TEST_DATA_DIR "/peer/png_rgba.png", std::ios::binary);
+    const Bytes real{std::istreambuf_iterator<char>(in), {}};
+    Bytes liar(real.begin(), real.end() - 12);  // without IEND
+    PutChunk(liar, "tEXt", Bytes(40, 'a'));
+    liar[liar.size() - 52] = 0x45;  // the length's top byte: 0x45000028
+    PutChunk(liar, "IEND", {});
+    ExpectRefused(liar, "liar.png", {"truncated", "before its end chunk"});
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -55,14 +55,21 @@ TEST(PreviewSettingsTest, StoredValuesAreReadAndUnreadableOnesFallBack) {
         store.values[{"Tintora", "Tintora", key}] = value;
     };
     set("3DX", "3000");
-    set("3DY", "-150.5");
+    set("3DY", "150.5");
     set("3DView", "False");
     set("3DCheck", "1");
     PreviewSettings read = ReadPreviewSettings(store, 99.0f);
     EXPECT_EQ(read.left, 3000.0f);
-    EXPECT_EQ(read.top, -150.5f);
+    EXPECT_EQ(read.top, 150.5f);
     EXPECT_FALSE(read.sphere);
     EXPECT_EQ(read.check, kCheckChecked);
+
+    // Negative and huge positions would put the window out of reach: defaults as well.
+    set("3DX", "-150.5");
+    set("3DY", "1e30");
+    read = ReadPreviewSettings(store, 99.0f);
+    EXPECT_EQ(read.left, 200.0f);
+    EXPECT_EQ(read.top, 99.0f);
 
     set("3DX", "12px");
     set("3DY", "abc");

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "files/form6.h"
@@ -284,6 +286,88 @@ TEST_F(SaveCommandsTest, FailedWriteIsReported) {
     EXPECT_EQ(TextureWindowCount(), 1);
     EXPECT_EQ(ArgbOf(*ActiveEntry().Texture), pixels);
     EXPECT_EQ(endCalls, 0);
+    EXPECT_EQ(scratch.Entries(), std::vector<std::string>{"wall.dds"});  // no temporary file
+}
+
+// Saves that fail at the disk: full halfway through, at the flush, at the rename, a directory
+// that no longer exists, a directory without write permission. Each is reported ("Error n: ..."
+// naming the file), leaves the old file and no temporary file, and the texture stays open and
+// usable: an adjustment and the next save go through.
+TEST_F(SaveCommandsTest, DiskFailuresKeepTheOldFileAndTheTexture) {
+    const std::string folder = scratch.File("maps");
+    std::filesystem::create_directory(folder);
+    const std::string path = folder + "/wall.bmp";
+    pixels = Pattern(12, 8);
+    D3DXSaveSurfaceToFile(path, D3DXIFF_BMP, *ArgbSurface(*Module1().Device, 12, 8, pixels),
+                          nullptr, nullptr);
+    editor->LoadTexture(path);
+    const std::vector<std::uint8_t> before = ReadBytes(path);
+    const auto onlyTheOldFile = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        return names == std::vector<std::string>{"wall.bmp"};
+    };
+    const auto expectReported = [&](const char* reason) {
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        const std::string& text = boxes.shown[0].text;
+        EXPECT_EQ(text.rfind("Error ", 0), 0u) << text;
+        EXPECT_NE(text.find(path), std::string::npos) << text;
+        EXPECT_NE(text.find(reason), std::string::npos) << text;
+        boxes.shown.clear();
+        EXPECT_EQ(TextureWindowCount(), 1);
+        EXPECT_EQ(ActiveEntry().FileName, path);
+        EXPECT_EQ(ArgbOf(*ActiveEntry().Texture), pixels);
+    };
+
+    const struct {
+        WriteStage stage;
+        int error;
+        const char* reason;
+    } faults[] = {{WriteStage::Write, ENOSPC, "No space left on device"},
+                  {WriteStage::Sync, EIO, "Input/output error"},
+                  {WriteStage::Rename, EACCES, "Permission denied"},
+                  {WriteStage::Create, EROFS, "Read-only file system"}};
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.reason);
+        {
+            ScopedWriteFault injected({fault.stage, 200, fault.error});
+            editor->save->trigger();
+        }
+        expectReported(fault.reason);
+        EXPECT_EQ(ReadBytes(path), before);
+        EXPECT_TRUE(onlyTheOldFile());
+    }
+
+    // A directory without write permission (root writes regardless, so only for other users).
+    if (::geteuid() != 0) {
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::remove);
+        editor->save->trigger();
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
+        expectReported("Permission denied");
+        EXPECT_EQ(ReadBytes(path), before);
+        EXPECT_TRUE(onlyTheOldFile());
+    }
+
+    // The directory removed while the texture was open.
+    std::filesystem::remove_all(folder);
+    editor->save->trigger();
+    expectReported("No such file or directory");
+    EXPECT_FALSE(std::filesystem::exists(folder));
+
+    // Still usable: inverted, then saved once the directory is back.
+    editor->invertcolor->trigger();
+    for (std::uint32_t& p : pixels)
+        p ^= 0x00FFFFFFu;
+    EXPECT_EQ(ArgbOf(*ActiveEntry().Texture), pixels);
+    std::filesystem::create_directory(folder);
+    editor->save->trigger();
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(StatusLine(), "Texture saved to " + path);
+    EXPECT_EQ(ArgbOf(*Reopen(path)), pixels);
+    EXPECT_TRUE(onlyTheOldFile());
 }
 
 }  // namespace

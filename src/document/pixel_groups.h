@@ -25,7 +25,7 @@ namespace tintora {
 // propagates to the caller; the destination then holds a mix of old and new pixels.
 using ProgressFn = std::function<void(int counter)>;
 
-namespace effects_detail {
+namespace pixel_groups {
 
 // The progress counter after done of count pixels: done \ (count \ 100), at most 100; 100 when
 // count is below 100.
@@ -67,5 +67,5 @@ void ForEachPixelGroup(std::size_t count, std::size_t grain, std::size_t minGrou
     }
 }
 
-}  // namespace effects_detail
+}  // namespace pixel_groups
 }  // namespace tintora

@@ -1,4 +1,4 @@
-#include "effects/pixel_groups.h"
+#include "document/pixel_groups.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 namespace tintora::testing {
 namespace {
 
-using effects_detail::ForEachPixelGroup;
+using pixel_groups::ForEachPixelGroup;
 
 struct GroupRun {
     std::vector<int> counters;

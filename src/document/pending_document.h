@@ -1,6 +1,8 @@
 // A texture window and its texture entry while a command is still filling them. Unless Commit()
 // runs, the destructor closes the window and gives both slots back, so a command that fails half
-// way leaves no half-made document, entry or window behind.
+// way leaves no half-made document, entry or window behind. The two parts are made in the order
+// the command needs: the window first (the constructor with a size) or the entry first (the
+// default constructor, then CreateEntry and OpenWindow).
 //
 // UI thread only, like the tables it works on.
 #pragma once
@@ -14,7 +16,9 @@ namespace tintora {
 
 class PendingDocument {
   public:
-    // CreateDocument(width, height, depth buffer, not the preview): the window is made and shown.
+    // Nothing made yet.
+    PendingDocument() = default;
+    // OpenWindow(width, height) at once.
     PendingDocument(std::int32_t width, std::int32_t height);
     ~PendingDocument();
     PendingDocument(const PendingDocument&) = delete;
@@ -23,7 +27,12 @@ class PendingDocument {
     std::int32_t document() const { return document_; }
     std::int32_t entry() const { return entry_; }
 
+    // CreateDocument(width, height, depth buffer, not the preview): the window is made and shown.
+    // Once per PendingDocument.
+    void OpenWindow(std::int32_t width, std::int32_t height);
+
     // CreateTextureEntry(width, height, createMain) for this document; returns the entry's slot.
+    // Once per PendingDocument.
     std::int32_t CreateEntry(std::int32_t width, std::int32_t height, bool createMain);
 
     // The document and entry are complete: the destructor leaves them.

@@ -1,4 +1,4 @@
-#include "files/pending_document.h"
+#include "document/pending_document.h"
 
 #include <cstdio>
 #include <exception>
@@ -24,6 +24,10 @@ bool TextureSlotExists(std::int32_t slot) {
 }  // namespace
 
 PendingDocument::PendingDocument(std::int32_t width, std::int32_t height) {
+    OpenWindow(width, height);
+}
+
+void PendingDocument::OpenWindow(std::int32_t width, std::int32_t height) {
     // CreateDocument gives everything back itself when it fails.
     document_ = CreateDocument(width, height, true, false);
     const TextureDocument& d = DocumentAt(document_);

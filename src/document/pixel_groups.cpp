@@ -1,10 +1,10 @@
-#include "effects/pixel_groups.h"
+#include "document/pixel_groups.h"
 
 #include <tbb/task_arena.h>
 
 #include <algorithm>
 
-namespace tintora::effects_detail {
+namespace tintora::pixel_groups {
 
 namespace {
 constexpr std::size_t kCounterSteps = 100;
@@ -34,4 +34,4 @@ std::size_t MinGroupPixels(std::size_t pixelsPerThreadGroup) {
     return pixelsPerThreadGroup * static_cast<std::size_t>(threads);
 }
 
-}  // namespace tintora::effects_detail
+}  // namespace tintora::pixel_groups

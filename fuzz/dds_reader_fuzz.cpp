@@ -1,0 +1,15 @@
+// libFuzzer harness: the DDS reader on arbitrary bytes.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz_support.h"
+#include "platform/dds_codec.h"
+#include "platform/error.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    try {
+        tintora::fuzz::CheckDecoded(tintora::DecodeDds({data, size}, "fuzz.dds"));
+    } catch (const tintora::PlatformError&) {
+    }
+    return 0;
+}

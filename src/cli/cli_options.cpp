@@ -1,0 +1,370 @@
+#include "cli/cli_options.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+#include "normalmap/normal_map_texture.h"
+#include "platform/error.h"
+
+namespace tintora::cli {
+
+namespace {
+
+// A whole text as a decimal integer in [low, high] (an optional sign, digits, nothing else).
+std::int32_t ParseInteger(const std::string& text, std::int32_t low, std::int32_t high,
+                          const std::string& what) {
+    std::size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
+    bool digits = i < text.size();
+    for (std::size_t k = i; k < text.size(); ++k)
+        digits = digits && std::isdigit(static_cast<unsigned char>(text[k])) != 0;
+    if (!digits) throw UsageError(what + " must be a whole number, not \"" + text + "\"");
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), nullptr, 10);
+    if (errno == ERANGE || value < low || value > high) {
+        throw UsageError(what + " must lie between " + std::to_string(low) + " and " +
+                         std::to_string(high) + ", not " + text);
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+// "a,b" split at its first comma; the second part is absent without a comma.
+std::pair<std::string, std::optional<std::string>> SplitAtComma(const std::string& text) {
+    const auto comma = text.find(',');
+    if (comma == std::string::npos) return {text, std::nullopt};
+    return {text.substr(0, comma), text.substr(comma + 1)};
+}
+
+std::pair<std::int32_t, std::int32_t> ParseSliderPair(
+    const std::string& option, const std::string& value, std::int32_t firstLimit,
+    std::int32_t secondLimit, const char* firstName, const char* secondName) {
+    const auto [first, second] = SplitAtComma(value);
+    if (!second) {
+        throw UsageError(option + " takes two numbers separated by a comma, not \"" + value + "\"");
+    }
+    return {ParseInteger(first, -firstLimit, firstLimit, option + " " + firstName),
+            ParseInteger(*second, -secondLimit, secondLimit, option + " " + secondName)};
+}
+
+// RRGGBB (an optional leading #) as a window colour, red in the low byte.
+std::uint32_t ParseKeyColor(const std::string& text) {
+    const std::string hex = (!text.empty() && text[0] == '#') ? text.substr(1) : text;
+    bool valid = hex.size() == 6;
+    for (char c : hex)
+        valid = valid && std::isxdigit(static_cast<unsigned char>(c)) != 0;
+    if (!valid) {
+        throw UsageError("--colorkey takes a colour as six hex digits RRGGBB, not \"" + text +
+                         "\"");
+    }
+    const auto rgb = static_cast<std::uint32_t>(std::strtoul(hex.c_str(), nullptr, 16));
+    const std::uint32_t red = (rgb >> 16) & 0xFFu;
+    const std::uint32_t green = (rgb >> 8) & 0xFFu;
+    const std::uint32_t blue = rgb & 0xFFu;
+    return red | (green << 8) | (blue << 16);
+}
+
+AlphaChannel ParseAlphaChannel(const std::string& option, const std::string& text,
+                               bool alphaAllowed) {
+    if (text == "red") return AlphaChannel::Red;
+    if (text == "green") return AlphaChannel::Green;
+    if (text == "blue") return AlphaChannel::Blue;
+    if (text == "saturation") return AlphaChannel::Saturation;
+    if (text == "luminosity") return AlphaChannel::Luminosity;
+    if (alphaAllowed && text == "alpha") return AlphaChannel::Alpha;
+    throw UsageError(option + " takes " + (alphaAllowed ? "alpha, " : "") +
+                     "red, green, blue, saturation or luminosity, not \"" + text + "\"");
+}
+
+HeightSource ParseHeightSource(const std::string& text) {
+    if (text == "red") return HeightSource::Red;
+    if (text == "green") return HeightSource::Green;
+    if (text == "blue") return HeightSource::Blue;
+    if (text == "luminance") return HeightSource::Luminance;
+    if (text == "alpha") return HeightSource::Alpha;
+    throw UsageError("--normalmap takes red, green, blue, luminance or alpha, not \"" + text +
+                     "\"");
+}
+
+// A number as the amplitude box reads it, but only a text that is a number through and through.
+float ParseAmplitude(const std::string& text) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(begin, &end);
+    const bool plain = !text.empty() && end == begin + text.size() && std::isfinite(value) &&
+                       text.find_first_of("xXnN") == std::string::npos;  // no hex, inf or nan
+    if (!plain) throw UsageError("--normalmap amplitude must be a number, not \"" + text + "\"");
+    try {
+        return AmplitudeFromText(text);
+    } catch (const PlatformError&) {
+        throw UsageError("--normalmap amplitude " + text + " is too large");
+    }
+}
+
+Operation ParseOperation(const std::string& option, const std::string& value) {
+    Operation op;
+    op.spelling = option + " " + value;
+    if (option == "--contrast-luminosity") {
+        op.kind = OperationKind::ContrastLuminosity;
+        std::tie(op.first, op.second) =
+            ParseSliderPair(option, value, 100, 100, "contrast", "luminosity");
+    } else if (option == "--hue-saturation") {
+        op.kind = OperationKind::HueSaturation;
+        std::tie(op.first, op.second) =
+            ParseSliderPair(option, value, 180, 100, "hue", "saturation");
+    } else if (option == "--colorkey") {
+        op.kind = OperationKind::ColourKey;
+        const auto [colour, range] = SplitAtComma(value);
+        op.keyColor = ParseKeyColor(colour);
+        op.text = range.value_or("2");
+        try {
+            ColourKeyThreshold(op.text);
+        } catch (const PlatformError&) {
+            throw UsageError("--colorkey range \"" + op.text + "\" is too large");
+        }
+    } else if (option == "--alpha-from") {
+        op.kind = OperationKind::AlphaFrom;
+        op.channel = ParseAlphaChannel(option, value, false);
+    } else if (option == "--alpha-from-file") {
+        op.kind = OperationKind::AlphaFromFile;
+        // The file name may hold commas: only a known channel name after the last one counts.
+        const auto comma = value.rfind(',');
+        op.text = value;
+        op.channel = AlphaChannel::Alpha;
+        if (comma != std::string::npos) {
+            try {
+                op.channel = ParseAlphaChannel(option, value.substr(comma + 1), true);
+                op.text = value.substr(0, comma);
+            } catch (const UsageError&) {
+                op.channel = AlphaChannel::Alpha;
+            }
+        }
+        if (op.text.empty()) throw UsageError("--alpha-from-file needs a file name");
+    } else {  // --normalmap
+        op.kind = OperationKind::NormalMap;
+        const auto [source, amplitude] = SplitAtComma(value);
+        op.height = ParseHeightSource(source);
+        op.amplitude = ParseAmplitude(amplitude.value_or("10.0"));
+    }
+    return op;
+}
+
+bool IsFlagOperation(const std::string& option, OperationKind& kind) {
+    if (option == "--invert") {
+        kind = OperationKind::Invert;
+    } else if (option == "--auto-contrast") {
+        kind = OperationKind::AutoContrast;
+    } else if (option == "--equalize") {
+        kind = OperationKind::Equalize;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool IsValueOperation(const std::string& option) {
+    return option == "--contrast-luminosity" || option == "--hue-saturation" ||
+           option == "--colorkey" || option == "--alpha-from" || option == "--alpha-from-file" ||
+           option == "--normalmap";
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    CommandLine line;
+    bool outputSeen = false;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            line.inputs.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument == "-h" || argument == "--help") {
+            line.help = true;
+            return line;
+        }
+        if (argument == "--version") {
+            line.version = true;
+            return line;
+        }
+        if (argument == "-q" || argument == "--quiet") {
+            line.quiet = true;
+            continue;
+        }
+        OperationKind flag;
+        if (IsFlagOperation(argument, flag)) {
+            Operation op;
+            op.kind = flag;
+            op.spelling = argument;
+            line.operations.push_back(op);
+            continue;
+        }
+
+        // Options with a value: "--name value" or "--name=value".
+        std::string option = argument;
+        std::optional<std::string> value;
+        if (const auto equals = argument.find('='); equals != std::string::npos) {
+            option = argument.substr(0, equals);
+            value = argument.substr(equals + 1);
+        }
+        const bool known = option == "-o" || option == "--output" || option == "--format" ||
+                           option == "--jobs" || option == "-j" || IsValueOperation(option);
+        if (!known) throw UsageError("unknown option " + argument);
+        if (!value) {
+            if (i + 1 >= arguments.size()) throw UsageError(option + " needs a value");
+            value = arguments[++i];
+        }
+
+        if (option == "-o" || option == "--output") {
+            if (outputSeen) throw UsageError("only one output may be given");
+            if (value->empty()) throw UsageError(option + " needs a value");
+            line.output = *value;
+            outputSeen = true;
+        } else if (option == "--format") {
+            line.format = FormatFromName(*value);
+            if (!line.format) {
+                throw UsageError("--format takes bmp, dds32, dds24, dds16 or dxt3, not \"" +
+                                 *value + "\"");
+            }
+        } else if (option == "--jobs" || option == "-j") {
+            line.jobs = ParseInteger(*value, 1, 1024, "--jobs");
+        } else {
+            line.operations.push_back(ParseOperation(option, *value));
+        }
+    }
+    if (line.inputs.empty()) throw UsageError("no input file given");
+    if (!outputSeen) throw UsageError("no output given (-o OUTPUT)");
+    return line;
+}
+
+const char* FormatName(OutputFormat format) {
+    switch (format) {
+        case OutputFormat::Bitmap:
+            return "bmp";
+        case OutputFormat::Dds32:
+            return "dds32";
+        case OutputFormat::Dds24:
+            return "dds24";
+        case OutputFormat::Dds16:
+            return "dds16";
+        case OutputFormat::Dxt3:
+            return "dxt3";
+    }
+    return "";
+}
+
+std::optional<OutputFormat> FormatFromName(const std::string& name) {
+    for (OutputFormat format : {OutputFormat::Bitmap, OutputFormat::Dds32, OutputFormat::Dds24,
+                                OutputFormat::Dds16, OutputFormat::Dxt3}) {
+        if (name == FormatName(format)) return format;
+    }
+    return std::nullopt;
+}
+
+OutputFormat FormatFromOutputName(const std::string& fileName) {
+    std::string ending = fileName.size() >= 4 ? fileName.substr(fileName.size() - 4) : "";
+    for (char& c : ending)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ending == ".bmp") return OutputFormat::Bitmap;
+    if (ending == ".dds") return OutputFormat::Dds32;
+    throw UsageError("cannot tell the format of \"" + fileName +
+                     "\" from its ending: name it .bmp or .dds, or give --format");
+}
+
+SaveChoice SaveChoiceFor(OutputFormat format) {
+    switch (format) {
+        case OutputFormat::Bitmap:
+            return {0, ""};
+        case OutputFormat::Dds32:
+            return {1, "32"};
+        case OutputFormat::Dds24:
+            return {1, "24"};
+        case OutputFormat::Dds16:
+            return {1, "16"};
+        case OutputFormat::Dxt3:
+            return {1, "COMP"};
+    }
+    return {};
+}
+
+const char* FormatEnding(OutputFormat format) {
+    return format == OutputFormat::Bitmap ? ".bmp" : ".dds";
+}
+
+std::string UsageText() {
+    return R"(Usage: tintora-cli INPUT... [OPERATION...] -o OUTPUT [--format F] [--jobs N] [--quiet]
+
+Loads each INPUT as the Tintora editor opens it, applies the operations in the order they
+stand on the command line, with the editor's arithmetic, and saves the result as the editor's
+Save does.
+
+Inputs
+  INPUT                  an image file (BMP, DIB, JPG, PNG, TGA, DDS) or a directory, whose
+                         image files (not its subdirectories) are all taken. A pixel of exactly
+                         0x04564564 loads as transparent black; DXT2/DXT4 colours are divided
+                         back out of their premultiplied form as the editor does (a warning is
+                         printed).
+
+Operations (any number, any order; each works on the result of the one before)
+  --invert               invert the colours (alpha kept)
+  --auto-contrast        stretch each colour channel from its own minimum and maximum
+  --equalize             equalize each colour channel's histogram
+  --contrast-luminosity C,L
+                         the contrast/luminosity dialog's sliders: C and L from -100 to 100
+  --hue-saturation H,S   the hue/saturation dialog's sliders: H from -180 to 180, S from -100
+                         to 100
+  --colorkey RRGGBB[,RANGE]
+                         alpha 0 where a pixel's colour lies within the range of the key colour
+                         (hex RRGGBB), 255 elsewhere. RANGE is read as the colour-key tool's range
+                         box reads it (default "2": distances up to 2 are transparent)
+  --alpha-from red|green|blue|saturation|luminosity
+                         a new alpha from a channel of the image itself
+  --alpha-from-file FILE[,alpha|red|green|blue|saturation|luminosity]
+                         a new alpha from a channel of another image (default: its alpha),
+                         point-sampled to this image's size
+  --normalmap red|green|blue|luminance|alpha[,AMPLITUDE]
+                         the image is replaced by the normal map of that channel (amplitude
+                         default 10.0)
+
+Output
+  -o, --output OUTPUT    with one input file, the file to write; with several inputs or a
+                         directory, the directory to write into (made when missing): each output
+                         keeps its input's name with the format's ending
+  --format F             bmp     Windows bitmap, 32 bits with alpha
+                         dds32   DDS A8R8G8B8
+                         dds24   DDS R8G8B8 (alpha dropped)
+                         dds16   DDS A4R4G4B4
+                         dxt3    DDS DXT3 (block-compressed, 4-bit alpha)
+                         Default: by OUTPUT's ending, .bmp a bitmap and .dds dds32; needed when
+                         OUTPUT is a directory. Every file is written to a temporary file beside
+                         the target and renamed over it only when complete.
+
+Run
+  -j, --jobs N           files processed at once (default: one per core)
+  -q, --quiet            print nothing but errors and warnings
+  -h, --help             this text
+  --version              the version
+
+Values may also be given as --option=value. "--" ends the options.
+
+Exit status: 0 when every file was written, 1 when any file failed (the others are still
+written), 2 when the command line is wrong (nothing is written). Errors name the file and the
+reason on standard error. Progress goes to standard output: a bar on a terminal, one line per
+file otherwise, and a summary line at the end.
+
+Examples
+  tintora-cli wall.png --auto-contrast -o wall.dds
+  tintora-cli textures/ --hue-saturation 30,-20 --format dxt3 -o build/textures
+  tintora-cli leaf.tga --colorkey FF00FF,10 -o leaf.dds --format dds16
+  tintora-cli stone.png --normalmap luminance,4.5 -o stone_n.bmp
+)";
+}
+
+}  // namespace tintora::cli

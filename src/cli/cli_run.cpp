@@ -1,0 +1,283 @@
+#include "cli/cli_run.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "cli/cli_job.h"
+
+namespace tintora::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsImageName(const fs::path& path) {
+    std::string ending = path.extension().string();
+    for (char& c : ending)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* known : {".bmp", ".dib", ".jpg", ".jpeg", ".png", ".tga", ".dds"}) {
+        if (ending == known) return true;
+    }
+    return false;
+}
+
+bool IsDirectory(const std::string& path) {
+    std::error_code ignored;
+    return fs::is_directory(path, ignored);
+}
+
+// The image files directly inside directory, sorted by name.
+std::vector<std::string> ImagesIn(const std::string& directory) {
+    std::vector<std::string> files;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(directory, error)) {
+        std::error_code ignored;
+        if (entry.is_regular_file(ignored) && IsImageName(entry.path())) {
+            files.push_back(entry.path().string());
+        }
+    }
+    if (error) throw UsageError("cannot list \"" + directory + "\": " + error.message());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// "file: message", unless the message names the file already.
+std::string NamingFile(const std::string& fileName, const std::string& message) {
+    if (message.find(fileName) != std::string::npos) return message;
+    return fileName + ": " + message;
+}
+
+std::string FailureText(const std::string& fileName, std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::bad_alloc&) {
+        return NamingFile(fileName, "not enough memory");
+    } catch (const std::exception& error) {
+        return NamingFile(fileName, error.what());
+    } catch (...) {
+        return NamingFile(fileName, "unknown error");
+    }
+}
+
+// Progress, warnings and errors from all workers, one line at a time.
+class Reporter {
+  public:
+    Reporter(std::ostream& out, std::ostream& err, bool terminal, bool quiet, std::size_t total)
+        : out_(out), err_(err), terminal_(terminal), quiet_(quiet), total_(total) {}
+
+    void Warning(const std::string& text) {
+        const std::lock_guard lock(mutex_);
+        ClearBar();
+        err_ << "tintora-cli: warning: " << text << '\n' << std::flush;
+        DrawBar();
+    }
+
+    void Finished(const FileJob& job, const std::string* error) {
+        const std::lock_guard lock(mutex_);
+        ++done_;
+        if (error) ++failed_;
+        ClearBar();
+        if (error) err_ << "tintora-cli: " << *error << '\n' << std::flush;
+        if (!quiet_ && !terminal_) {
+            out_ << '[' << done_ << '/' << total_ << "] " << job.input
+                 << (error ? " failed" : " -> " + job.output) << '\n'
+                 << std::flush;
+        }
+        last_ = job.input;
+        DrawBar();
+    }
+
+    void Summary(double seconds) {
+        const std::lock_guard lock(mutex_);
+        ClearBar();
+        if (quiet_) return;
+        char time[32];
+        std::snprintf(time, sizeof time, "%.2f", seconds);
+        out_ << total_ << (total_ == 1 ? " file: " : " files: ") << (done_ - failed_)
+             << " written, " << failed_ << " failed, " << time << " s\n"
+             << std::flush;
+    }
+
+    std::size_t failed() const {
+        const std::lock_guard lock(mutex_);
+        return failed_;
+    }
+
+  private:
+    void ClearBar() {
+        if (barShown_) out_ << "\r\033[K" << std::flush;
+        barShown_ = false;
+    }
+    void DrawBar() {
+        if (quiet_ || !terminal_ || total_ == 0) return;
+        constexpr std::size_t kWidth = 30;
+        const std::size_t filled = done_ * kWidth / total_;
+        std::string name = last_.size() > 40 ? "..." + last_.substr(last_.size() - 37) : last_;
+        out_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '.') << "] "
+             << done_ << '/' << total_ << ' ' << name << "\033[K" << std::flush;
+        barShown_ = true;
+    }
+
+    std::ostream& out_;
+    std::ostream& err_;
+    const bool terminal_;
+    const bool quiet_;
+    const std::size_t total_;
+    mutable std::mutex mutex_;
+    std::size_t done_ = 0;
+    std::size_t failed_ = 0;
+    std::string last_;
+    bool barShown_ = false;
+};
+
+}  // namespace
+
+RunPlan MakeRunPlan(const CommandLine& line) {
+    RunPlan plan;
+    const bool anyDirectory =
+        std::any_of(line.inputs.begin(), line.inputs.end(),
+                    [](const std::string& input) { return IsDirectory(input); });
+    plan.outputIsDirectory = line.inputs.size() > 1 || anyDirectory || IsDirectory(line.output) ||
+                             line.output.back() == '/';
+
+    if (!plan.outputIsDirectory) {
+        plan.format = line.format ? *line.format : FormatFromOutputName(line.output);
+        plan.jobs.push_back({line.inputs.front(), line.output});
+        return plan;
+    }
+
+    if (!line.format) {
+        throw UsageError("--format is needed when OUTPUT is a directory (\"" + line.output + "\")");
+    }
+    plan.format = *line.format;
+    std::error_code ignored;
+    if (fs::exists(line.output, ignored) && !IsDirectory(line.output)) {
+        throw UsageError("\"" + line.output + "\" must be a directory: it receives " +
+                         (anyDirectory ? "the files of a directory" : "several files"));
+    }
+    std::vector<std::string> files;
+    for (const std::string& input : line.inputs) {
+        if (IsDirectory(input)) {
+            const std::vector<std::string> inside = ImagesIn(input);
+            files.insert(files.end(), inside.begin(), inside.end());
+        } else {
+            files.push_back(input);
+        }
+    }
+    std::map<std::string, std::string> inputOf;  // output -> the input that writes it
+    for (const std::string& input : files) {
+        fs::path name = fs::path(input).filename();
+        name.replace_extension(FormatEnding(plan.format));
+        const std::string output = (fs::path(line.output) / name).string();
+        const auto [place, added] = inputOf.emplace(output, input);
+        if (!added) {
+            throw UsageError("\"" + place->second + "\" and \"" + input +
+                             "\" would both be written to \"" + output + "\"");
+        }
+        plan.jobs.push_back({input, output});
+    }
+    return plan;
+}
+
+int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err, bool terminal) {
+    const auto start = std::chrono::steady_clock::now();
+    const RunPlan plan = MakeRunPlan(line);
+    const SaveChoice choice = SaveChoiceFor(plan.format);
+
+    if (plan.outputIsDirectory) {
+        std::error_code error;
+        fs::create_directories(line.output, error);
+        if (error) {
+            err << "tintora-cli: cannot make the directory \"" << line.output
+                << "\": " << error.message() << '\n';
+            return kExitFileFailed;
+        }
+    }
+
+    // The images every file takes an alpha from, loaded once before any file is written.
+    std::unique_ptr<SourceImages> sources;
+    try {
+        const std::shared_ptr<Device> device = MakeWorkerDevice();
+        sources = std::make_unique<SourceImages>(*device, line.operations);
+    } catch (...) {
+        // The load's messages name the file.
+        err << "tintora-cli: " << FailureText("", std::current_exception()) << '\n';
+        return kExitFileFailed;
+    }
+
+    Reporter reporter(out, err, terminal, line.quiet, plan.jobs.size());
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t jobs = line.jobs > 0 ? static_cast<std::size_t>(line.jobs) : cores;
+    const std::size_t workers = std::min(jobs, plan.jobs.size());
+
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        std::shared_ptr<Device> device;
+        std::exception_ptr deviceFailure;
+        try {
+            device = MakeWorkerDevice();
+        } catch (...) {
+            deviceFailure = std::current_exception();
+        }
+        for (std::size_t i = next++; i < plan.jobs.size(); i = next++) {
+            const FileJob& job = plan.jobs[i];
+            std::exception_ptr failure = deviceFailure;
+            if (!failure) {
+                try {
+                    ProcessFile(*device, job.input, job.output, line.operations, *sources, choice,
+                                [&reporter](const std::string& text) { reporter.Warning(text); });
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            }
+            if (failure) {
+                const std::string text = FailureText(job.input, failure);
+                reporter.Finished(job, &text);
+            } else {
+                reporter.Finished(job, nullptr);
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t w = 1; w < workers; ++w)
+        threads.emplace_back(work);
+    if (workers > 0) work();
+    for (std::thread& thread : threads)
+        thread.join();
+
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    reporter.Summary(elapsed.count());
+    return reporter.failed() > 0 ? kExitFileFailed : kExitSuccess;
+}
+
+int RunTintoraCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                  bool terminal) {
+    try {
+        const CommandLine line = ParseCommandLine(arguments);
+        if (line.help) {
+            out << UsageText();
+            return kExitSuccess;
+        }
+        if (line.version) {
+            out << "tintora-cli " << TINTORA_VERSION << '\n';
+            return kExitSuccess;
+        }
+        return RunCommandLine(line, out, err, terminal);
+    } catch (const UsageError& error) {
+        err << "tintora-cli: " << error.what() << "\n"
+            << "Try 'tintora-cli --help' for more information.\n";
+        return kExitUsage;
+    }
+}
+
+}  // namespace tintora::cli

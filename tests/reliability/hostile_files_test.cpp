@@ -1,0 +1,98 @@
+// Files that once crashed a reader, hung it or made it allocate far more than the file could
+// justify (found by the fuzzers in fuzz/, kept in tests/data/fuzz-regressions). Each must now be
+// refused cleanly or open as a valid texture, by the reader alone and through the editor's whole
+// load path, leaving nothing behind; a refused file may not have cost a large allocation first.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+#include "document/views.h"
+#include "files/files_fixture.h"
+#include "files/texture_load.h"
+#include "platform/error.h"
+#include "platform/image_file.h"
+#include "support/address_sanitizer.h"
+
+namespace {
+
+// The largest single allocation since the last reset, from any library (libpng and Qt included).
+std::atomic<std::size_t> largestAllocation{0};
+
+void NoteAllocation(std::size_t size) {
+    std::size_t seen = largestAllocation.load(std::memory_order_relaxed);
+    while (size > seen &&
+           !largestAllocation.compare_exchange_weak(seen, size, std::memory_order_relaxed)) {
+    }
+}
+
+}  // namespace
+
+#ifdef TINTORA_ASAN
+namespace {
+void MallocHook(const volatile void*, std::size_t size) {
+    NoteAllocation(size);
+}
+void FreeHook(const volatile void*) {}
+[[maybe_unused]] const int hooksInstalled = __sanitizer_install_malloc_and_free_hooks(MallocHook, FreeHook);
+}  // namespace
+#else
+// Every malloc of the process passes through here on its way to glibc's (operator new too).
+extern "C" void* __libc_malloc(std::size_t size);
+extern "C" void* malloc(std::size_t size) {
+    NoteAllocation(size);
+    return __libc_malloc(size);
+}
+#endif
+
+namespace tintora::testing {
+namespace {
+
+using HostileFilesTest = FilesTest;
+
+// A refused file may cost buffers of its own size, a texture's worth of scratch, not more.
+constexpr std::size_t kRefusalAllocationLimit = 64u << 20;
+
+TEST_F(HostileFilesTest, FuzzFoundFilesAreRefusedOrOpenCleanly) {
+    int files = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(TINTORA_TEST_DATA_DIR "/fuzz-regressions")) {
+        const std::string path = entry.path().string();
+        if (entry.path().extension() == ".md") continue;
+        SCOPED_TRACE(path);
+        ++files;
+
+        const std::vector<std::uint8_t> bytes = ReadBytes(path);
+        largestAllocation = 0;
+        try {
+            const DecodedImage image = DecodeImageFile(bytes, path, nullptr);
+            EXPECT_GE(image.width, 1);
+            EXPECT_GE(image.height, 1);
+            EXPECT_LE(image.width, kMaxTextureSize);
+            EXPECT_LE(image.height, kMaxTextureSize);
+        } catch (const PlatformError& error) {
+            EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
+            EXPECT_LT(largestAllocation.load(), kRefusalAllocationLimit);
+        }
+
+        largestAllocation = 0;
+        try {
+            const std::int32_t x = LoadTextureFile(path, {});
+            EXPECT_EQ(TextureAt(x).Texture->format(), D3DFMT_A8R8G8B8);
+            CloseTextureWindow(Module1().ActiveWindowIndex);
+            windows.clear();
+        } catch (const PlatformError& error) {
+            EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
+            EXPECT_LT(largestAllocation.load(), kRefusalAllocationLimit);
+        }
+        EXPECT_EQ(DocumentsInUse(), 0);
+        EXPECT_EQ(EntriesInUse(), 0);
+        EXPECT_EQ(OpenWindows(), 0);
+    }
+    EXPECT_GT(files, 0);
+}
+
+}  // namespace
+}  // namespace tintora::testing
