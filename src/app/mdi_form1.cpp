@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -306,6 +307,9 @@ void MDIForm1::InstallWindowHooks() {
     hooks.ShowPreviewWindow = [this] { Form5Window().ShowWindow(false); };
     hooks.HidePreviewWindow = [this] { Form5Window().HideWindow(); };
     hooks.DoEvents = [] { QCoreApplication::processEvents(); };
+    hooks.DoEventsWhileDrawing = [] {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
     hooks.CreateTextureWindow = [this](std::int32_t slot) -> DocumentWindow* {
         return CreateForm1(mdiArea, slot);
     };

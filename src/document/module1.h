@@ -94,6 +94,12 @@ struct WindowHooks {
     std::function<void()> HidePreviewWindow;
     // Lets pending window messages run.
     std::function<void()> DoEvents;
+    // Lets pending window messages run in the middle of drawing a texture window, except the
+    // user's input: a click or key press that arrives meanwhile waits until the drawing is done.
+    // A command run from inside the drawing would find its own redraw dropped by the drawing
+    // guard, and the window would keep showing the picture from before the command. Empty: as
+    // DoEvents.
+    std::function<void()> DoEventsWhileDrawing;
     // Creates a texture window for document slot (its windowindex) and shows it; the window
     // becomes the active child. The window system owns it; it lives until the user closes it.
     std::function<DocumentWindow*(std::int32_t slot)> CreateTextureWindow;

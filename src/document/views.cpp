@@ -19,9 +19,14 @@ Device& RequireDevice() {
     return *state.Device;
 }
 
-void DoEvents() {
+// The pending messages that run while a texture window is drawn (see the hook).
+void DoEventsWhileDrawing() {
     auto& hooks = Module1().Hooks;
-    if (hooks.DoEvents) hooks.DoEvents();
+    if (hooks.DoEventsWhileDrawing) {
+        hooks.DoEventsWhileDrawing();
+    } else if (hooks.DoEvents) {
+        hooks.DoEvents();
+    }
 }
 
 void ShowMessage(const std::string& text) {
@@ -288,7 +293,7 @@ void RenderDocument(std::int32_t slot, bool usePreview) {
     const auto backBuffer = swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO);
     DrawDocumentScene(device, DocumentAt(slot), backBuffer, usePreview);
 
-    DoEvents();
+    DoEventsWhileDrawing();
 
     // The messages just run may have closed the window or rebuilt its swap chain: present only
     // into the chain that was drawn, while it is still the window's.
@@ -297,7 +302,7 @@ void RenderDocument(std::int32_t slot, bool usePreview) {
         if (d.Window != nullptr) d.Window->Repaint();
         swapChain->Present(nullptr, nullptr, nullptr, nullptr);
     }
-    DoEvents();
+    DoEventsWhileDrawing();
 }
 
 void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height) {

@@ -1,6 +1,9 @@
 // The mouse tools in the running editor: a pick from a texture window shows in the colour
 // picker, a picked background redraws the windows at once, the status line follows the mouse,
-// and a right release opens the View menu as a context menu.
+// and a right release opens the View menu as a context menu. A click that arrives while a window
+// is being drawn runs after the drawing, so the window shows what the click did.
+#include <qpa/qwindowsysteminterface.h>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -38,6 +41,31 @@ class MouseToolsTest : public EditorTest {
     }
     static QColor AsQColor(std::uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, c >> 16); }
 };
+
+TEST_F(MouseToolsTest, AClickDuringADrawingRunsAfterItAndTheWindowShowsItsResult) {
+    Form1& form = StartOnChecker();
+    const QImage before = form.presentedImage();
+    // A real click on "Invert colors", queued by the window system as a mouse click is, and the
+    // texture window drawn before the queue is read (as a paint or a command would draw it).
+    QPushButton* invert = editor->Command3;
+    QWindow* window = invert->window()->windowHandle();
+    ASSERT_NE(window, nullptr);
+    const QPoint centre = invert->rect().center();
+    const QPoint local = invert->mapTo(invert->window(), centre);
+    const QPoint global = invert->mapToGlobal(centre);
+    QWindowSystemInterface::handleMouseEvent<QWindowSystemInterface::AsynchronousDelivery>(
+        window, local, global, Qt::LeftButton, Qt::LeftButton, QEvent::MouseButtonPress);
+    QWindowSystemInterface::handleMouseEvent<QWindowSystemInterface::AsynchronousDelivery>(
+        window, local, global, Qt::NoButton, Qt::LeftButton, QEvent::MouseButtonRelease);
+    RenderDocument(2, false);
+    QTest::qWait(50);
+    // The click ran: the texture is inverted...
+    ASSERT_EQ(Texel(70, 20), 0x00D2B914u);  // 255 - (235, 70, 45)
+    // ...and the window shows it, not the picture drawn before the click.
+    EXPECT_EQ(QColor(form.presentedImage().pixel(70, 20)), AsQColor(Texel(70, 20)));
+    EXPECT_NE(form.presentedImage(), before);
+    EXPECT_TRUE(boxes.shown.empty());
+}
 
 TEST_F(MouseToolsTest, APickedColourShowsAtOnceInThePicker) {
     Form1& form = StartOnChecker();
