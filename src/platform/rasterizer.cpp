@@ -4,8 +4,8 @@
 #include <tbb/parallel_for.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <vector>
 
 namespace tintora {
 
@@ -534,13 +534,12 @@ class TriangleRaster {
     }
 
     // A linear-filtered span with the same weights at every pixel: filters the texels into a
-    // row buffer, then shades them as a run.
+    // buffer on the stack, a piece of the row at a time, and shades each piece as a run.
     template <Combine C, BlendKind B, bool Depth>
     void DrawFilteredRow(std::uint32_t* out, float* depthRow, int xBegin, int xEnd, int column,
                          int row, const UnitFilter& f) const {
-        thread_local std::vector<std::uint32_t> filtered;
-        const int n = xEnd - xBegin;
-        filtered.resize(static_cast<std::size_t>(n));
+        constexpr int kPiece = 256;
+        std::array<std::uint32_t, kPiece> filtered;
         const std::uint32_t* rowA = TexelRow(row);
         const std::uint32_t* rowB = TexelRow(f.nextRow);
         const int w00 = (256 - f.wx) * (256 - f.wy);
@@ -549,23 +548,27 @@ class TriangleRaster {
         const int w11 = f.wx * f.wy;
         std::uint32_t left00 = RowTexel(rowA, column);
         std::uint32_t left01 = RowTexel(rowB, column);
-        for (int i = 0; i < n; ++i) {
-            const std::uint32_t c10 = RowTexel(rowA, column + i + 1);
-            const std::uint32_t c11 = RowTexel(rowB, column + i + 1);
-            std::uint32_t value = 0;
-            for (int shift = 0; shift < 32; shift += 8) {
-                const int sum = static_cast<int>((left00 >> shift) & 0xFF) * w00 +
-                                static_cast<int>((c10 >> shift) & 0xFF) * w10 +
-                                static_cast<int>((left01 >> shift) & 0xFF) * w01 +
-                                static_cast<int>((c11 >> shift) & 0xFF) * w11;
-                value |= static_cast<std::uint32_t>((sum + 32768) >> 16) << shift;
+        for (int begin = xBegin; begin < xEnd; begin += kPiece) {
+            const int n = std::min(kPiece, xEnd - begin);
+            for (int i = 0; i < n; ++i) {
+                const int next = column + (begin - xBegin) + i + 1;
+                const std::uint32_t c10 = RowTexel(rowA, next);
+                const std::uint32_t c11 = RowTexel(rowB, next);
+                std::uint32_t value = 0;
+                for (int shift = 0; shift < 32; shift += 8) {
+                    const int sum = static_cast<int>((left00 >> shift) & 0xFF) * w00 +
+                                    static_cast<int>((c10 >> shift) & 0xFF) * w10 +
+                                    static_cast<int>((left01 >> shift) & 0xFF) * w01 +
+                                    static_cast<int>((c11 >> shift) & 0xFF) * w11;
+                    value |= static_cast<std::uint32_t>((sum + 32768) >> 16) << shift;
+                }
+                filtered[static_cast<std::size_t>(i)] = value;
+                left00 = c10;
+                left01 = c11;
             }
-            filtered[static_cast<std::size_t>(i)] = value;
-            left00 = c10;
-            left01 = c11;
+            ShadeRun<C, B, Depth>(filtered.data(), out + begin,
+                                  Depth ? depthRow + begin : nullptr, n);
         }
-        ShadeRun<C, B, Depth>(filtered.data(), out + xBegin, Depth ? depthRow + xBegin : nullptr,
-                              n);
     }
 
     // Splits the row into runs of consecutive texels (a wrapping texture restarts at column 0)

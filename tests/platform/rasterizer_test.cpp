@@ -82,16 +82,17 @@ TEST(RasterizerTest, UnitScaleRunsMatchThePerPixelPath) {
     std::mt19937 random(20261206);
     struct Placement {
         const char* name;
-        float x, y;  // quad position in a 160 x 120 target
+        float x, y;  // quad position in a 600 x 120 target (rows longer than a filter piece)
         int texWidth, texHeight;
         float uRepeats, vRepeats;  // texture coordinate at the far corner
     };
     const Placement placements[] = {
         {"centred, even difference", 16, 12, 128, 96, 1, 1},
         {"centred, odd difference (half-pixel offset)", 16.5f, 12.5f, 127, 95, 1, 1},
-        {"larger than the window, cut on both sides", -40, -20.5f, 240, 161, 1, 1},
-        {"tiled from the corner", 0, 0, 48, 40, 160.0f / 48, 120.0f / 40},
-        {"tiled, one texel wide", 0, 0, 1, 7, 160.0f, 120.0f / 7},
+        {"larger than the window, cut on both sides", -50, -20.5f, 700, 161, 1, 1},
+        {"wide, half-pixel offset", 20.5f, 10, 513, 64, 1, 1},
+        {"tiled from the corner", 0, 0, 48, 40, 600.0f / 48, 120.0f / 40},
+        {"tiled, one texel wide", 0, 0, 1, 7, 600.0f, 120.0f / 7},
     };
     struct Mode {
         const char* name;
@@ -123,7 +124,7 @@ TEST(RasterizerTest, UnitScaleRunsMatchThePerPixelPath) {
          true},
     };
     for (const Placement& p : placements) {
-        const Scene scene = MakeScene(random, 160, 120, p.texWidth, p.texHeight);
+        const Scene scene = MakeScene(random, 600, 120, p.texWidth, p.texHeight);
         for (const Mode& m : modes) {
             SCOPED_TRACE(std::string(p.name) + " / " + m.name);
             RasterState state;
@@ -142,7 +143,7 @@ TEST(RasterizerTest, UnitScaleRunsMatchThePerPixelPath) {
             state.addressU = state.addressV = m.address;
             state.borderColor = 0x80FF2040u;
             state.minFilter = state.magFilter = m.linear ? D3DTEXF_LINEAR : D3DTEXF_POINT;
-            const float w = p.uRepeats > 1 ? 160.0f : static_cast<float>(p.texWidth);
+            const float w = p.uRepeats > 1 ? 600.0f : static_cast<float>(p.texWidth);
             const float h = p.vRepeats > 1 ? 120.0f : static_cast<float>(p.texHeight);
             // Tiled placements run past the texture (wrap and the other modes). Every placement
             // is also drawn shifted by a quarter texel (runs start inside a texel; linear
