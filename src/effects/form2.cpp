@@ -19,15 +19,6 @@ Form2::Form2(QWidget* parent)
     setTabOrder(HScroll1, HScroll2);
     setTabOrder(HScroll2, Command1);
     setTabOrder(Command1, Command2);
-
-    connect(HScroll1, &QScrollBar::valueChanged, this,
-            [this] { RunHandler([this] { HScroll1_Change(); }); });
-    connect(HScroll2, &QScrollBar::valueChanged, this,
-            [this] { RunHandler([this] { HScroll2_Change(); }); });
-    connect(Command1, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { Command1_Click(); }); });
-    connect(Command2, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { Command2_Click(); }); });
 }
 
 void Form2::Command1_Click() {

@@ -28,10 +28,10 @@ class Form2 : public SliderDialog {
   public:
     explicit Form2(QWidget* parent = nullptr);
 
-    void Command1_Click();
-    void Command2_Click();
-    void HScroll1_Change();
-    void HScroll2_Change();
+    void Command1_Click() override;
+    void Command2_Click() override;
+    void HScroll1_Change() override;
+    void HScroll2_Change() override;
 
     // Makes the preview buffer hold the adjustment for the sliders' current positions: runs the
     // preview (as a slider change would) unless the last one that finished computed exactly

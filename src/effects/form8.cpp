@@ -17,15 +17,6 @@ Form8::Form8(QWidget* parent)
     setTabOrder(Command2, Command1);
     setTabOrder(Command1, HScroll2);
     setTabOrder(HScroll2, HScroll1);
-
-    connect(HScroll1, &QScrollBar::valueChanged, this,
-            [this] { RunHandler([this] { HScroll1_Change(); }); });
-    connect(HScroll2, &QScrollBar::valueChanged, this,
-            [this] { RunHandler([this] { HScroll2_Change(); }); });
-    connect(Command1, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { Command1_Click(); }); });
-    connect(Command2, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { Command2_Click(); }); });
 }
 
 void Form8::Command1_Click() {

@@ -28,10 +28,10 @@ class Form8 : public SliderDialog {
   public:
     explicit Form8(QWidget* parent = nullptr);
 
-    void Command1_Click();
-    void Command2_Click();
-    void HScroll1_Change();
-    void HScroll2_Change();
+    void Command1_Click() override;
+    void Command2_Click() override;
+    void HScroll1_Change() override;
+    void HScroll2_Change() override;
 
     // Escape and the close box: as "Cancel".
     void reject() override;

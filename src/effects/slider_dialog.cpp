@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include "document/form1.h"
 #include "platform/setting_values.h"
 
 namespace tintora {
@@ -65,6 +66,16 @@ SliderDialog::SliderDialog(QWidget* parent, const char* name, const char* captio
     Command2 = MakeButton("Command2", "Cancel", TwipsRect(3240, 1170, 1215, 375), this);
 
     scheduler_ = new PreviewScheduler(std::move(preview), this);
+
+    // The handlers are virtual: these connections call the dialog's own once it is built.
+    connect(HScroll1, &QScrollBar::valueChanged, this,
+            [this] { RunHandler([this] { HScroll1_Change(); }); });
+    connect(HScroll2, &QScrollBar::valueChanged, this,
+            [this] { RunHandler([this] { HScroll2_Change(); }); });
+    connect(Command1, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { Command1_Click(); }); });
+    connect(Command2, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { Command2_Click(); }); });
 }
 
 void SliderDialog::RequestPreview() {

@@ -42,6 +42,13 @@ class SliderDialog : public QDialog {
 
     PreviewScheduler& scheduler() { return *scheduler_; }
 
+    // The handlers of the controls, which the dialog connects to them; each runs under the
+    // editor's error report.
+    virtual void Command1_Click() = 0;
+    virtual void Command2_Click() = 0;
+    virtual void HScroll1_Change() = 0;
+    virtual void HScroll2_Change() = 0;
+
   protected:
     struct Slider {
         const char* caption;
