@@ -72,24 +72,6 @@ bool KnownHeaderSize(std::uint32_t size) {
     }
 }
 
-struct Channel {
-    std::uint32_t mask = 0;
-    int shift = 0;
-    int bits = 0;
-};
-
-Channel ChannelOf(std::uint32_t mask) {
-    Channel c;
-    if (mask == 0) return c;
-    c.mask = mask;
-    c.shift = std::countr_zero(mask);
-    c.bits = std::bit_width(mask >> c.shift);
-    return c;
-}
-
-std::uint32_t Extract(std::uint32_t pixel, const Channel& c) {
-    return c.mask == 0 ? 0 : WidenTo8((pixel & c.mask) >> c.shift, c.bits);
-}
 
 struct Header {
     std::uint32_t size = 0;
@@ -277,8 +259,8 @@ void DecodeRows(const std::uint8_t* pixels, std::int64_t stride, const Header& h
     const auto width = static_cast<std::size_t>(h.width);
     std::array<std::uint32_t, 4> masks = h.masks;
     if (!h.hasMasks && h.bitCount == 16) masks = {0x7C00, 0x03E0, 0x001F, 0};
-    const Channel r = ChannelOf(masks[0]), g = ChannelOf(masks[1]), b = ChannelOf(masks[2]),
-                  a = ChannelOf(masks[3]);
+    const MaskChannel r = MaskChannelOf(masks[0]), g = MaskChannelOf(masks[1]),
+                      b = MaskChannelOf(masks[2]), a = MaskChannelOf(masks[3]);
     const bool plainArgb =
         h.bitCount == 32 &&
         (!h.hasMasks || (masks[0] == 0x00FF0000 && masks[1] == 0x0000FF00 &&

@@ -153,25 +153,6 @@ constexpr MaskedLayout kKnownLayouts[] = {
     {kPfLuminance, 16, 0x00FF, 0, 0, 0xFF00, D3DFMT_A8L8},
 };
 
-// One channel of a mask layout: where it lies and how many levels it has.
-struct Channel {
-    std::uint32_t mask = 0;
-    int shift = 0;
-    int bits = 0;
-};
-
-Channel ChannelOf(std::uint32_t mask) {
-    Channel c;
-    if (mask == 0) return c;
-    c.mask = mask;
-    c.shift = std::countr_zero(mask);
-    c.bits = std::bit_width(mask >> c.shift);
-    return c;
-}
-
-std::uint32_t Extract(std::uint32_t pixel, const Channel& c) {
-    return WidenTo8((pixel & c.mask) >> c.shift, c.bits);
-}
 
 std::string Hex(std::uint32_t v) {
     char text[16];
@@ -194,7 +175,7 @@ struct Interpretation {
     bool masked = false;
     std::uint32_t kind = 0;
     int bytesPerPixel = 0;
-    Channel r, g, b, a;
+    MaskChannel r, g, b, a;
 };
 
 D3DFORMAT FormatOfDxgi(const std::string& fileName, const DdsHeaderDx10& dx10) {
@@ -291,10 +272,10 @@ Interpretation InterpretLegacy(const std::string& fileName, const DdsPixelFormat
     result.masked = true;
     result.kind = kind;
     result.bytesPerPixel = static_cast<int>(bits / 8);
-    result.r = ChannelOf(r);
-    result.g = ChannelOf(g);
-    result.b = ChannelOf(b);
-    result.a = ChannelOf(a);
+    result.r = MaskChannelOf(r);
+    result.g = MaskChannelOf(g);
+    result.b = MaskChannelOf(b);
+    result.a = MaskChannelOf(a);
     return result;
 }
 

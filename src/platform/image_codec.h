@@ -8,6 +8,7 @@
 // first (RequireImageBytes, RequireTextureSize).
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -87,6 +88,28 @@ inline std::uint32_t WidenTo8(std::uint32_t value, int bits) {
         filled += bits;
     }
     return (out >> (filled - 8)) & 0xFF;
+}
+
+// One channel of a bit-mask pixel layout (bitmaps with bit fields, DDS files): where it lies and
+// how many levels it has. An empty mask is a channel the layout lacks; it reads as 0.
+struct MaskChannel {
+    std::uint32_t mask = 0;
+    int shift = 0;
+    int bits = 0;
+};
+
+inline MaskChannel MaskChannelOf(std::uint32_t mask) {
+    MaskChannel c;
+    if (mask == 0) return c;
+    c.mask = mask;
+    c.shift = std::countr_zero(mask);
+    c.bits = std::bit_width(mask >> c.shift);
+    return c;
+}
+
+// The channel's value in a pixel, widened to 8 bits.
+inline std::uint32_t Extract(std::uint32_t pixel, const MaskChannel& c) {
+    return WidenTo8((pixel & c.mask) >> c.shift, c.bits);
 }
 
 }  // namespace tintora
