@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/d3dx_file.h"
-#include "platform/device.h"
+#include "device/d3dx_file.h"
+#include "device/device.h"
 #include "support/synthetic_photo.h"
 
 using namespace tintora;

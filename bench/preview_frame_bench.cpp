@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "document/module1.h"
-#include "document/views.h"
-#include "platform/mesh_x.h"
+#include "drawing/views.h"
+#include "device/mesh_x.h"
 #include "preview/preview_frame.h"
 
 using namespace tintora;

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "fuzz_support.h"
-#include "platform/bmp_codec.h"
-#include "platform/error.h"
+#include "imagefiles/bmp_codec.h"
+#include "base/error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);

@@ -9,9 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/image_codec.h"
-#include "platform/d3d8_types.h"
-#include "platform/device.h"
+#include "imagefiles/image_codec.h"
+#include "base/d3d8_types.h"
 
 namespace tintora::fuzz {
 

@@ -17,7 +17,7 @@
 #include "document/module1.h"
 #include "files/texture_load.h"
 #include "fuzz_support.h"
-#include "platform/error.h"
+#include "base/error.h"
 #include "support/test_device.h"
 
 namespace {

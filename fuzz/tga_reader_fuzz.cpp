@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "fuzz_support.h"
-#include "platform/error.h"
-#include "platform/tga_codec.h"
+#include "base/error.h"
+#include "imagefiles/tga_codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {

@@ -11,8 +11,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "document/window_colors.h"
-#include "platform/number_text.h"
+#include "base/window_colors.h"
+#include "base/number_text.h"
 
 namespace tintora {
 

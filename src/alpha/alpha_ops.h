@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <string>
 
-#include "document/pixel_groups.h"
-#include "document/pixel_buffer.h"
+#include "base/pixel_groups.h"
+#include "base/pixel_buffer.h"
 
 namespace tintora {
 

@@ -4,8 +4,8 @@
 
 #include "document/locked_pixels.h"
 #include "document/module1.h"
-#include "platform/error.h"
-#include "platform/number_text.h"
+#include "base/error.h"
+#include "base/number_text.h"
 
 namespace tintora {
 

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
+#include "services/services.h"
 #include "app/startup.h"
 #include "document/module1.h"
-#include "platform/qt/qt_ui_services.h"
-#include "platform/qt/system_memory.h"
+#include "services/qt/qt_ui_services.h"
+#include "services/qt/system_memory.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

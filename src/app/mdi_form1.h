@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
+#include "services/services.h"
 
 class QAction;
 class QLabel;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/device.h"
+#include "device/device.h"
 
 namespace tintora {
 

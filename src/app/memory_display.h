@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/ui_services.h"
+#include "services/ui_services.h"
 
 namespace tintora {
 

@@ -6,15 +6,15 @@
 #include <algorithm>
 #include <cmath>
 
-#include "alpha/form7.h"
+#include "alpha/ui/form7.h"
 #include "app/form3.h"
-#include "preview/form5.h"
-#include "color/color_form.h"
-#include "document/form1.h"
+#include "preview/ui/form5.h"
+#include "color/ui/color_form.h"
+#include "texture_window/form1.h"
 #include "document/module1.h"
-#include "document/views.h"
-#include "platform/device.h"
-#include "platform/mesh_x.h"
+#include "drawing/views.h"
+#include "device/device.h"
+#include "device/mesh_x.h"
 
 namespace tintora {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/mdi_form1.h"
-#include "platform/services.h"
+#include "services/services.h"
 
 namespace tintora {
 

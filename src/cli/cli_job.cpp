@@ -8,7 +8,7 @@
 #include "effects/hue_saturation.h"
 #include "files/texture_load.h"
 #include "files/texture_save.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace tintora::cli {
 

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "document/pixel_buffer.h"
-#include "platform/device.h"
+#include "base/pixel_buffer.h"
+#include "device/device.h"
 
 namespace tintora::cli {
 

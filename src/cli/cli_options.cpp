@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "normalmap/normal_map_texture.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace tintora::cli {
 

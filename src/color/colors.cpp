@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
-#include "platform/error.h"
-#include "platform/number_text.h"
+#include "base/error.h"
+#include "base/number_text.h"
 
 namespace tintora {
 

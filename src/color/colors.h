@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "document/window_colors.h"
+#include "base/window_colors.h"
 
 namespace tintora {
 

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "document/pixel_buffer.h"
-#include "platform/error.h"
-#include "platform/resources.h"
+#include "base/pixel_buffer.h"
+#include "base/error.h"
+#include "device/resources.h"
 
 namespace tintora {
 

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "document/pixel_buffer.h"
-#include "platform/d3dx_math.h"
-#include "platform/device.h"
+#include "base/pixel_buffer.h"
+#include "device/d3dx_math.h"
+#include "device/device.h"
 
 namespace tintora {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "document/module1.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace tintora {
 

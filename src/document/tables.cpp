@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "document/module1.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace tintora {
 

@@ -11,9 +11,9 @@
 
 #include <cstdint>
 
-#include "document/pixel_buffer.h"
+#include "base/pixel_buffer.h"
 #include "effects/channel_maps.h"
-#include "document/pixel_groups.h"
+#include "base/pixel_groups.h"
 
 namespace tintora {
 

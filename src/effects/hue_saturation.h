@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "document/pixel_buffer.h"
-#include "document/pixel_groups.h"
+#include "base/pixel_buffer.h"
+#include "base/pixel_groups.h"
 
 namespace tintora {
 

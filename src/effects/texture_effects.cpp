@@ -6,7 +6,7 @@
 #include "effects/channel_maps.h"
 #include "effects/contrast_luminosity.h"
 #include "effects/hue_saturation.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace tintora {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "document/pixel_buffer.h"
+#include "base/pixel_buffer.h"
 
 namespace tintora::effects_detail {
 

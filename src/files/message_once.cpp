@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "platform/number_text.h"
+#include "base/number_text.h"
 
 namespace tintora {
 

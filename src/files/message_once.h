@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/ui_services.h"
+#include "services/ui_services.h"
 
 namespace tintora {
 

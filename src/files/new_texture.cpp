@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "document/module1.h"
-#include "document/pending_document.h"
-#include "platform/d3dx.h"
-#include "platform/error.h"
+#include "drawing/pending_document.h"
+#include "device/d3dx.h"
+#include "base/error.h"
 
 namespace tintora {
 

@@ -4,11 +4,11 @@
 #include <new>
 
 #include "document/module1.h"
-#include "document/pending_document.h"
-#include "document/views.h"
-#include "platform/d3dx.h"
-#include "platform/d3dx_file.h"
-#include "platform/error.h"
+#include "drawing/pending_document.h"
+#include "drawing/views.h"
+#include "device/d3dx.h"
+#include "device/d3dx_file.h"
+#include "base/error.h"
 
 namespace tintora {
 

@@ -26,7 +26,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/device.h"
+#include "device/device.h"
 
 namespace tintora {
 

@@ -3,8 +3,8 @@
 #include <cctype>
 
 #include "document/module1.h"
-#include "platform/d3dx_file.h"
-#include "platform/error.h"
+#include "device/d3dx_file.h"
+#include "base/error.h"
 
 namespace tintora {
 

@@ -16,8 +16,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/device.h"
-#include "platform/pixel_format.h"
+#include "device/device.h"
+#include "base/pixel_format.h"
 
 namespace tintora {
 

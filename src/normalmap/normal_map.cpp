@@ -14,7 +14,7 @@
 
 #include "document/locked_pixels.h"
 #include "document/module1.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace tintora {
 

@@ -33,8 +33,8 @@
 #include <memory>
 #include <optional>
 
-#include "document/pixel_buffer.h"
-#include "platform/device.h"
+#include "base/pixel_buffer.h"
+#include "device/device.h"
 
 namespace tintora {
 

@@ -4,11 +4,11 @@
 #include <memory>
 
 #include "document/module1.h"
-#include "document/pending_document.h"
-#include "document/views.h"
+#include "drawing/pending_document.h"
+#include "drawing/views.h"
 #include "normalmap/normal_map.h"
-#include "platform/error.h"
-#include "platform/number_text.h"
+#include "base/error.h"
+#include "base/number_text.h"
 
 namespace tintora {
 

@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "document/module1.h"
-#include "platform/d3dx_math.h"
-#include "platform/device.h"
-#include "platform/error.h"
+#include "device/d3dx_math.h"
+#include "device/device.h"
+#include "base/error.h"
 
 namespace tintora {
 

@@ -20,7 +20,7 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/d3d8_types.h"
+#include "base/d3d8_types.h"
 
 namespace tintora {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/setting_values.h"
+#include "base/setting_values.h"
 
 namespace tintora {
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace tintora::testing {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "document/document_fixture.h"
+#include "support/document_fixture.h"
 
 namespace tintora::testing {
 namespace {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/busy_cursor.h"
-#include "document/form1.h"
-#include "document/views.h"
+#include "texture_window/form1.h"
+#include "drawing/views.h"
 #include "editor_fixture.h"
 
 namespace tintora::testing {

@@ -17,10 +17,10 @@
 
 #include "app/form3.h"
 #include "app/mdi_form1.h"
-#include "platform/services.h"
+#include "services/services.h"
 #include "app/startup.h"
 #include "document/module1.h"
-#include "platform/scripted_ui_services.h"
+#include "services/scripted_ui_services.h"
 
 namespace tintora::testing {
 

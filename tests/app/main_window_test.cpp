@@ -7,10 +7,10 @@
 #include <QPushButton>
 #include <vector>
 
-#include "preview/form5.h"
-#include "color/color_form.h"
-#include "document/form1.h"
-#include "document/views.h"
+#include "preview/ui/form5.h"
+#include "color/ui/color_form.h"
+#include "texture_window/form1.h"
+#include "drawing/views.h"
 #include "editor_fixture.h"
 
 namespace tintora::testing {

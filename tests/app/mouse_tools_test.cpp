@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <string>
 
-#include "color/color_form.h"
-#include "document/form1.h"
-#include "document/views.h"
+#include "color/ui/color_form.h"
+#include "texture_window/form1.h"
+#include "drawing/views.h"
 #include "editor_fixture.h"
 
 namespace tintora::testing {

@@ -6,10 +6,10 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include "platform/qt/qt_ui_services.h"
-#include "platform/qt/system_memory.h"
-#include "platform/setting_values.h"
-#include "platform/ui_services.h"
+#include "services/qt/qt_ui_services.h"
+#include "services/qt/system_memory.h"
+#include "base/setting_values.h"
+#include "services/ui_services.h"
 
 namespace tintora {
 namespace {

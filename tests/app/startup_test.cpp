@@ -4,12 +4,12 @@
 #include <QMdiSubWindow>
 
 #include "app/form3.h"
-#include "preview/form5.h"
-#include "color/color_form.h"
-#include "document/form1.h"
-#include "document/views.h"
+#include "preview/ui/form5.h"
+#include "color/ui/color_form.h"
+#include "texture_window/form1.h"
+#include "drawing/views.h"
 #include "editor_fixture.h"
-#include "platform/mesh_x.h"
+#include "device/mesh_x.h"
 
 namespace tintora::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/cli_run.h"
-#include "platform/image_test_support.h"
+#include "support/image_test_support.h"
 
 namespace tintora::cli {
 namespace {

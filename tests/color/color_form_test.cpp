@@ -1,7 +1,7 @@
 // The colour picker window on the offscreen platform: its state after loading, swatch
 // selection, the colour field with clicks and drags, the number boxes and their busy flag, the
 // colour dialog, the stored position, and the redraw of the texture windows.
-#include "color/color_form.h"
+#include "color/ui/color_form.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 
 #include "color/colors.h"
 #include "document/module1.h"
-#include "platform/scripted_ui_services.h"
+#include "services/scripted_ui_services.h"
 
 namespace tintora::testing {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace tintora::testing {
 namespace {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "document/module1.h"
-#include "document_fixture.h"
-#include "platform/error.h"
+#include "support/document_fixture.h"
+#include "base/error.h"
 
 namespace tintora::testing {
 namespace {

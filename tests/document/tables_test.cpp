@@ -3,8 +3,8 @@
 #include <string>
 
 #include "document/module1.h"
-#include "document_fixture.h"
-#include "platform/error.h"
+#include "support/document_fixture.h"
+#include "base/error.h"
 
 namespace tintora::testing {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "document/document_fixture.h"
+#include "support/document_fixture.h"
 #include "effects/channel_maps.h"
 #include "effects/contrast_luminosity.h"
 #include "effects/hue_saturation.h"

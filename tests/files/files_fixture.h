@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "document/module1.h"
-#include "document/views.h"
-#include "platform/image_test_support.h"
+#include "drawing/views.h"
+#include "support/image_test_support.h"
 #include "support/test_device.h"
 
 namespace tintora::testing {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/number_text.h"
-#include "platform/error.h"
-#include "platform/scripted_ui_services.h"
+#include "base/number_text.h"
+#include "base/error.h"
+#include "services/scripted_ui_services.h"
 
 namespace tintora {
 namespace {

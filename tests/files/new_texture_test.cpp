@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "files_fixture.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace tintora::testing {
 namespace {

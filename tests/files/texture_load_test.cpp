@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "files_fixture.h"
-#include "platform/d3dx_file.h"
-#include "platform/error.h"
+#include "device/d3dx_file.h"
+#include "base/error.h"
 
 namespace tintora::testing {
 namespace {

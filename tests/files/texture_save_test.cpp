@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "files_fixture.h"
-#include "platform/d3dx_file.h"
-#include "platform/error.h"
-#include "platform/file_io.h"
+#include "device/d3dx_file.h"
+#include "base/error.h"
+#include "imagefiles/file_io.h"
 #include "support/synthetic_photo.h"
 
 namespace tintora::testing {

@@ -12,9 +12,9 @@
 #include <random>
 #include <vector>
 
-#include "document/document_fixture.h"
+#include "support/document_fixture.h"
 #include "document/module1.h"
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace tintora {
 namespace {

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "document/document_fixture.h"
+#include "support/document_fixture.h"
 #include "document/module1.h"
-#include "document/views.h"
+#include "drawing/views.h"
 #include "normalmap/normal_map.h"
-#include "platform/error.h"
-#include "platform/number_text.h"
+#include "base/error.h"
+#include "base/number_text.h"
 
 namespace tintora::testing {
 namespace {

@@ -8,10 +8,10 @@
 #include <functional>
 #include <vector>
 
-#include "document/document_fixture.h"
+#include "support/document_fixture.h"
 #include "document/module1.h"
-#include "document/views.h"
-#include "platform/mesh_x.h"
+#include "drawing/views.h"
+#include "device/mesh_x.h"
 
 namespace tintora::testing {
 namespace {

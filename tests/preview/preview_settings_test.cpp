@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/scripted_ui_services.h"
+#include "services/scripted_ui_services.h"
 
 namespace tintora::testing {
 namespace {

@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <string>
 
-#include "document/views.h"
+#include "drawing/views.h"
 #include "files/files_fixture.h"
 #include "files/texture_load.h"
-#include "platform/error.h"
-#include "platform/image_file.h"
+#include "base/error.h"
+#include "imagefiles/image_file.h"
 #include "support/address_sanitizer.h"
 
 namespace {

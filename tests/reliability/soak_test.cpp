@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "document/views.h"
+#include "drawing/views.h"
 #include "effects/texture_effects.h"
 #include "files/files_fixture.h"
 #include "files/texture_load.h"
 #include "files/texture_save.h"
-#include "platform/d3dx_file.h"
+#include "device/d3dx_file.h"
 #include "support/address_sanitizer.h"
 
 namespace tintora::testing {

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "platform/device.h"
+#include "device/device.h"
 
 namespace tintora::testing {
 

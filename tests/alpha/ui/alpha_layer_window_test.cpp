@@ -10,7 +10,7 @@
 #include <QRadioButton>
 
 #include "alpha/alpha_ops.h"
-#include "alpha/form9.h"
+#include "alpha/ui/form9.h"
 #include "alpha_window_fixture.h"
 
 namespace tintora::testing {

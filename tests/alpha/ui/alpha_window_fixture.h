@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/mdi_form1.h"
-#include "document/document_fixture.h"
-#include "document/form1.h"
+#include "support/document_fixture.h"
+#include "texture_window/form1.h"
 #include "document/module1.h"
 #include "editor_fixture.h"
 

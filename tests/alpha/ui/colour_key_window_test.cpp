@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "alpha/form7.h"
-#include "alpha/form9.h"
+#include "alpha/ui/form7.h"
+#include "alpha/ui/form9.h"
 #include "alpha_window_fixture.h"
-#include "document/mouse_codes.h"
+#include "texture_window/mouse_codes.h"
 
 namespace tintora::testing {
 namespace {

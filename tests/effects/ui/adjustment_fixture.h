@@ -17,14 +17,14 @@
 #include <vector>
 
 #include "app/mdi_form1.h"
-#include "document/document_fixture.h"
-#include "document/form1.h"
+#include "support/document_fixture.h"
+#include "texture_window/form1.h"
 #include "document/module1.h"
 #include "editor_fixture.h"
 #include "effects/contrast_luminosity.h"
 #include "effects/effects_support.h"
-#include "effects/form2.h"
-#include "effects/form8.h"
+#include "effects/ui/form2.h"
+#include "effects/ui/form8.h"
 #include "effects/hue_saturation.h"
 
 namespace tintora::testing {

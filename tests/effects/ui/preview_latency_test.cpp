@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "adjustment_fixture.h"
-#include "document/views.h"
-#include "effects/effect_commands.h"
+#include "drawing/views.h"
+#include "effects/ui/effect_commands.h"
 
 namespace tintora::testing {
 namespace {

@@ -1,7 +1,7 @@
 // Live previews run for the newest slider positions only: the scheduler on its own (merging,
 // no nesting, closing actions after a running preview, failures), then the dialogs fed with
 // slider changes faster than previews can follow.
-#include "effects/preview_scheduler.h"
+#include "effects/ui/preview_scheduler.h"
 
 #include <tbb/task_arena.h>
 

@@ -14,9 +14,9 @@
 
 #include "app/editor_fixture.h"
 #include "document/module1.h"
-#include "files/file_commands.h"
-#include "platform/d3dx_file.h"
-#include "platform/image_test_support.h"
+#include "files/ui/file_commands.h"
+#include "device/d3dx_file.h"
+#include "support/image_test_support.h"
 
 namespace tintora::testing {
 

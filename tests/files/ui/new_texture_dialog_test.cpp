@@ -1,5 +1,5 @@
 // "&New": the NewTexture dialog's question box, its answers and the start content it chooses.
-#include "files/new_texture_dialog.h"
+#include "files/ui/new_texture_dialog.h"
 
 #include <QLineEdit>
 #include <QPushButton>

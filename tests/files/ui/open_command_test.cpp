@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "files/msg_box2.h"
+#include "files/ui/msg_box2.h"
 #include "files/texture_load.h"
 #include "files_ui_fixture.h"
 

@@ -10,10 +10,10 @@
 
 #include <filesystem>
 
-#include "files/form6.h"
-#include "files/new_texture_dialog.h"
+#include "files/ui/form6.h"
+#include "files/ui/new_texture_dialog.h"
 #include "files_ui_fixture.h"
-#include "platform/file_io.h"
+#include "imagefiles/file_io.h"
 
 namespace tintora::testing {
 namespace {

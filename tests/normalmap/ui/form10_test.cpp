@@ -1,7 +1,7 @@
 // Form10 in the running editor: the tool button that shows it, the source options and the
 // amplitude text as the generator receives them, the new texture windows it makes, and what it
 // leaves alone.
-#include "normalmap/form10.h"
+#include "normalmap/ui/form10.h"
 
 #include <QImage>
 #include <QLabel>
@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "app/mdi_form1.h"
-#include "document/document_fixture.h"
-#include "document/form1.h"
+#include "support/document_fixture.h"
+#include "texture_window/form1.h"
 #include "document/module1.h"
 #include "editor_fixture.h"
 #include "normalmap/normal_map.h"

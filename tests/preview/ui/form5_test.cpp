@@ -1,6 +1,6 @@
 // The preview window in a real MDI area on Qt's offscreen platform: controls, settings, the
 // resize rule, the mouse and the frame timer.
-#include "preview/form5.h"
+#include "preview/ui/form5.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +17,9 @@
 #include <memory>
 
 #include "document/module1.h"
-#include "document/views.h"
-#include "platform/scripted_ui_services.h"
-#include "platform/setting_values.h"
+#include "drawing/views.h"
+#include "services/scripted_ui_services.h"
+#include "base/setting_values.h"
 #include "support/test_device.h"
 
 namespace tintora::testing {
@@ -287,10 +287,3 @@ TEST_F(Form5Test, ClosingHidesTheWindowAndTheFramesGoOn) {
 
 }  // namespace
 }  // namespace tintora::testing
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,0 +1,403 @@
+#include "drawing/views.h"
+
+#include <array>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "base/error.h"
+
+namespace tintora {
+
+namespace {
+
+Device& RequireDevice() {
+    auto& state = Module1();
+    if (!state.Device) {
+        throw PlatformError(kErrObjectNotSet, "Object variable or With block variable not set");
+    }
+    return *state.Device;
+}
+
+// The pending messages that run while a texture window is drawn (see the hook).
+void DoEventsWhileDrawing() {
+    auto& hooks = Module1().Hooks;
+    if (hooks.DoEventsWhileDrawing) {
+        hooks.DoEventsWhileDrawing();
+    } else if (hooks.DoEvents) {
+        hooks.DoEvents();
+    }
+}
+
+void ShowMessage(const std::string& text) {
+    auto& hooks = Module1().Hooks;
+    if (hooks.MessageBox) hooks.MessageBox(text);
+}
+
+void EndProgram() {
+    auto& hooks = Module1().Hooks;
+    if (hooks.EndProgram) hooks.EndProgram();
+}
+
+D3DVIEWPORT8 WholeViewport(std::int32_t width, std::int32_t height) {
+    D3DVIEWPORT8 viewport;
+    viewport.X = 0;
+    viewport.Y = 0;
+    viewport.Width = static_cast<std::uint32_t>(width);
+    viewport.Height = static_cast<std::uint32_t>(height);
+    viewport.MinZ = 0.0f;
+    viewport.MaxZ = 1.0f;
+    return viewport;
+}
+
+// Gives back a slot whose creation failed half-way: drops what was made, frees the slot, forgets
+// it as the active window, then closes its window (which finds its slot already given back).
+void AbandonDocument(std::int32_t slot, DocumentWindow* window) {
+    auto& state = Module1();
+    TextureDocument& d = DocumentAt(slot);
+    d.SwapChain.reset();
+    d.DepthSurface.reset();
+    d.Window = nullptr;
+    d.InUse = false;
+    if (state.ActiveWindowIndex == slot) state.ActiveWindowIndex = 0;
+    if (window != nullptr) window->CloseWindow();
+}
+
+// Runs one step of the preview's resize: a step that fails is skipped.
+template <typename Step>
+void SkipOnFailure(Step&& step) {
+    try {
+        step();
+    } catch (const std::exception&) {
+        // Skipped: the preview's resize reports nothing.
+    }
+}
+
+void ResizePreviewSwapChain(std::int32_t width, std::int32_t height) {
+    auto& state = Module1();
+    // Before the first document exists there is nothing to resize.
+    if (state.DocumentTableUBound <= 0 || state.DocumentTable.empty()) return;
+
+    auto& pp = state.PresentParams;
+    pp.EnableAutoDepthStencil = -1;
+    SkipOnFailure([&] {
+        pp.hDeviceWindow =
+            state.Hooks.PreviewPictureBox ? state.Hooks.PreviewPictureBox() : nullptr;
+    });
+    pp.BackBufferWidth = static_cast<std::uint32_t>(width);
+    pp.BackBufferHeight = static_cast<std::uint32_t>(height);
+
+    SkipOnFailure([&] {
+        TextureDocument& d = DocumentAt(state.PreviewDocIndex);
+        d.Viewport.Width = static_cast<std::uint32_t>(width);
+        d.Viewport.Height = static_cast<std::uint32_t>(height);
+        d.Viewport.X = 0;
+        d.Viewport.Y = 0;
+        d.ChainWidth = width;
+        d.ChainHeight = height;
+    });
+
+    D3DFORMAT adapterFormat = D3DFMT_UNKNOWN;
+    D3DFORMAT depthFormat = D3DFMT_UNKNOWN;
+    SkipOnFailure([&] { CheckDisplayFormats(adapterFormat, depthFormat); });
+    pp.BackBufferFormat = adapterFormat;
+
+    SkipOnFailure([&] { DocumentAt(state.PreviewDocIndex).SwapChain.reset(); });
+    SkipOnFailure([&] { DocumentAt(state.PreviewDocIndex).DepthSurface.reset(); });
+    SkipOnFailure([&] {
+        auto chain = RequireDevice().CreateAdditionalSwapChain(pp);
+        DocumentAt(state.PreviewDocIndex).SwapChain = std::move(chain);
+    });
+    SkipOnFailure([&] {
+        auto depth = RequireDevice().CreateDepthStencilSurface(width, height, depthFormat,
+                                                               D3DMULTISAMPLE_NONE);
+        DocumentAt(state.PreviewDocIndex).DepthSurface = std::move(depth);
+    });
+}
+
+// Resets the drawing guard when RenderDocument leaves, by any way.
+struct RenderGuardReset {
+    RenderGuardReset() = default;
+    RenderGuardReset(const RenderGuardReset&) = delete;
+    RenderGuardReset& operator=(const RenderGuardReset&) = delete;
+    ~RenderGuardReset() { Module1().RenderGuard = false; }
+};
+
+// Draws the document's scene into its back buffer: clear, one rectangle, end of scene. A scene
+// left open by a failing step is ended so that the next drawing can begin one.
+void DrawDocumentScene(Device& device, const TextureDocument& d,
+                       const std::shared_ptr<Surface>& backBuffer, bool usePreview) {
+    device.SetRenderTarget(backBuffer, d.DepthSurface);
+    device.SetViewport(d.Viewport);
+    device.BeginScene();
+    try {
+        // A document without a texture entry (index 0) draws with no texture bound.
+        std::shared_ptr<Texture> texture;
+        std::int32_t textureWidth = 0;
+        std::int32_t textureHeight = 0;
+        if (d.TextureIndex != 0) {
+            const TextureEntry& e = TextureAt(d.TextureIndex);
+            texture = usePreview ? e.PreviewTexture : e.Texture;
+            textureWidth = e.Width;
+            textureHeight = e.Height;
+        }
+        const std::uint32_t background =
+            d.AlphaOnly ? 0u : ToDeviceColor(Module1().BackgroundColor);
+        device.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, background, 1.0f, 0);
+        const ViewQuad quad =
+            ViewQuadFor(d.ViewMode, d.ChainWidth, d.ChainHeight, textureWidth, textureHeight);
+        if (quad.draw) {
+            DrawQuad(quad.x, quad.y, quad.width, quad.height, texture, quad.smooth, quad.uRight,
+                     quad.vBottom, d.AlphaOnly);
+        }
+    } catch (...) {
+        device.EndScene();
+        throw;
+    }
+    device.EndScene();
+}
+
+}  // namespace
+
+std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthFlag,
+                            bool isPreview) {
+    auto& state = Module1();
+    Device& device = RequireDevice();
+
+    const std::int32_t k = TakeDocumentSlot();
+    DocumentWindow* window = nullptr;
+    try {
+        if (!isPreview) {
+            // The hook creates the window with windowindex k and shows it; its activation handler
+            // runs now, and its resize and paint handlers find no swap chain and no "resize" Tag.
+            if (state.Hooks.CreateTextureWindow) window = state.Hooks.CreateTextureWindow(k);
+            DocumentAt(k).Window = window;
+            if (window != nullptr) window->SetClientSize(width, height);
+        }
+
+        TextureDocument& d = DocumentAt(k);
+        d.Viewport = WholeViewport(width, height);
+
+        auto& pp = state.PresentParams;
+        if (isPreview) {
+            pp.hDeviceWindow =
+                state.Hooks.PreviewPictureBox ? state.Hooks.PreviewPictureBox() : nullptr;
+        } else {
+            pp.hDeviceWindow = window;
+        }
+        pp.EnableAutoDepthStencil = depthFlag ? -1 : 0;
+        pp.BackBufferWidth = static_cast<std::uint32_t>(width);
+        pp.BackBufferHeight = static_cast<std::uint32_t>(height);
+
+        d.ChainWidth = width;
+        d.ChainHeight = height;
+        d.SwapChain = device.CreateAdditionalSwapChain(pp);
+        d.DepthSurface =
+            device.CreateDepthStencilSurface(width, height, D3DFMT_D16, D3DMULTISAMPLE_NONE);
+        d.TextureIndex = 0;
+        d.DepthFlag = depthFlag;
+        d.Title = "Window" + std::to_string(k);
+    } catch (...) {
+        AbandonDocument(k, window);
+        throw;
+    }
+
+    if (window != nullptr) {
+        window->SetCaption(DocumentAt(k).Title);
+        window->SetTag(kResizeTag);
+    }
+    return k;
+}
+
+void RefreshCaptions() {
+    auto& state = Module1();
+    // The bound is read on every pass: the redraws let window messages run, which may open
+    // windows and grow the table.
+    for (std::int32_t i = 0; i <= state.DocumentTableUBound; ++i) {
+        if (static_cast<std::size_t>(i) >= state.DocumentTable.size()) break;
+        TextureDocument& d = DocumentAt(i);
+        if (!d.InUse || d.IsPreview || i == state.PreviewDocIndex) continue;
+
+        const TextureEntry& e = TextureAt(d.TextureIndex);
+        d.Title = e.Title;
+        const std::string caption = std::to_string(d.TextureIndex) + "-" + d.Title + " (" +
+                                    std::to_string(e.Width) + "x" + std::to_string(e.Height) + ")";
+        if (d.Window != nullptr) d.Window->SetCaption(caption);
+        RenderDocument(i, false);
+    }
+}
+
+void SyncViewMenu() {
+    auto& state = Module1();
+    const TextureDocument& d = DocumentAt(state.ActiveWindowIndex);
+    if (state.Hooks.SetViewMenuChecks) state.Hooks.SetViewMenuChecks(d.ViewMode, d.AlphaOnly);
+}
+
+ViewQuad ViewQuadFor(std::int32_t viewMode, std::int32_t chainWidth, std::int32_t chainHeight,
+                     std::int32_t textureWidth, std::int32_t textureHeight) {
+    ViewQuad quad;
+    switch (viewMode) {
+        case kViewNormal:
+            // Centred at one texel per pixel: an odd difference gives a half-pixel offset, a
+            // texture larger than the window is cut off equally on both sides.
+            quad.draw = true;
+            quad.x = static_cast<float>(static_cast<double>(chainWidth - textureWidth) / 2.0);
+            quad.y = static_cast<float>(static_cast<double>(chainHeight - textureHeight) / 2.0);
+            quad.width = static_cast<float>(textureWidth);
+            quad.height = static_cast<float>(textureHeight);
+            break;
+        case kViewStretchFiltering:
+        case kViewStretchPixellised:
+            // Stretched over the window less its last column and row.
+            quad.draw = true;
+            quad.width = static_cast<float>(chainWidth - 1);
+            quad.height = static_cast<float>(chainHeight - 1);
+            quad.smooth = viewMode == kViewStretchFiltering;
+            break;
+        case kViewTiled:
+            // Repeated from the top-left corner at one texel per pixel. Without a texture (size
+            // 0) the coordinates stay 0 rather than infinite; nothing shows either way.
+            quad.draw = true;
+            quad.width = static_cast<float>(chainWidth);
+            quad.height = static_cast<float>(chainHeight);
+            quad.uRight = textureWidth != 0
+                              ? static_cast<float>(static_cast<double>(chainWidth) / textureWidth)
+                              : 0.0f;
+            quad.vBottom =
+                textureHeight != 0
+                    ? static_cast<float>(static_cast<double>(chainHeight) / textureHeight)
+                    : 0.0f;
+            break;
+        default:
+            break;
+    }
+    return quad;
+}
+
+void RenderDocument(std::int32_t slot, bool usePreview) {
+    auto& state = Module1();
+    if (slot == state.PreviewDocIndex) return;
+    {
+        const TextureDocument& d = DocumentAt(slot);
+        // A paint that arrives while any window is being drawn is dropped, not deferred.
+        if (d.IsPreview || state.RenderGuard) return;
+    }
+
+    state.RenderGuard = true;
+    const RenderGuardReset guard;
+
+    std::shared_ptr<SwapChain> swapChain = DocumentAt(slot).SwapChain;
+    if (!swapChain) return;  // the window is still being created
+
+    Device& device = RequireDevice();
+    const auto backBuffer = swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO);
+    DrawDocumentScene(device, DocumentAt(slot), backBuffer, usePreview);
+
+    DoEventsWhileDrawing();
+
+    // The messages just run may have closed the window or rebuilt its swap chain: present only
+    // into the chain that was drawn, while it is still the window's.
+    const TextureDocument& d = DocumentAt(slot);
+    if (d.InUse && d.SwapChain == swapChain) {
+        if (d.Window != nullptr) d.Window->Repaint();
+        swapChain->Present(nullptr, nullptr, nullptr, nullptr);
+    }
+    DoEventsWhileDrawing();
+}
+
+void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height) {
+    auto& state = Module1();
+    if (slot == state.PreviewDocIndex) {
+        ResizePreviewSwapChain(width, height);
+        return;
+    }
+
+    TextureDocument& d = DocumentAt(slot);
+    // Still being created (or not a texture window): the creation makes the chain itself.
+    if (d.Window == nullptr || d.Window->Tag() != kResizeTag) return;
+    Device& device = RequireDevice();
+
+    auto& pp = state.PresentParams;
+    pp.hDeviceWindow = d.Window;
+    pp.EnableAutoDepthStencil = -1;
+    pp.BackBufferWidth = static_cast<std::uint32_t>(width);
+    pp.BackBufferHeight = static_cast<std::uint32_t>(height);
+
+    d.Viewport.Width = static_cast<std::uint32_t>(width);
+    d.Viewport.Height = static_cast<std::uint32_t>(height);
+    d.Viewport.X = 0;
+    d.Viewport.Y = 0;
+    d.ChainWidth = width;
+    d.ChainHeight = height;
+
+    d.SwapChain.reset();
+    d.DepthSurface.reset();
+    d.SwapChain = device.CreateAdditionalSwapChain(pp);
+    d.DepthSurface =
+        device.CreateDepthStencilSurface(width, height, D3DFMT_D24X8, D3DMULTISAMPLE_NONE);
+}
+
+void CheckDisplayFormats(D3DFORMAT& adapterFormat, D3DFORMAT& depthFormat) {
+    auto& state = Module1();
+    if (!state.D3D) {
+        throw PlatformError(kErrObjectNotSet, "Object variable or With block variable not set");
+    }
+    adapterFormat = state.D3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT).Format;
+
+    if (adapterFormat != D3DFMT_X8R8G8B8 && adapterFormat != D3DFMT_A8R8G8B8 &&
+        adapterFormat != D3DFMT_R5G6B5) {
+        ShowMessage(kUnsupportedDesktopMessage);
+        state.D3D.reset();
+        EndProgram();
+        return;
+    }
+
+    constexpr std::array<D3DFORMAT, 4> kDepthFormats = {D3DFMT_D32, D3DFMT_D24X8, D3DFMT_D24S8,
+                                                        D3DFMT_D16};
+    for (const D3DFORMAT candidate : kDepthFormats) {
+        if (state.D3D->CheckDepthStencilMatch(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, adapterFormat,
+                                              adapterFormat, candidate) == D3D_OK) {
+            depthFormat = candidate;
+            return;
+        }
+    }
+
+    ShowMessage(kNoDepthFormatMessage);
+    EndProgram();
+}
+
+void ActivateTextureWindow(std::int32_t windowindex) {
+    auto& state = Module1();
+    if (windowindex == state.ActiveWindowIndex) return;
+    state.ActiveWindowIndex = windowindex;
+    SyncViewMenu();
+}
+
+void CloseTextureWindow(std::int32_t windowindex) {
+    auto& state = Module1();
+    TextureDocument& d = DocumentAt(windowindex);
+    if (!d.InUse) return;
+
+    d.SwapChain.reset();
+    d.Window = nullptr;
+    d.DepthSurface.reset();
+    d.InUse = false;
+    state.ActiveWindowIndex = 0;
+
+    // The texture stays while another document shows it.
+    const std::int32_t t = d.TextureIndex;
+    for (std::int32_t i = 0; i <= state.DocumentTableUBound; ++i) {
+        const TextureDocument& other = state.DocumentTable[static_cast<std::size_t>(i)];
+        if (other.InUse && other.TextureIndex == t) return;
+    }
+    // Slot 0 holds no texture; with no texture table at all there is nothing to free.
+    if (t != 0 || !state.TextureTable.empty()) FreeTextureEntry(t);
+
+    for (std::int32_t i = 0; i <= state.DocumentTableUBound; ++i) {
+        const TextureDocument& other = state.DocumentTable[static_cast<std::size_t>(i)];
+        if (other.InUse && !other.IsPreview) return;
+    }
+    if (state.Hooks.HidePreviewWindow) state.Hooks.HidePreviewWindow();
+}
+
+}  // namespace tintora

@@ -1,0 +1,82 @@
+#include "effects/ui/form2.h"
+
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "texture_window/form1.h"
+#include "document/module1.h"
+#include "drawing/views.h"
+#include "effects/contrast_luminosity.h"
+#include "effects/ui/effect_commands.h"
+#include "effects/texture_effects.h"
+
+namespace tintora {
+
+Form2::Form2(QWidget* parent)
+    : SliderDialog(parent, "Form2", "adjust contrast/luminosity", {"Contrast", -100, 100},
+                   {"Luminosity", -100, 100}, [this] { UpdatePreview(); }) {
+    setTabOrder(HScroll1, HScroll2);
+    setTabOrder(HScroll2, Command1);
+    setTabOrder(Command1, Command2);
+}
+
+void Form2::Command1_Click() {
+    Tag = "OK";
+    hide();
+}
+
+void Form2::Command2_Click() {
+    Tag = "CANCEL";
+    hide();
+}
+
+void Form2::HScroll1_Change() {
+    RequestPreview();
+}
+
+void Form2::HScroll2_Change() {
+    RequestPreview();
+}
+
+void Form2::EnsurePreview() {
+    scheduler().RunWhenIdle([this] {
+        if (computed_ != CurrentPositions()) UpdatePreview();
+    });
+}
+
+void Form2::keyPressEvent(QKeyEvent* event) {
+    // Escape is the Cancel button; the dialog's own Escape would close it without an answer.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        Command2->click();
+        return;
+    }
+    SliderDialog::keyPressEvent(event);
+}
+
+Form2::Positions Form2::CurrentPositions() const {
+    return {HScroll1->value(), HScroll2->value()};
+}
+
+void Form2::UpdatePreview() {
+    const std::int32_t slot = Module1().ActiveWindowIndex;
+    const Positions positions = CurrentPositions();
+    computed_.reset();
+    AdjustContrastLuminosity(DocumentAt(slot).TextureIndex, 1, ContrastFactor(positions.contrast),
+                             positions.luminosity, StatusLine());
+    computed_ = positions;
+    RenderDocument(slot, true);
+}
+
+void RunContrastLuminosity(QWidget* parent) {
+    if (Module1().ActiveWindowIndex <= 0) return;
+    Form2 form(parent);
+    form.exec();
+    if (form.Tag == "OK") {
+        form.EnsurePreview();
+        CommitPreview(DocumentAt(Module1().ActiveWindowIndex).TextureIndex);
+    }
+    RenderDocument(Module1().ActiveWindowIndex, false);
+}
+
+}  // namespace tintora

@@ -1,0 +1,70 @@
+#include "effects/ui/form8.h"
+
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "texture_window/form1.h"
+#include "document/module1.h"
+#include "drawing/views.h"
+#include "effects/ui/effect_commands.h"
+#include "effects/texture_effects.h"
+
+namespace tintora {
+
+Form8::Form8(QWidget* parent)
+    : SliderDialog(parent, "Form8", "Adjust Hue and Saturation", {"Hue :", -180, 180},
+                   {"Saturation", -100, 100}, [this] { UpdatePreview(); }) {
+    setTabOrder(Command2, Command1);
+    setTabOrder(Command1, HScroll2);
+    setTabOrder(HScroll2, HScroll1);
+}
+
+void Form8::Command1_Click() {
+    scheduler().RunWhenIdle([this] {
+        const std::int32_t slot = Module1().ActiveWindowIndex;
+        ComputePreview(slot);
+        CommitPreview(DocumentAt(slot).TextureIndex);
+        RenderDocument(slot, true);
+        Tag = "OK";
+        hide();
+    });
+}
+
+void Form8::Command2_Click() {
+    scheduler().RunWhenIdle([this] {
+        Tag = "CANCEL";
+        hide();
+        RenderDocument(Module1().ActiveWindowIndex, false);
+    });
+}
+
+void Form8::HScroll1_Change() {
+    RequestPreview();
+}
+
+void Form8::HScroll2_Change() {
+    RequestPreview();
+}
+
+void Form8::reject() {
+    RunHandler([this] { Command2_Click(); });
+}
+
+void Form8::ComputePreview(std::int32_t slot) {
+    AdjustHueSaturation(DocumentAt(slot).TextureIndex, 1, HScroll1->value(), HScroll2->value(),
+                        StatusLine());
+}
+
+void Form8::UpdatePreview() {
+    const std::int32_t slot = Module1().ActiveWindowIndex;
+    ComputePreview(slot);
+    RenderDocument(slot, true);
+}
+
+void RunHueSaturation(Form8& form) {
+    if (Module1().ActiveWindowIndex <= 0) return;
+    form.Tag.clear();
+    form.exec();
+}
+
+}  // namespace tintora

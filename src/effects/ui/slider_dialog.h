@@ -1,0 +1,72 @@
+// SliderDialog: what the two previewing adjustment dialogs (Form2, Form8) share: a fixed-size
+// modal dialog with two labelled horizontal scroll bars, an "OK" button (default, Enter) and a
+// "Cancel" button, the answer text Tag, and the scheduler that runs the live preview.
+//
+// Layout in twips (15 per pixel), client area 4590 x 1710:
+//
+//   Label1   120, 180, 1095 x 255      HScroll1   1320, 120, 3135 x 255
+//   Label2   120, 660, 1095 x 255      HScroll2   1320, 600, 3135 x 255
+//   Command1 1800, 1170, 1215 x 375    Command2   3240, 1170, 1215 x 375
+//
+// Both scroll bars start at 0 and move by 1 for a small and for a large step; they report every
+// value while the thumb is dragged. Every change of either one while the dialog is shown asks the
+// scheduler for a preview (see preview_scheduler.h); hiding the dialog drops a preview that has
+// not started.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <string>
+
+#include "effects/ui/preview_scheduler.h"
+
+class QLabel;
+class QPushButton;
+class QScrollBar;
+
+namespace tintora {
+
+class SliderDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    QScrollBar* HScroll1 = nullptr;
+    QScrollBar* HScroll2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* Command1 = nullptr;  // "OK"
+    QPushButton* Command2 = nullptr;  // "Cancel"
+
+    // The dialog's answer: "OK", "CANCEL", or empty when it was closed otherwise.
+    std::string Tag;
+
+    PreviewScheduler& scheduler() { return *scheduler_; }
+
+    // The handlers of the controls, which the dialog connects to them; each runs under the
+    // editor's error report.
+    virtual void Command1_Click() = 0;
+    virtual void Command2_Click() = 0;
+    virtual void HScroll1_Change() = 0;
+    virtual void HScroll2_Change() = 0;
+
+  protected:
+    struct Slider {
+        const char* caption;
+        int minimum;
+        int maximum;
+    };
+    // preview computes and shows the preview for the current slider positions.
+    SliderDialog(QWidget* parent, const char* name, const char* caption, Slider first,
+                 Slider second, std::function<void()> preview);
+
+    // A slider moved: asks for a preview while the dialog is shown (a hidden dialog previews
+    // nothing).
+    void RequestPreview();
+
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    PreviewScheduler* scheduler_ = nullptr;
+};
+
+}  // namespace tintora

@@ -1,0 +1,146 @@
+#include "services/qt/qt_ui_services.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QColorDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
+#include <utility>
+
+namespace tintora {
+
+namespace {
+
+QString ToQString(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QString TitleOrDefault(const std::string& caption) {
+    if (!caption.empty()) return ToQString(caption);
+    const QString name = QGuiApplication::applicationDisplayName();
+    return name.isEmpty() ? QStringLiteral("Tintora") : name;
+}
+
+QWidget* DialogParent() {
+    return QApplication::activeWindow();
+}
+
+std::optional<FileChoice> RunFileDialog(const FileDialogRequest& request, bool save) {
+    QFileDialog dialog(DialogParent(), ToQString(request.title));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    const QStringList filters = ToQtNameFilters(request.filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        const int index = request.filterIndex >= 1 && request.filterIndex <= filters.size()
+                              ? request.filterIndex
+                              : 1;
+        dialog.selectNameFilter(filters[index - 1]);
+    }
+    if (!request.fileName.empty()) dialog.selectFile(ToQString(request.fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    FileChoice choice;
+    choice.fileName = dialog.selectedFiles().front().toStdString();
+    const auto selected = filters.indexOf(dialog.selectedNameFilter());
+    choice.filterIndex = selected >= 0 ? static_cast<int>(selected) + 1 : 1;
+    return choice;
+}
+
+}  // namespace
+
+void QtMessageBoxes::ShowMessage(const std::string& text, const std::string& caption) {
+    QMessageBox box(QMessageBox::NoIcon, TitleOrDefault(caption), ToQString(text), QMessageBox::Ok,
+                    DialogParent());
+    box.exec();
+}
+
+bool QtMessageBoxes::AskYesNo(const std::string& text, const std::string& caption) {
+    QMessageBox box(QMessageBox::Question, TitleOrDefault(caption), ToQString(text),
+                    QMessageBox::Yes | QMessageBox::No, DialogParent());
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QStringList ToQtNameFilters(const std::string& filter) {
+    const QStringList parts = ToQString(filter).split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i].trimmed();
+        // "All files (*.*)": the list in parentheses is replaced by the one built below.
+        if (description.endsWith(QLatin1Char(')'))) {
+            const auto open = description.lastIndexOf(QLatin1Char('('));
+            if (open >= 0) description = description.left(open).trimmed();
+        }
+        QStringList patterns;
+        for (QString pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            pattern = pattern.trimmed();
+            if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
+            if (!patterns.contains(pattern)) patterns << pattern;
+            const QString upper = pattern.toUpper();
+            if (!patterns.contains(upper)) patterns << upper;
+        }
+        if (patterns.isEmpty()) patterns << QStringLiteral("*");
+        out << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                   QLatin1Char(')');
+    }
+    return out;
+}
+
+std::optional<FileChoice> QtCommonDialogs::ShowOpen(const FileDialogRequest& request) {
+    return RunFileDialog(request, false);
+}
+
+std::optional<FileChoice> QtCommonDialogs::ShowSave(const FileDialogRequest& request) {
+    return RunFileDialog(request, true);
+}
+
+std::optional<std::uint32_t> QtCommonDialogs::ShowColor(std::uint32_t initial) {
+    const QColor start(static_cast<int>(initial & 0xFF), static_cast<int>((initial >> 8) & 0xFF),
+                       static_cast<int>((initial >> 16) & 0xFF));
+    const QColor chosen = QColorDialog::getColor(start, DialogParent());
+    if (!chosen.isValid()) return std::nullopt;
+    return static_cast<std::uint32_t>(chosen.red()) |
+           (static_cast<std::uint32_t>(chosen.green()) << 8) |
+           (static_cast<std::uint32_t>(chosen.blue()) << 16);
+}
+
+QtSettingsStore::QtSettingsStore()
+    : QtSettingsStore(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                      QStringLiteral("/tintora")) {}
+
+QtSettingsStore::QtSettingsStore(QString directory) : directory_(std::move(directory)) {}
+
+QString QtSettingsStore::FileFor(const std::string& application) const {
+    return QDir(directory_).filePath(ToQString(application) + QStringLiteral(".ini"));
+}
+
+std::string QtSettingsStore::GetSetting(const std::string& application, const std::string& section,
+                                        const std::string& key, const std::string& defaultValue) {
+    QSettings settings(FileFor(application), QSettings::IniFormat);
+    settings.beginGroup(ToQString(section));
+    const QVariant value = settings.value(ToQString(key));
+    return value.isValid() ? value.toString().toStdString() : defaultValue;
+}
+
+void QtSettingsStore::SaveSetting(const std::string& application, const std::string& section,
+                                  const std::string& key, const std::string& value) {
+    QDir().mkpath(directory_);
+    QSettings settings(FileFor(application), QSettings::IniFormat);
+    settings.beginGroup(ToQString(section));
+    settings.setValue(ToQString(key), ToQString(value));
+    settings.endGroup();
+    settings.sync();
+}
+
+int QtDisplayInfo::ScreenDepth() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->depth() : 0;
+}
+
+}  // namespace tintora

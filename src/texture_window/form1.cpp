@@ -1,0 +1,368 @@
+#include "texture_window/form1.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMetaObject>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QResizeEvent>
+#include <QShowEvent>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "texture_window/mouse_codes.h"
+#include "drawing/views.h"
+#include "base/error.h"
+
+namespace tintora {
+
+namespace {
+
+// True while a handler's error report is showing.
+bool reportShowing = false;
+
+// The tools that pick a colour with a press: "Pick Color" and "Set ColorKey".
+constexpr std::int32_t kToolPickColor = 2;
+constexpr std::int32_t kToolSetColorKey = 3;
+
+// The runtime's error numbers for the position arithmetic.
+constexpr HRESULT kErrOverflow = 6;
+constexpr HRESULT kErrDivisionByZero = 11;
+
+// round(numerator x position / denominator) into 32 bits, ties to even.
+std::int32_t ScaledPosition(std::int32_t numerator, float position, std::int32_t denominator) {
+    if (denominator == 0) throw PlatformError(kErrDivisionByZero, "Division by zero");
+    const double scaled =
+        std::nearbyint(static_cast<double>(numerator) * static_cast<double>(position) /
+                       static_cast<double>(denominator));
+    if (!(scaled >= std::numeric_limits<std::int32_t>::min() &&
+          scaled <= std::numeric_limits<std::int32_t>::max())) {
+        throw PlatformError(kErrOverflow, "Overflow");
+    }
+    return static_cast<std::int32_t>(scaled);
+}
+
+// A Qt colour as a window colour 0x00BBGGRR.
+std::uint32_t WindowColor(QRgb rgb) {
+    return static_cast<std::uint32_t>(qRed(rgb)) | (static_cast<std::uint32_t>(qGreen(rgb)) << 8) |
+           (static_cast<std::uint32_t>(qBlue(rgb)) << 16);
+}
+
+}  // namespace
+
+std::string TexelPositionText(std::int32_t slot, float x, float y) {
+    const TextureDocument& d = DocumentAt(slot);
+    const TextureEntry& e = TextureAt(d.TextureIndex);
+    const std::int32_t tx = ScaledPosition(e.Width, x, d.ChainWidth);
+    const std::int32_t ty = ScaledPosition(e.Height, y, d.ChainHeight);
+    return "(" + std::to_string(tx) + "," + std::to_string(ty) + ")";
+}
+
+std::string ErrorReportText(const std::exception& error) {
+    if (const auto* platform = dynamic_cast<const PlatformError*>(&error)) {
+        return "Error " + std::to_string(platform->code()) + ": " + platform->what();
+    }
+    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) return "Error 7: Out of memory";
+    return std::string("Error: ") + error.what();
+}
+
+void RunHandler(const std::function<void()>& work) {
+    std::string report;
+    try {
+        work();
+        return;
+    } catch (const std::exception& error) {
+        report = ErrorReportText(error);
+    }
+    auto& hooks = Module1().Hooks;
+    if (reportShowing || !hooks.MessageBox) {
+        std::fprintf(stderr, "Tintora: %s\n", report.c_str());
+        return;
+    }
+    reportShowing = true;
+    try {
+        hooks.MessageBox(report);
+    } catch (...) {
+        reportShowing = false;
+        throw;
+    }
+    reportShowing = false;
+}
+
+Form1::Form1(QWidget* parent) : QWidget(parent) {
+    setWindowTitle(QStringLiteral("Texture1"));
+    // paintEvent covers the whole client area itself.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    // The status line follows the mouse with or without a button held.
+    setMouseTracking(true);
+    // Takes the keyboard focus when activated by a press (the MDI child would keep it otherwise).
+    setFocusPolicy(Qt::ClickFocus);
+}
+
+Form1::~Form1() {
+    // Destroyed without closing (the main window going away): the swap chain must not outlive
+    // the window it presents into. The slot's other bookkeeping is left as it is.
+    if (OwnsDocument()) {
+        TextureDocument& d = DocumentAt(windowindex);
+        d.SwapChain.reset();
+        d.Window = nullptr;
+    }
+}
+
+QMdiSubWindow* Form1::subWindow() const {
+    return qobject_cast<QMdiSubWindow*>(parentWidget());
+}
+
+bool Form1::OwnsDocument() const {
+    const auto& state = Module1();
+    if (windowindex < 0 || windowindex > state.DocumentTableUBound ||
+        static_cast<std::size_t>(windowindex) >= state.DocumentTable.size()) {
+        return false;
+    }
+    const TextureDocument& d = state.DocumentTable[static_cast<std::size_t>(windowindex)];
+    return d.InUse && d.Window == this;
+}
+
+void Form1::SetCaption(const std::string& caption) {
+    const QString title = QString::fromStdString(caption);
+    setWindowTitle(title);
+    if (QMdiSubWindow* sub = subWindow()) sub->setWindowTitle(title);
+}
+
+std::string Form1::Caption() const {
+    return windowTitle().toStdString();
+}
+
+void Form1::SetClientSize(int width, int height) {
+    QMdiSubWindow* sub = subWindow();
+    if (sub == nullptr) {
+        resize(width, height);
+        return;
+    }
+    // The frame is whatever the MDI child adds around this widget.
+    const QSize frame = sub->size() - size();
+    sub->resize(QSize(width, height) + frame);
+}
+
+void Form1::CloseWindow() {
+    if (QMdiSubWindow* sub = subWindow()) {
+        sub->close();
+    } else {
+        close();
+    }
+}
+
+void Form1::PresentImage(const ImageView& image) {
+    if (image.bits == nullptr || image.width <= 0 || image.height <= 0 ||
+        BytesPerPixel(image.format) != 4) {
+        return;
+    }
+    // B G R X bytes: a 32-bit RGB image. Reuse the stored image when the size is unchanged.
+    if (presented_.width() != image.width || presented_.height() != image.height ||
+        presented_.format() != QImage::Format_RGB32) {
+        presented_ = QImage(image.width, image.height, QImage::Format_RGB32);
+    }
+    const auto rowBytes = static_cast<std::size_t>(image.width) * 4;
+    for (int y = 0; y < image.height; ++y) {
+        std::memcpy(presented_.scanLine(y),
+                    image.bits + static_cast<std::ptrdiff_t>(y) * image.pitch, rowBytes);
+    }
+    presentedSincePaint_ = true;
+    update();
+}
+
+void Form1::Form_Activate() {
+    RunHandler([this] { ActivateTextureWindow(windowindex); });
+}
+
+void Form1::Form_Unload() {
+    RunHandler([this] {
+        if (OwnsDocument()) CloseTextureWindow(windowindex);
+    });
+}
+
+void Form1::Form_Paint() {
+    RunHandler([this] {
+        if (OwnsDocument()) RenderDocument(windowindex, false);
+    });
+}
+
+void Form1::Form_Resize() {
+    RunHandler([this] {
+        QMdiSubWindow* sub = subWindow();
+        if ((sub != nullptr && sub->isMinimized()) || isMinimized() || !OwnsDocument()) return;
+        const std::int32_t w = width();
+        const std::int32_t h = height();
+        ResizeSwapChain(windowindex, w, h);
+        RenderDocument(windowindex, false);
+    });
+}
+
+void Form1::Form_MouseDown(int button, int /*shift*/, float x, float y) {
+    RunHandler([&] {
+        auto& state = Module1();
+        if (windowindex != state.ActiveWindowIndex) {
+            state.ActiveWindowIndex = windowindex;
+            SyncViewMenu();
+            setFocus();
+        }
+        if (state.CurrentTool != kToolPickColor && state.CurrentTool != kToolSetColorKey) return;
+        // What the window shows there: view mode, background and alpha-only view included; the
+        // texel's alpha is not picked.
+        const std::uint32_t color = Point(x, y);
+        if (button == kLeftButton) {
+            state.ForegroundColor = color;
+        } else {
+            state.BackgroundColor = color;
+        }
+        if (state.Hooks.RefreshColorValue) state.Hooks.RefreshColorValue();
+    });
+}
+
+void Form1::Form_MouseMove(int /*button*/, int /*shift*/, float x, float y) {
+    RunHandler([&] {
+        // A window still being created or already closing has no document to map onto.
+        if (!OwnsDocument()) return;
+        const std::string text = TexelPositionText(windowindex, x, y);
+        const auto& hooks = Module1().Hooks;
+        if (hooks.SetStatusText) hooks.SetStatusText(text);
+        if (hooks.DoEvents) hooks.DoEvents();
+    });
+}
+
+void Form1::Form_MouseUp(int button, int /*shift*/, float x, float y) {
+    if (button != kRightButton) return;
+    RunHandler([&] {
+        SyncViewMenu();
+        const QPoint global = mapToGlobal(QPointF(x, y)).toPoint();
+        const auto& hooks = Module1().Hooks;
+        if (hooks.PopupViewMenu) hooks.PopupViewMenu(global.x(), global.y());
+    });
+}
+
+void Form1::Form_KeyPress(int /*keyAscii*/) {}
+
+std::uint32_t Form1::Point(float x, float y) const {
+    if (presented_.isNull() || !(x >= 0.0f && y >= 0.0f && x < static_cast<float>(width()) &&
+                                 y < static_cast<float>(height()))) {
+        return WindowColor(palette().color(QPalette::Window).rgb());
+    }
+    // The image pixel that paintEvent puts under the centre of client pixel (x, y): the same
+    // pixel when the image has the client's size (the usual case), else the scaled one.
+    const auto column = static_cast<int>(std::floor(x));
+    const auto row = static_cast<int>(std::floor(y));
+    const auto ix = static_cast<int>((column + 0.5) * presented_.width() / width());
+    const auto iy = static_cast<int>((row + 0.5) * presented_.height() / height());
+    return WindowColor(presented_.pixel(std::min(ix, presented_.width() - 1),
+                                        std::min(iy, presented_.height() - 1)));
+}
+
+void Form1::QueuePaint() {
+    if (paintQueued_ || resizeQueued_) return;
+    paintQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            paintQueued_ = false;
+            Form_Paint();
+        },
+        Qt::QueuedConnection);
+}
+
+void Form1::QueueResize() {
+    if (resizeQueued_) return;
+    resizeQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            resizeQueued_ = false;
+            Form_Resize();
+        },
+        Qt::QueuedConnection);
+}
+
+void Form1::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    if (presented_.isNull()) {
+        painter.fillRect(rect(), palette().window());
+    } else {
+        // As a present without a destination rectangle: the image fills the client area.
+        painter.drawImage(rect(), presented_);
+    }
+    // A paint that no present asked for is an expose: draw the window afresh.
+    if (!presentedSincePaint_) QueuePaint();
+    presentedSincePaint_ = false;
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // While the window is being created its Tag is not yet "resize" and a resize has nothing to
+    // rebuild; the check is made now, not when the queued call runs.
+    if (tag_ == kResizeTag) QueueResize();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Shown again after being minimised: the client size may have changed meanwhile.
+    if (tag_ == kResizeTag) {
+        QueueResize();
+    } else {
+        QueuePaint();
+    }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void Form1::mousePressEvent(QMouseEvent* event) {
+    const QPointF at = event->position();
+    Form_MouseDown(MouseButtonCode(event->button()), ShiftCode(event->modifiers()),
+                   static_cast<float>(at.x()), static_cast<float>(at.y()));
+    event->accept();
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    const QPointF at = event->position();
+    Form_MouseMove(MouseButtonCode(event->buttons()), ShiftCode(event->modifiers()),
+                   static_cast<float>(at.x()), static_cast<float>(at.y()));
+    event->accept();
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent* event) {
+    const QPointF at = event->position();
+    Form_MouseUp(MouseButtonCode(event->button()), ShiftCode(event->modifiers()),
+                 static_cast<float>(at.x()), static_cast<float>(at.y()));
+    event->accept();
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+    const QString text = event->text();
+    Form_KeyPress(text.isEmpty() ? 0 : text.at(0).unicode());
+    // Typed keys stop here: they have no effect in a texture window.
+    event->accept();
+}
+
+Form1* CreateForm1(QMdiArea* area, std::int32_t slot) {
+    auto* form = new Form1;
+    form->SetViewIndex(slot);
+    QMdiSubWindow* sub = area->addSubWindow(form);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowTitle(form->windowTitle());
+    QObject::connect(area, &QMdiArea::subWindowActivated, form, [form, sub](QMdiSubWindow* active) {
+        if (active == sub) form->Form_Activate();
+    });
+    sub->show();
+    if (area->activeSubWindow() != sub) area->setActiveSubWindow(sub);
+    return form;
+}
+
+}  // namespace tintora
