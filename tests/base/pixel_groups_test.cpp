@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -11,76 +12,52 @@ namespace {
 
 using pixel_groups::ForEachPixelGroup;
 
-struct GroupRun {
-    std::vector<int> counters;
-    std::vector<std::size_t> doneAtReport;  // pixels finished when each counter was reported
-    std::vector<int> visits;                // how often each pixel was handed to the body
-    bool reportedOnCaller = true;
-};
-
-GroupRun RunGroups(std::size_t count, std::size_t minGroup, bool withProgress = true) {
-    GroupRun run;
-    std::vector<std::atomic<int>> visits(count);
-    std::atomic<std::size_t> done{0};
-    const auto caller = std::this_thread::get_id();
-    ProgressFn progress;
-    if (withProgress) {
-        progress = [&](int counter) {
-            run.counters.push_back(counter);
-            run.doneAtReport.push_back(done.load());
-            run.reportedOnCaller = run.reportedOnCaller && std::this_thread::get_id() == caller;
-        };
-    }
-    ForEachPixelGroup(count, 16, minGroup, progress, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t p = begin; p < end; ++p)
-            visits[p].fetch_add(1);
-        done.fetch_add(end - begin);
-    });
-    for (auto& v : visits)
-        run.visits.push_back(v.load());
-    return run;
-}
-
-std::vector<int> OneTo100() {
-    std::vector<int> all;
-    for (int i = 1; i <= 100; ++i)
-        all.push_back(i);
-    return all;
-}
-
-TEST(PixelGroups, SmallGroupsReportEveryStepAfterItsPixels) {
-    // 1000 pixels: step 10; every group ends on a step, after all its pixels are done.
-    const GroupRun run = RunGroups(1000, 1);
-    EXPECT_EQ(run.counters, OneTo100());
-    for (std::size_t i = 0; i < run.counters.size(); ++i) {
-        EXPECT_EQ(run.doneAtReport[i], static_cast<std::size_t>(run.counters[i]) * 10);
-    }
-    EXPECT_EQ(run.visits, std::vector<int>(1000, 1));
-    EXPECT_TRUE(run.reportedOnCaller);
-}
-
-TEST(PixelGroups, TheLastGroupTakesThePixelsAfterStep100) {
-    // 199 pixels: step 1; the counter would pass 100 after pixel 100 and is held there.
-    const GroupRun run = RunGroups(199, 1);
-    EXPECT_EQ(run.counters, OneTo100());
-    EXPECT_EQ(run.doneAtReport.back(), 199u);
-    EXPECT_EQ(run.visits, std::vector<int>(199, 1));
-}
-
-TEST(PixelGroups, LargeGroupsSkipStepsButEndAt100) {
-    const GroupRun run = RunGroups(100'003, 25'000);
-    // Step 1000: groups of 25 steps.
-    EXPECT_EQ(run.counters, (std::vector<int>{25, 50, 75, 100}));
-    EXPECT_EQ(run.doneAtReport, (std::vector<std::size_t>{25'000, 50'000, 75'000, 100'003}));
-    EXPECT_EQ(run.visits, std::vector<int>(100'003, 1));
-}
-
-TEST(PixelGroups, FewerThan100PixelsReport100OnceAtTheEnd) {
-    for (std::size_t count : {0u, 1u, 99u}) {
-        const GroupRun run = RunGroups(count, 1);
-        EXPECT_EQ(run.counters, (std::vector<int>{100})) << count;
-        EXPECT_EQ(run.doneAtReport, (std::vector<std::size_t>{count}));
-        EXPECT_EQ(run.visits, std::vector<int>(count, 1));
+// Every pixel is handed to the body once; the counter runs from first to 100 in steps, each
+// reported on the caller's thread after its pixels are done (counter x pixelsPerStep of them,
+// all of them at 100).
+TEST(PixelGroups, ReportProgressAfterTheirPixels) {
+    const struct {
+        std::size_t count, minGroup;
+        int first, step;
+        std::size_t pixelsPerStep;
+    } cases[] = {
+        {1000, 1, 1, 1, 10},              // groups of one step each
+        {199, 1, 1, 1, 1},                // the last group takes the pixels after step 100
+        {100'003, 25'000, 25, 25, 1000},  // large groups skip steps
+        {99, 1, 100, 1, 0},               // fewer than 100 pixels: 100 once, at the end
+        {0, 1, 100, 1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        std::vector<std::atomic<int>> visits(c.count);
+        std::atomic<std::size_t> done{0};
+        std::vector<int> counters;
+        std::vector<std::size_t> doneAtReport;
+        bool onCaller = true;
+        const auto caller = std::this_thread::get_id();
+        ForEachPixelGroup(
+            c.count, 16, c.minGroup,
+            [&](int counter) {
+                counters.push_back(counter);
+                doneAtReport.push_back(done.load());
+                onCaller = onCaller && std::this_thread::get_id() == caller;
+            },
+            [&](std::size_t begin, std::size_t end) {
+                for (std::size_t p = begin; p < end; ++p)
+                    visits[p].fetch_add(1);
+                done.fetch_add(end - begin);
+            });
+        std::vector<int> wantCounters;
+        std::vector<std::size_t> wantDone;
+        for (int counter = c.first; counter <= 100; counter += c.step) {
+            wantCounters.push_back(counter);
+            wantDone.push_back(counter == 100 ? c.count : counter * c.pixelsPerStep);
+        }
+        EXPECT_EQ(counters, wantCounters);
+        EXPECT_EQ(doneAtReport, wantDone);
+        EXPECT_TRUE(onCaller);
+        for (const auto& v : visits)
+            ASSERT_EQ(v.load(), 1);
     }
 }
 

@@ -4,17 +4,17 @@
 // loader into its tables, the editor's command for the operation runs on the texture entry (its
 // preview and OK where the editor has a dialog), the editor's Save writes it, and the two files
 // must be the same bytes.
-#include <fcntl.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "alpha/alpha_texture.h"
+#include "cli/cli_options.h"
 #include "effects/contrast_luminosity.h"
 #include "effects/texture_effects.h"
 #include "files/files_fixture.h"
@@ -25,6 +25,8 @@
 
 namespace tintora::testing {
 namespace {
+
+using Strings = std::vector<std::string>;
 
 struct CliResult {
     int status = -1;
@@ -37,57 +39,44 @@ std::string FileText(const std::string& path) {
     return {bytes.begin(), bytes.end()};
 }
 
-// The same bytes; otherwise says where the first difference lies (files are too long to print).
+// Runs the binary with arguments through the shell; its standard output and error go to files.
+CliResult RunCli(const Strings& arguments, const ScratchDir& scratch) {
+    std::string command = TINTORA_CLI_PATH;
+    for (const std::string& argument : arguments) {
+        command += " '";
+        for (const char c : argument)
+            command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        command += "'";
+    }
+    const std::string out = scratch.File("cli.stdout");
+    const std::string err = scratch.File("cli.stderr");
+    const int status = std::system((command + " >" + out + " 2>" + err).c_str());
+    CliResult result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, FileText(out), FileText(err)};
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return result;
+}
+
+// The same bytes; otherwise where the first difference lies (files are too long to print).
 ::testing::AssertionResult SameBytes(const std::vector<std::uint8_t>& actual,
                                      const std::vector<std::uint8_t>& expected) {
     if (actual == expected) return ::testing::AssertionSuccess();
-    std::size_t at = 0;
-    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
-        ++at;
+    const auto at = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
     return ::testing::AssertionFailure()
-           << "the files differ: " << actual.size() << " bytes against the editor's "
-           << expected.size() << ", first difference at byte " << at;
+           << actual.size() << " bytes against the editor's " << expected.size()
+           << ", first difference at byte " << (at.first - actual.begin());
 }
 
-// Names of the entries of a directory, sorted.
-std::vector<std::string> ScratchEntries(const std::string& directory) {
-    std::vector<std::string> names;
+Strings EntriesOf(const std::string& directory) {
+    Strings names;
     for (const auto& entry : std::filesystem::directory_iterator(directory))
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
 
-// Runs the binary with arguments; its standard output and error go to files in scratch.
-CliResult RunCli(const std::vector<std::string>& arguments, const ScratchDir& scratch) {
-    const std::string outPath = scratch.File("cli.stdout");
-    const std::string errPath = scratch.File("cli.stderr");
-    std::vector<std::string> argv{TINTORA_CLI_PATH};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<char*> pointers;
-    for (std::string& a : argv)
-        pointers.push_back(a.data());
-    pointers.push_back(nullptr);
-
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(out, STDOUT_FILENO);
-        ::dup2(err, STDERR_FILENO);
-        ::execv(pointers[0], pointers.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    CliResult result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = FileText(outPath);
-    result.err = FileText(errPath);
-    ::unlink(outPath.c_str());
-    ::unlink(errPath.c_str());
-    return result;
-}
+// The editor's OK of the dialog that previewed the edit.
+enum class Commit { None, Preview, AlphaPreview };
 
 class CliBinaryTest : public FilesTest {
   protected:
@@ -105,28 +94,19 @@ class CliBinaryTest : public FilesTest {
         return path;
     }
 
-    std::string WriteDxt2(const std::string& name) {
-        const int width = 16;
-        const int height = 8;
-        const std::vector<std::uint32_t> pixels = SyntheticPhoto(width, height, true, 7);
-        auto blocks = device().CreateImageSurface(width, height, D3DFMT_DXT2);
-        D3DXLoadSurfaceFromSurface(*blocks, nullptr, nullptr,
-                                   *ArgbSurface(device(), width, height, pixels), nullptr, nullptr,
-                                   D3DX_DEFAULT_FILTER, 0);
-        const std::string path = scratch.File(name);
-        D3DXSaveSurfaceToFile(path, D3DXIFF_DDS, *blocks, nullptr, nullptr);
-        return path;
-    }
-
-    // Opens input in the editor, runs edit on its entry (which returns the entry to save) and
-    // saves that as kind with the export answer.
+    // Opens input in the editor, runs edit on its entry (which may name another entry to save),
+    // takes the dialog's OK and saves as the format asks.
     std::vector<std::uint8_t> EditorBytes(const std::string& input,
-                                          const std::function<std::int32_t(std::int32_t)>& edit,
-                                          std::int32_t kind, const std::string& answer) {
-        const std::int32_t x = LoadTextureFile(input, {});
-        const std::int32_t saved = edit(x);
+                                          const std::function<void(std::int32_t&)>& edit,
+                                          Commit commit, const char* format) {
+        std::int32_t x = LoadTextureFile(input, {});
+        edit(x);
+        if (commit == Commit::Preview) CommitPreview(x);
+        if (commit == Commit::AlphaPreview) CommitAlphaPreview(x);
+        const cli::SaveChoice choice = cli::SaveChoiceFor(*cli::FormatFromName(format));
         const std::string path = scratch.File("editor.out");
-        EXPECT_EQ(SaveTexture(saved, path, kind, [&](const std::string&) { return answer; }),
+        EXPECT_EQ(SaveTexture(x, path, choice.kind,
+                              [&](const std::string&) { return choice.exportAnswer; }),
                   SaveOutcome::Written);
         std::vector<std::uint8_t> bytes = ReadBytes(path);
         std::filesystem::remove(path);
@@ -136,141 +116,88 @@ class CliBinaryTest : public FilesTest {
     static constexpr std::uint32_t kKey = 0x00302010u;  // window colour of 0xC0102030's RGB
 };
 
-struct OperationCase {
-    const char* name;
-    std::vector<std::string> arguments;
-    std::function<std::int32_t(std::int32_t)> edit;
-    const char* format;
-    std::int32_t kind;
-    const char* answer;
-};
-
 TEST_F(CliBinaryTest, EveryOperationWritesTheEditorsBytes) {
     const std::string photo = WritePhoto("photo.bmp", 37, 29, 11);
     const std::string other = WritePhoto("other.bmp", 16, 8, 5);
-    const auto withPreview = [](auto adjust) {
-        return [adjust](std::int32_t x) {
-            adjust(x);
-            CommitPreview(x);
-            return x;
-        };
+    using X = std::int32_t&;
+    struct Case {
+        const char* name;
+        Strings arguments;
+        const char* format;
+        Commit commit;
+        std::function<void(std::int32_t&)> edit;
     };
-    const auto withAlphaPreview = [](auto build) {
-        return [build](std::int32_t x) {
-            build(x);
-            CommitAlphaPreview(x);
-            return x;
-        };
-    };
-    const std::vector<OperationCase> cases = {
-        {"invert",
-         {"--invert"},
-         [](std::int32_t x) {
-             InvertColors(x);
-             return x;
-         },
-         "bmp",
-         kSaveBitmap,
-         ""},
-        {"auto contrast",
-         {"--auto-contrast"},
-         [](std::int32_t x) {
-             AutoContrast(x);
-             return x;
-         },
-         "dds32",
-         kSaveDds,
-         kExport32},
-        {"equalize",
-         {"--equalize"},
-         [](std::int32_t x) {
-             Equalize(x);
-             return x;
-         },
-         "dds24",
-         kSaveDds,
-         kExport24},
+    const Case cases[] = {
+        {"invert", {"--invert"}, "bmp", Commit::None, [](X x) { InvertColors(x); }},
+        {"auto contrast", {"--auto-contrast"}, "dds32", Commit::None, [](X x) { AutoContrast(x); }},
+        {"equalize", {"--equalize"}, "dds24", Commit::None, [](X x) { Equalize(x); }},
         {"contrast/luminosity",
          {"--contrast-luminosity", "63,-27"},
-         withPreview(
-             [](std::int32_t x) { AdjustContrastLuminosity(x, 1, ContrastFactor(63), -27); }),
          "dds16",
-         kSaveDds,
-         kExport16},
+         Commit::Preview,
+         [](X x) { AdjustContrastLuminosity(x, 1, ContrastFactor(63), -27); }},
         {"hue/saturation",
          {"--hue-saturation=-150,35"},
-         withPreview([](std::int32_t x) { AdjustHueSaturation(x, 1, -150, 35); }),
          "dxt3",
-         kSaveDds,
-         kExportCompressed},
+         Commit::Preview,
+         [](X x) { AdjustHueSaturation(x, 1, -150, 35); }},
         {"colour key",
          {"--colorkey", "102030,4.5"},
-         withAlphaPreview(
-             [](std::int32_t x) { AlphaFromColourKey(x, kKey, ColourKeyThreshold("4.5")); }),
          "bmp",
-         kSaveBitmap,
-         ""},
+         Commit::AlphaPreview,
+         [](X x) { AlphaFromColourKey(x, kKey, ColourKeyThreshold("4.5")); }},
         {"colour key, default range",
          {"--colorkey", "#102030"},
-         withAlphaPreview(
-             [](std::int32_t x) { AlphaFromColourKey(x, kKey, ColourKeyThreshold("2")); }),
          "dds32",
-         kSaveDds,
-         kExport32},
+         Commit::AlphaPreview,
+         [](X x) { AlphaFromColourKey(x, kKey, ColourKeyThreshold("2")); }},
         {"alpha from saturation",
          {"--alpha-from", "saturation"},
-         withAlphaPreview([](std::int32_t x) { AlphaFromOwnChannel(x, AlphaChannel::Saturation); }),
          "dds32",
-         kSaveDds,
-         kExport32},
+         Commit::AlphaPreview,
+         [](X x) { AlphaFromOwnChannel(x, AlphaChannel::Saturation); }},
         {"alpha from another file",
          {"--alpha-from-file", other + ",luminosity"},
-         withAlphaPreview([&other](std::int32_t x) {
+         "dds32",
+         Commit::AlphaPreview,
+         [&other](X x) {
              const std::int32_t source = LoadTextureFile(other, {});
              EXPECT_TRUE(AlphaFromOtherTexture(x, source, AlphaChannel::Luminosity));
-         }),
-         "dds32",
-         kSaveDds,
-         kExport32},
+         }},
         {"normal map",
          {"--normalmap", "luminance,4.5"},
-         [](std::int32_t) { return CreateNormalMapTexture(2, "4.5"); },
          "bmp",
-         kSaveBitmap,
-         ""},
+         Commit::None,
+         [](X x) { x = CreateNormalMapTexture(2, "4.5"); }},
         {"normal map, default amplitude",
          {"--normalmap", "green"},
-         [](std::int32_t) { return CreateNormalMapTexture(16, "10.0"); },
          "dds32",
-         kSaveDds,
-         kExport32},
+         Commit::None,
+         [](X x) { x = CreateNormalMapTexture(16, "10.0"); }},
         {"a chain, in command-line order",
          {"--equalize", "--hue-saturation", "90,-20", "--invert", "--colorkey", "102030,40",
           "--normalmap", "alpha,-3", "--contrast-luminosity", "-40,12"},
-         [](std::int32_t x) {
+         "dds32",
+         Commit::Preview,
+         [](X x) {
              Equalize(x);
              AdjustHueSaturation(x, 1, 90, -20);
              CommitPreview(x);
              InvertColors(x);
              AlphaFromColourKey(x, kKey, ColourKeyThreshold("40"));
              CommitAlphaPreview(x);
-             const std::int32_t map = CreateNormalMapTexture(8, "-3");
-             AdjustContrastLuminosity(map, 1, ContrastFactor(-40), 12);
-             CommitPreview(map);
-             return map;
-         },
-         "dds32",
-         kSaveDds,
-         kExport32},
+             x = CreateNormalMapTexture(8, "-3");
+             AdjustContrastLuminosity(x, 1, ContrastFactor(-40), 12);
+         }},
     };
-    for (const OperationCase& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ResetModule1();
         SetUp();
-        const std::vector<std::uint8_t> expected = EditorBytes(photo, c.edit, c.kind, c.answer);
-        std::vector<std::string> arguments{photo};
-        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const std::vector<std::uint8_t> expected = EditorBytes(photo, c.edit, c.commit, c.format);
         const std::string output = scratch.File("cli.out");
+        Strings arguments{photo};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
         arguments.insert(arguments.end(), {"-o", output, "--format", c.format});
         const CliResult run = RunCli(arguments, scratch);
         EXPECT_EQ(run.status, 0) << run.err;
@@ -283,15 +210,15 @@ TEST_F(CliBinaryTest, EveryOperationWritesTheEditorsBytes) {
 // A DXT2 file takes the editor's premultiplied route on the worker's own device, and the tool
 // says so on standard error.
 TEST_F(CliBinaryTest, PremultipliedFilesLoadAsInTheEditor) {
-    const std::string input = WriteDxt2("premultiplied.dds");
-    const std::vector<std::uint8_t> expected = EditorBytes(
-        input,
-        [](std::int32_t x) {
-            AdjustContrastLuminosity(x, 1, ContrastFactor(-20), 10);
-            CommitPreview(x);
-            return x;
-        },
-        kSaveDds, kExport32);
+    auto blocks = device().CreateImageSurface(16, 8, D3DFMT_DXT2);
+    D3DXLoadSurfaceFromSurface(*blocks, nullptr, nullptr,
+                               *ArgbSurface(device(), 16, 8, SyntheticPhoto(16, 8, true, 7)),
+                               nullptr, nullptr, D3DX_DEFAULT_FILTER, 0);
+    const std::string input = scratch.File("premultiplied.dds");
+    D3DXSaveSurfaceToFile(input, D3DXIFF_DDS, *blocks, nullptr, nullptr);
+    const auto expected = EditorBytes(
+        input, [](std::int32_t& x) { AdjustContrastLuminosity(x, 1, ContrastFactor(-20), 10); },
+        Commit::Preview, "dds32");
     const std::string output = scratch.File("flat.dds");
     const CliResult run = RunCli({input, "--contrast-luminosity", "-20,10", "-o", output}, scratch);
     EXPECT_EQ(run.status, 0);
@@ -301,16 +228,15 @@ TEST_F(CliBinaryTest, PremultipliedFilesLoadAsInTheEditor) {
 
 // Files of a directory run side by side on several workers; each output is what the editor
 // writes for its input, named after it.
-TEST_F(CliBinaryTest, DirectoryRunsInParallelWithTheEditorsResults) {
+TEST_F(CliBinaryTest, ADirectoryRunsInParallelWithTheEditorsResults) {
     const std::filesystem::path inputs = scratch.path() / "in";
-    std::filesystem::create_directory(inputs);
-    std::vector<std::string> names;
+    std::filesystem::create_directories(inputs / "subfolder");  // not descended into
+    Strings names;
     for (int i = 0; i < 6; ++i) {
         names.push_back("tex" + std::to_string(i) + ".bmp");
         std::filesystem::rename(WritePhoto("tmp.bmp", 20 + 7 * i, 9 + 5 * i, 100 + i),
                                 inputs / names.back());
     }
-    std::filesystem::create_directory(inputs / "subfolder");  // not descended into
     const std::string outputs = scratch.File("out");
     const CliResult run = RunCli({inputs.string(), "--hue-saturation", "45,10", "--equalize",
                                   "--jobs", "3", "--format", "dds16", "-o", outputs},
@@ -319,19 +245,17 @@ TEST_F(CliBinaryTest, DirectoryRunsInParallelWithTheEditorsResults) {
     EXPECT_NE(run.out.find("6 files: 6 written, 0 failed"), std::string::npos) << run.out;
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        const std::vector<std::uint8_t> expected =
-            EditorBytes((inputs / name).string(),
-                        [](std::int32_t x) {
-                            AdjustHueSaturation(x, 1, 45, 10);
-                            CommitPreview(x);
-                            Equalize(x);
-                            return x;
-                        },
-                        kSaveDds, kExport16);
+        const auto expected = EditorBytes((inputs / name).string(),
+                                          [](std::int32_t& x) {
+                                              AdjustHueSaturation(x, 1, 45, 10);
+                                              CommitPreview(x);
+                                              Equalize(x);
+                                          },
+                                          Commit::None, "dds16");
         const std::string output = outputs + "/" + name.substr(0, name.size() - 4) + ".dds";
         EXPECT_TRUE(SameBytes(ReadBytes(output), expected));
     }
-    EXPECT_EQ(ScratchEntries(outputs).size(), names.size());
+    EXPECT_EQ(EntriesOf(outputs).size(), names.size());
 }
 
 // A missing or damaged file among good ones fails alone: status 1, its name and reason on
@@ -345,16 +269,14 @@ TEST_F(CliBinaryTest, BadFilesFailAloneWithStatusOne) {
     png.resize(png.size() / 2);  // cut off in its image data
     WriteBytes(corrupt, png);
     const std::string outputs = scratch.File("out");
-
     const CliResult run = RunCli(
         {good1, missing, corrupt, good2, "--invert", "--format", "bmp", "-o", outputs, "-j", "2"},
         scratch);
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("No such file"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(corrupt), std::string::npos) << run.err;
+    for (const std::string& reason : {missing, std::string("No such file"), corrupt})
+        EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
     EXPECT_NE(run.out.find("4 files: 2 written, 2 failed"), std::string::npos) << run.out;
-    EXPECT_EQ(ScratchEntries(outputs), (std::vector<std::string>{"good1.bmp", "good2.bmp"}));
+    EXPECT_EQ(EntriesOf(outputs), (Strings{"good1.bmp", "good2.bmp"}));
 
     // A mask that cannot be read stops the run before any file is written.
     const std::string mask = scratch.File("no-mask.png");
@@ -364,7 +286,7 @@ TEST_F(CliBinaryTest, BadFilesFailAloneWithStatusOne) {
     EXPECT_NE(maskRun.err.find(mask), std::string::npos) << maskRun.err;
     EXPECT_FALSE(std::filesystem::exists(masked));
 
-    // A single file that cannot be written: the reason names the output, status 1.
+    // A single file that cannot be written: the reason names the output and the input.
     const std::string unwritable = scratch.File("no/such/dir/x.bmp");
     const CliResult write = RunCli({good1, "-o", unwritable}, scratch);
     EXPECT_EQ(write.status, 1);
@@ -379,10 +301,10 @@ TEST_F(CliBinaryTest, BadCommandLinesStopWithStatusTwo) {
     const std::string twin = scratch.File("photo.png");
     WriteBytes(twin, ReadBytes(PeerFile("png_rgba.png")));
     struct Bad {
-        std::vector<std::string> arguments;
+        Strings arguments;
         const char* reason;
     };
-    const std::vector<Bad> cases = {
+    const Bad cases[] = {
         {{photo, "--sharpen", "-o", out + ".bmp"}, "unknown option --sharpen"},
         {{photo, "--contrast-luminosity", "101,0", "-o", out + ".bmp"}, "between -100 and 100"},
         {{photo, "--hue-saturation", "30", "-o", out + ".bmp"}, "two numbers"},
@@ -406,10 +328,8 @@ TEST_F(CliBinaryTest, BadCommandLinesStopWithStatusTwo) {
         EXPECT_EQ(run.status, 2);
         EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
         EXPECT_NE(run.err.find("--help"), std::string::npos);
-        EXPECT_FALSE(std::filesystem::exists(out));
-        EXPECT_FALSE(std::filesystem::exists(out + ".bmp"));
+        EXPECT_FALSE(std::filesystem::exists(out) || std::filesystem::exists(out + ".bmp"));
     }
-
     const CliResult help = RunCli({"--help"}, scratch);
     EXPECT_EQ(help.status, 0);
     for (const char* option :

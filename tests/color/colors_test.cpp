@@ -1,12 +1,10 @@
-// The colour picker's arithmetic: colours taken apart and put together without masking, the
-// number boxes' reading, and the colour field's layout.
+// The colour picker's arithmetic: colours taken apart and put together without masking, and the
+// colour field's layout.
 #include "color/colors.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-
-#include "base/error.h"
 
 namespace tintora::testing {
 namespace {
@@ -31,48 +29,26 @@ TEST(ColorArithmeticTest, NumberBoxesReplaceOneComponent) {
     EXPECT_EQ(WithComponent(kOutsidePicture, 1, 0), 0x00FF00FFu);
 }
 
-TEST(ColorArithmeticTest, NumberBoxesReadTheLeadingNumberRoundedHalfToEven) {
-    const std::pair<const char*, std::int32_t> cases[] = {
-        {"128", 128},
-        {"", 0},
-        {"abc", 0},
-        {"  42", 42},
-        {"+7", 7},
-        {"-1", -1},
-        {"12ab", 12},
-        {"0x1F", 0},
-        {"2.5", 2},
-        {"3.5", 4},
-        {"-2.5", -2},
-        {".5", 0},
-        {"1.5e1", 15},
-        {"1e", 1},
-        {"inf", 0},
-        {"-", 0},
-        {"-2147483648", INT32_MIN},
+TEST(ColorFieldTest, PixelsAtTheirColumnsAndRows) {
+    const struct {
+        int x, y;
+        Rgb expected;
+    } cases[] = {
+        // Row 27: the pure hue falling from right to left; within a degree of pure blue, green
+        // and yellow at their columns; the left edge red just turning magenta (358.5 degrees).
+        {235, 27, {255, 0, 0}},
+        {117, 27, {0, 255, 255}},
+        {78, 27, {0, 2, 255}},
+        {157, 27, {4, 255, 0}},
+        {196, 27, {255, 253, 0}},
+        {0, 27, {255, 0, 6}},
+        // Red 255 x (y - 1) / 26 down to row 27, then the others 255 x (y - 27) / 25.
+        {235, 14, {128, 0, 0}},      // 127.5, to even
+        {235, 2, {10, 0, 0}},        // 9.8
+        {235, 40, {255, 133, 133}},  // 132.6
     };
-    for (const auto& [text, expected] : cases) {
-        EXPECT_EQ(NumberBoxValue(text), expected) << '"' << text << '"';
-    }
-    for (const char* text : {"2147483648", "-2147483649", "1e20"}) {
-        try {
-            NumberBoxValue(text);
-            ADD_FAILURE() << text << " gave no error";
-        } catch (const PlatformError& error) {
-            EXPECT_EQ(error.code(), 6) << text;
-        }
-    }
-}
-
-TEST(ColorFieldTest, HueFallsLeftToRightAlongRow27) {
-    EXPECT_EQ(Split(ColorFieldPixel(235, 27)), (Rgb{255, 0, 0}));
-    EXPECT_EQ(Split(ColorFieldPixel(117, 27)), (Rgb{0, 255, 255}));
-    // Within a degree of pure blue, green and yellow at their columns.
-    EXPECT_EQ(Split(ColorFieldPixel(78, 27)), (Rgb{0, 2, 255}));
-    EXPECT_EQ(Split(ColorFieldPixel(157, 27)), (Rgb{4, 255, 0}));
-    EXPECT_EQ(Split(ColorFieldPixel(196, 27)), (Rgb{255, 253, 0}));
-    // The left edge is red just turning magenta (358.5 degrees).
-    EXPECT_EQ(Split(ColorFieldPixel(0, 27)), (Rgb{255, 0, 6}));
+    for (const auto& c : cases)
+        EXPECT_EQ(Split(ColorFieldPixel(c.x, c.y)), c.expected) << c.x << "," << c.y;
 }
 
 TEST(ColorFieldTest, RowsRunFromBlackThroughThePureHueToWhite) {
@@ -86,12 +62,9 @@ TEST(ColorFieldTest, RowsRunFromBlackThroughThePureHueToWhite) {
             ASSERT_TRUE(b.r >= a.r && b.g >= a.g && b.b >= a.b) << x << "," << y;
         }
     }
-    // Red 255 x (y - 1) / 26 down to row 27, then the others 255 x (y - 27) / 25.
-    EXPECT_EQ(Split(ColorFieldPixel(235, 14)), (Rgb{128, 0, 0}));      // 127.5, to even
-    EXPECT_EQ(Split(ColorFieldPixel(235, 2)), (Rgb{10, 0, 0}));        // 9.8
-    EXPECT_EQ(Split(ColorFieldPixel(235, 40)), (Rgb{255, 133, 133}));  // 132.6
+}
 
-    // The point query: -1 from the far edges on.
+TEST(ColorFieldTest, PointQueryAnswersOutsideFromTheFarEdgesOn) {
     EXPECT_EQ(ColorFieldPoint(235.9f, 52.9f), 0x00FFFFFFu);
     EXPECT_EQ(ColorFieldPoint(236.0f, 27.0f), kOutsidePicture);
     EXPECT_EQ(ColorFieldPoint(100.0f, 53.0f), kOutsidePicture);

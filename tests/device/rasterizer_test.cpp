@@ -36,9 +36,11 @@ Scene MakeScene(std::mt19937& random, int width, int height, int texWidth, int t
         t = (any(random) & 0x00FFFFFFu) | (alpha << 24);
     }
     scene.target.resize(static_cast<std::size_t>(width) * height * 4);
-    for (auto& b : scene.target) b = static_cast<std::uint8_t>(any(random));
+    for (auto& b : scene.target)
+        b = static_cast<std::uint8_t>(any(random));
     scene.depth.resize(static_cast<std::size_t>(width) * height);
-    for (auto& d : scene.depth) d = static_cast<float>(any(random) % 3) * 0.5f;  // 0, 0.5, 1
+    for (auto& d : scene.depth)
+        d = static_cast<float>(any(random) % 3) * 0.5f;  // 0, 0.5, 1
     return scene;
 }
 
@@ -57,19 +59,11 @@ std::vector<std::uint8_t> Draw(Scene scene, RasterState state, float x, float y,
         state.depthPitch = scene.width;
     }
     state.unitSpans = unitSpans;
-    const auto vertex = [&](float vx, float vy, float u, float v) {
-        RasterVertex r;
-        r.x = vx;
-        r.y = vy;
-        r.z = z;
-        r.u = u;
-        r.v = v;
-        return r;
+    const auto vertex = [z](float vx, float vy, float u, float v) {
+        return RasterVertex{.x = vx, .y = vy, .z = z, .u = u, .v = v};
     };
-    const RasterVertex a = vertex(x, y, 0, 0);
-    const RasterVertex b = vertex(x + w, y, uRight, 0);
-    const RasterVertex c = vertex(x, y + h, 0, vBottom);
-    const RasterVertex d = vertex(x + w, y + h, uRight, vBottom);
+    const RasterVertex a = vertex(x, y, 0, 0), b = vertex(x + w, y, uRight, 0);
+    const RasterVertex c = vertex(x, y + h, 0, vBottom), d = vertex(x + w, y + h, uRight, vBottom);
     RasterizeTriangle(state, a, b, c);
     RasterizeTriangle(state, b, d, c);
     std::vector<std::uint8_t> out = scene.target;
@@ -94,34 +88,28 @@ TEST(RasterizerTest, UnitScaleRunsMatchThePerPixelPath) {
         {"tiled from the corner", 0, 0, 48, 40, 600.0f / 48, 120.0f / 40},
         {"tiled, one texel wide", 0, 0, 1, 7, 600.0f, 120.0f / 7},
     };
+    const bool linear = true, blend = true, depth = true, alphaTarget = true;
     struct Mode {
         const char* name;
-        std::uint32_t colorOp, colorArg1;
+        std::uint32_t colorOp;  // of the diffuse colour (white) and the texture
         bool blend, zEnable, targetHasAlpha;
         std::uint32_t address;
-        bool linear = false;
+        bool linear;
     };
+    const std::uint32_t modulate = D3DTOP_MODULATE, alphaOnly = D3DTOP_SELECTARG1;
     const Mode modes[] = {
-        {"view: modulate white, blend, depth", D3DTOP_MODULATE, D3DTA_DIFFUSE, true, true, false,
-         D3DTADDRESS_WRAP},
-        {"alpha only", D3DTOP_SELECTARG1, D3DTA_DIFFUSE, true, false, false, D3DTADDRESS_WRAP},
-        {"no blend, alpha target", D3DTOP_MODULATE, D3DTA_DIFFUSE, false, false, true,
-         D3DTADDRESS_WRAP},
-        {"blend into alpha target", D3DTOP_MODULATE, D3DTA_DIFFUSE, true, false, true,
-         D3DTADDRESS_WRAP},
-        {"clamp", D3DTOP_MODULATE, D3DTA_DIFFUSE, true, true, false, D3DTADDRESS_CLAMP},
-        {"mirror", D3DTOP_MODULATE, D3DTA_DIFFUSE, true, false, false, D3DTADDRESS_MIRROR},
-        {"border", D3DTOP_MODULATE, D3DTA_DIFFUSE, true, false, true, D3DTADDRESS_BORDER},
-        {"linear view: blend, depth", D3DTOP_MODULATE, D3DTA_DIFFUSE, true, true, false,
-         D3DTADDRESS_WRAP, true},
-        {"linear alpha only", D3DTOP_SELECTARG1, D3DTA_DIFFUSE, true, false, false,
-         D3DTADDRESS_WRAP, true},
-        {"linear, no blend, alpha target", D3DTOP_MODULATE, D3DTA_DIFFUSE, false, false, true,
-         D3DTADDRESS_WRAP, true},
-        {"linear border", D3DTOP_MODULATE, D3DTA_DIFFUSE, true, false, true, D3DTADDRESS_BORDER,
-         true},
-        {"linear clamp", D3DTOP_MODULATE, D3DTA_DIFFUSE, true, false, false, D3DTADDRESS_CLAMP,
-         true},
+        {"view", modulate, blend, depth, !alphaTarget, D3DTADDRESS_WRAP, !linear},
+        {"alpha only", alphaOnly, blend, !depth, !alphaTarget, D3DTADDRESS_WRAP, !linear},
+        {"no blend", modulate, !blend, !depth, alphaTarget, D3DTADDRESS_WRAP, !linear},
+        {"blend into alpha", modulate, blend, !depth, alphaTarget, D3DTADDRESS_WRAP, !linear},
+        {"clamp", modulate, blend, depth, !alphaTarget, D3DTADDRESS_CLAMP, !linear},
+        {"mirror", modulate, blend, !depth, !alphaTarget, D3DTADDRESS_MIRROR, !linear},
+        {"border", modulate, blend, !depth, alphaTarget, D3DTADDRESS_BORDER, !linear},
+        {"linear view", modulate, blend, depth, !alphaTarget, D3DTADDRESS_WRAP, linear},
+        {"linear alpha only", alphaOnly, blend, !depth, !alphaTarget, D3DTADDRESS_WRAP, linear},
+        {"linear no blend", modulate, !blend, !depth, alphaTarget, D3DTADDRESS_WRAP, linear},
+        {"linear border", modulate, blend, !depth, alphaTarget, D3DTADDRESS_BORDER, linear},
+        {"linear clamp", modulate, blend, !depth, !alphaTarget, D3DTADDRESS_CLAMP, linear},
     };
     for (const Placement& p : placements) {
         const Scene scene = MakeScene(random, 600, 120, p.texWidth, p.texHeight);
@@ -129,7 +117,7 @@ TEST(RasterizerTest, UnitScaleRunsMatchThePerPixelPath) {
             SCOPED_TRACE(std::string(p.name) + " / " + m.name);
             RasterState state;
             state.colorOp = m.colorOp;
-            state.colorArg1 = m.colorArg1;
+            state.colorArg1 = D3DTA_DIFFUSE;
             state.colorArg2 = D3DTA_TEXTURE;
             state.blend = m.blend;
             state.srcBlend = D3DBLEND_SRCALPHA;

@@ -1,20 +1,18 @@
-// Shared set-up for the file tests without windows: a clean Module1 with a software device,
-// texture windows that only record what they are told, hooks that record message boxes, status
-// texts and pending-message runs, and a scratch directory.
+// The file tests without windows (also used by the command-line and reliability tests): the
+// program state with a software device, texture windows that only record what they are told,
+// hooks that record message boxes, status texts and pending-message runs, and a scratch directory.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "document/module1.h"
 #include "drawing/views.h"
+#include "support/document_fixture.h"
 #include "support/image_test_support.h"
-#include "support/test_device.h"
 
 namespace tintora::testing {
 
@@ -44,22 +42,17 @@ class RecordingWindow : public DocumentWindow {
     const char* failCaption = nullptr;
 };
 
-class FilesTest : public ::testing::Test {
+class FilesTest : public DocumentTest {
   protected:
     void SetUp() override {
-        ResetModule1();
-        auto& state = Module1();
-        state.D3D = Direct3DCreate8();
-        state.Device = MakeTestDevice(state.D3D);
-        state.PresentParams = TestPresentParams();
-        auto& hooks = state.Hooks;
+        DocumentTest::SetUp();
+        auto& hooks = Module1().Hooks;
         hooks.CreateTextureWindow = [this](std::int32_t slot) -> DocumentWindow* {
             windows.push_back(std::make_unique<RecordingWindow>());
-            RecordingWindow* window = windows.back().get();
-            window->failCaption = failCaption;
+            windows.back()->failCaption = failCaption;
             // A shown window becomes the active one.
             ActivateTextureWindow(slot);
-            return window;
+            return windows.back().get();
         };
         hooks.MessageBox = [this](const std::string& text) { messages.push_back(text); };
         hooks.SetStatusText = [this](const std::string& text) { statusTexts.push_back(text); };
@@ -68,23 +61,10 @@ class FilesTest : public ::testing::Test {
             if (onDoEvents) onDoEvents();
         };
     }
-    void TearDown() override { ResetModule1(); }
 
-    Device& device() { return *Module1().Device; }
-
-    // Slots in use, texture windows not closed.
-    int DocumentsInUse() const {
-        int count = 0;
-        for (const TextureDocument& d : Module1().DocumentTable)
-            count += d.InUse ? 1 : 0;
-        return count;
-    }
-    int EntriesInUse() const {
-        int count = 0;
-        for (const TextureEntry& e : Module1().TextureTable)
-            count += e.InUse ? 1 : 0;
-        return count;
-    }
+    static int DocumentsInUse() { return InUseCount(Module1().DocumentTable); }
+    static int EntriesInUse() { return InUseCount(Module1().TextureTable); }
+    // Texture windows not closed.
     int OpenWindows() const {
         int count = 0;
         for (const auto& window : windows)

@@ -1,3 +1,5 @@
+// The normal-map command on the tables alone (no window system): the amplitude text, the new
+// entry, and what a failure leaves (nothing).
 #include "normalmap/normal_map_texture.h"
 
 #include <gtest/gtest.h>
@@ -7,35 +9,28 @@
 #include <string>
 #include <vector>
 
-#include "support/document_fixture.h"
+#include "base/error.h"
+#include "base/number_text.h"
 #include "document/module1.h"
 #include "drawing/views.h"
 #include "normalmap/normal_map.h"
-#include "base/error.h"
-#include "base/number_text.h"
+#include "support/document_fixture.h"
 
 namespace tintora::testing {
 namespace {
 
+// The text's leading number, in single precision.
 TEST(AmplitudeFromTextTest, LeadingNumberInSinglePrecision) {
-    struct Case {
-        const char* text;
-        float amplitude;
-    };
-    const Case cases[] = {
-        {"10.0", 10.0f}, {" 2.5xyz", 2.5f}, {"abc", 0.0f},
-        {"", 0.0f},      {"-3e1", -30.0f},  {"0.1", 0.1f},
-        {".5", 0.5f},    {"7,5", 7.0f},     {"3.4028235e38", std::numeric_limits<float>::max()},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(AmplitudeFromText(c.text), c.amplitude) << c.text;
+    const std::pair<const char*, float> cases[] = {
+        {" 2.5xyz", 2.5f}, {"0.1", 0.1f}, {"3.4028235e38", std::numeric_limits<float>::max()}};
+    for (const auto& [text, amplitude] : cases)
+        EXPECT_EQ(AmplitudeFromText(text), amplitude) << text;
     // Beyond the single-precision range: the runtime's overflow.
     for (const char* text : {"1e39", "-4e38"})
         EXPECT_EQ(ErrorCodeOf([&] { AmplitudeFromText(text); }), kErrOverflow) << text;
 }
 
-// The command on the tables alone (no window system): a source document on a 16 x 8 texture
-// whose channels all differ.
+// A source document on a 16 x 8 texture whose channels all differ.
 class NormalMapTextureTest : public DocumentTest {
   protected:
     void SetUp() override {
@@ -49,19 +44,9 @@ class NormalMapTextureTest : public DocumentTest {
         sourceBytes = ReadTexture(*TextureAt(source).Texture);
     }
 
-    static int InUse(const auto& table) {
-        int count = 0;
-        for (const auto& slot : table)
-            count += slot.InUse ? 1 : 0;
-        return count;
-    }
-
-    std::vector<std::uint8_t> Expected(float amplitude, HeightSource height) {
-        PixelBuffer in(16, 8);
-        std::copy(sourceBytes.begin(), sourceBytes.end(), in.data());
-        PixelBuffer out(16, 8);
-        GenerateNormalMap(in.view(), out.view(), amplitude, height);
-        return BufferBytes(out);
+    static void ExpectOnlyTheSource() {
+        EXPECT_EQ(InUseCount(Module1().TextureTable), 1);
+        EXPECT_EQ(InUseCount(Module1().DocumentTable), 1);
     }
 
     std::int32_t source = 0;
@@ -76,30 +61,41 @@ TEST_F(NormalMapTextureTest, NothingWithoutAnActiveTexture) {
     DocumentAt(document).TextureIndex = 0;
     // Not even the amplitude is read.
     EXPECT_EQ(CreateNormalMapTexture(1, "1e39"), 0);
-    EXPECT_EQ(InUse(Module1().TextureTable), 1);
-    EXPECT_EQ(InUse(Module1().DocumentTable), 1);
+    ExpectOnlyTheSource();
 }
 
-// A failure at any step leaves the tables as they were, and the next map takes the same slots.
+// A failure at any step (the amplitude, the source code, the source locked by someone else)
+// leaves the tables as they were; the next map takes the next slots, with the map of the
+// source in its main texture and pixels and its slot in its title, the source as it was.
 TEST_F(NormalMapTextureTest, FailureLeavesNothingBehind) {
-    const auto failsWith = [&](HRESULT code, const std::function<void()>& call) {
-        EXPECT_EQ(ErrorCodeOf(call), code);
-        EXPECT_EQ(InUse(Module1().TextureTable), 1);
-        EXPECT_EQ(InUse(Module1().DocumentTable), 1);
-        Module1().ActiveWindowIndex = document;
-    };
-    failsWith(kErrOverflow, [] { CreateNormalMapTexture(1, "1e39"); });
-    // A source code the generator does not know.
-    failsWith(D3DERR_INVALIDCALL, [] { CreateNormalMapTexture(3, "10"); });
-    // The source texture locked by someone else.
+    const struct {
+        std::int32_t code;
+        const char* amplitude;
+        bool locked;
+        HRESULT error;
+    } cases[] = {{1, "1e39", false, kErrOverflow},
+                 {3, "10", false, D3DERR_INVALIDCALL},
+                 {1, "10", true, D3DERR_INVALIDCALL}};
     Texture& texture = *TextureAt(source).Texture;
-    texture.LockRect(0, nullptr, D3DLOCK_READONLY);
-    failsWith(D3DERR_INVALIDCALL, [] { CreateNormalMapTexture(1, "10"); });
-    texture.UnlockRect(0);
-    EXPECT_EQ(ReadTexture(texture), sourceBytes);
+    for (const auto& c : cases) {
+        if (c.locked) texture.LockRect(0, nullptr, D3DLOCK_READONLY);
+        EXPECT_EQ(ErrorCodeOf([&] { CreateNormalMapTexture(c.code, c.amplitude); }), c.error);
+        if (c.locked) texture.UnlockRect(0);
+        ExpectOnlyTheSource();
+        Module1().ActiveWindowIndex = document;
+    }
 
     EXPECT_EQ(CreateNormalMapTexture(8, "-4"), 2);
-    EXPECT_EQ(BufferBytes(TextureAt(2).Pixels), Expected(-4.0f, HeightSource::Alpha));
+    EXPECT_EQ(TextureAt(2).Title, "NormalMap2");
+    PixelBuffer in(16, 8);
+    std::copy(sourceBytes.begin(), sourceBytes.end(), in.data());
+    PixelBuffer map(16, 8);
+    GenerateNormalMap(in.view(), map.view(), -4.0f, HeightSource::Alpha);
+    EXPECT_EQ(ReadTexture(*TextureAt(2).Texture), BufferBytes(map));
+    EXPECT_EQ(BufferBytes(TextureAt(2).Pixels), BufferBytes(map));
+    EXPECT_EQ(ReadTexture(texture), sourceBytes);
+    EXPECT_EQ(BufferBytes(TextureAt(source).Pixels), sourceBytes);
+    EXPECT_EQ(DocumentAt(document).TextureIndex, source);
 }
 
 }  // namespace

@@ -39,55 +39,35 @@ TEST(PreviewSettingsTest, Integer16TextRoundsHalvesToEvenAndMustFit) {
     }
 }
 
-TEST(PreviewSettingsTest, AbsentSettingsGiveTheDefaults) {
-    ScriptedSettingsStore store;
-    const PreviewSettings read = ReadPreviewSettings(store, 4567.0f);
-    EXPECT_EQ(read.left, 200.0f);
-    EXPECT_EQ(read.top, 4567.0f);
-    EXPECT_TRUE(read.sphere);
-    EXPECT_EQ(read.check, kCheckUnchecked);
-    EXPECT_TRUE(store.saved.empty());
-}
-
-TEST(PreviewSettingsTest, StoredValuesAreReadAndUnreadableOnesFallBack) {
-    ScriptedSettingsStore store;
-    auto set = [&store](const char* key, const char* value) {
-        store.values[{"Tintora", "Tintora", key}] = value;
+TEST(PreviewSettingsTest, ReadTakesStoredValuesAndDefaultsForAbsentOrUnreadableOnes) {
+    const struct {
+        const char *x, *y, *view, *check;  // stored texts; nullptr when absent
+        PreviewSettings expected;
+    } cases[] = {
+        {nullptr, nullptr, nullptr, nullptr, {200, 99, true, kCheckUnchecked}},
+        {"3000", "150.5", "False", "1", {3000, 150.5f, false, kCheckChecked}},
+        // Negative and huge positions would put the window out of reach: defaults as well.
+        {"-150.5", "1e30", "True", "2", {200, 99, true, kCheckGrayed}},
+        {"12px", "abc", "maybe", "x", {200, 99, true, kCheckUnchecked}},
+        // Numbers that are no check box value.
+        {nullptr, nullptr, nullptr, "3", {200, 99, true, kCheckUnchecked}},
+        {nullptr, nullptr, nullptr, "-1", {200, 99, true, kCheckUnchecked}},
     };
-    set("3DX", "3000");
-    set("3DY", "150.5");
-    set("3DView", "False");
-    set("3DCheck", "1");
-    PreviewSettings read = ReadPreviewSettings(store, 99.0f);
-    EXPECT_EQ(read.left, 3000.0f);
-    EXPECT_EQ(read.top, 150.5f);
-    EXPECT_FALSE(read.sphere);
-    EXPECT_EQ(read.check, kCheckChecked);
-
-    // Negative and huge positions would put the window out of reach: defaults as well.
-    set("3DX", "-150.5");
-    set("3DY", "1e30");
-    read = ReadPreviewSettings(store, 99.0f);
-    EXPECT_EQ(read.left, 200.0f);
-    EXPECT_EQ(read.top, 99.0f);
-
-    set("3DX", "12px");
-    set("3DY", "abc");
-    set("3DView", "maybe");
-    set("3DCheck", "x");
-    read = ReadPreviewSettings(store, 99.0f);
-    EXPECT_EQ(read.left, 200.0f);
-    EXPECT_EQ(read.top, 99.0f);
-    EXPECT_TRUE(read.sphere);
-    EXPECT_EQ(read.check, kCheckUnchecked);
-
-    // Numbers that are no check box value fall back as well; 2 is the grayed box.
-    set("3DCheck", "2");
-    EXPECT_EQ(ReadPreviewSettings(store, 0.0f).check, kCheckGrayed);
-    set("3DCheck", "3");
-    EXPECT_EQ(ReadPreviewSettings(store, 0.0f).check, kCheckUnchecked);
-    set("3DCheck", "-1");
-    EXPECT_EQ(ReadPreviewSettings(store, 0.0f).check, kCheckUnchecked);
+    for (const auto& c : cases) {
+        ScriptedSettingsStore store;
+        const std::pair<const char*, const char*> stored[] = {
+            {"3DX", c.x}, {"3DY", c.y}, {"3DView", c.view}, {"3DCheck", c.check}};
+        for (const auto& [key, value] : stored) {
+            if (value != nullptr) store.values[{"Tintora", "Tintora", key}] = value;
+        }
+        const PreviewSettings read = ReadPreviewSettings(store, 99.0f);
+        SCOPED_TRACE(::testing::Message() << (c.x ? c.x : "-") << " " << (c.check ? c.check : "-"));
+        EXPECT_EQ(read.left, c.expected.left);
+        EXPECT_EQ(read.top, c.expected.top);
+        EXPECT_EQ(read.sphere, c.expected.sphere);
+        EXPECT_EQ(read.check, c.expected.check);
+        EXPECT_TRUE(store.saved.empty());
+    }
 }
 
 TEST(PreviewSettingsTest, WritesFourKeysInOrderAndNeverRemembersAutoRotation) {

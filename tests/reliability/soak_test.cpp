@@ -1,22 +1,20 @@
-// A long session in one process: textures opened, adjusted, saved and closed a few hundred times
+// A long session in one process: textures opened, adjusted, saved and closed a hundred times
 // on the software device. Afterwards the heap and the device's texture memory must be back where
 // they started: the tables may keep their slots, but every pixel buffer, texture and file buffer
 // of a closed texture has to be freed.
 #include <gtest/gtest.h>
-
 #include <malloc.h>
 
 #include <cstdint>
-#include <iostream>
 #include <string>
 #include <vector>
 
+#include "device/d3dx_file.h"
 #include "drawing/views.h"
 #include "effects/texture_effects.h"
 #include "files/files_fixture.h"
 #include "files/texture_load.h"
 #include "files/texture_save.h"
-#include "device/d3dx_file.h"
 #include "support/address_sanitizer.h"
 
 namespace tintora::testing {
@@ -50,9 +48,9 @@ class SoakTest : public FilesTest {
             const char* name;
             D3DXIMAGE_FILEFORMAT type;
             const Surface* source;
-        } files[] = {{"a.bmp", D3DXIFF_BMP, surface.get()},  {"a.tga", D3DXIFF_TGA, surface.get()},
-                     {"a.png", D3DXIFF_PNG, surface.get()},  {"a.jpg", D3DXIFF_JPG, surface.get()},
-                     {"a.dds", D3DXIFF_DDS, surface.get()},  {"b.dds", D3DXIFF_DDS, dxt5.get()}};
+        } files[] = {{"a.bmp", D3DXIFF_BMP, surface.get()}, {"a.tga", D3DXIFF_TGA, surface.get()},
+                     {"a.png", D3DXIFF_PNG, surface.get()}, {"a.jpg", D3DXIFF_JPG, surface.get()},
+                     {"a.dds", D3DXIFF_DDS, surface.get()}, {"b.dds", D3DXIFF_DDS, dxt5.get()}};
         for (const auto& f : files) {
             paths.push_back(scratch.File(f.name));
             D3DXSaveSurfaceToFile(paths.back(), f.type, *f.source, nullptr, nullptr);
@@ -83,8 +81,8 @@ class SoakTest : public FilesTest {
     }
 };
 
-TEST_F(SoakTest, MemoryReturnsToItsStartAfterHundredsOfSessions) {
-    constexpr int kRounds = 300;
+TEST_F(SoakTest, MemoryReturnsToItsStartAfterAHundredSessions) {
+    constexpr int kRounds = 100;
     const std::vector<std::string> sources = WriteSources();
     // Warm-up: a round of each type makes the one-off allocations (thread pools, Qt's image
     // plugins, the tables' first slots) before the baseline.
@@ -103,21 +101,13 @@ TEST_F(SoakTest, MemoryReturnsToItsStartAfterHundredsOfSessions) {
     }
     const std::int64_t heapEnd = HeapInUse();
     const std::uint32_t deviceEnd = device().GetAvailableTextureMem();
-    std::cout << "[ soak     ] " << kRounds << " rounds: heap in use " << heapStart << " -> "
-              << heapEnd << " bytes; device texture memory free " << deviceStart << " -> "
-              << deviceEnd << " bytes\n";
-    RecordProperty("heap_start", std::to_string(heapStart));
-    RecordProperty("heap_end", std::to_string(heapEnd));
-
     EXPECT_EQ(deviceEnd, deviceStart);
     // Closing reuses the slots: the tables did not grow.
     EXPECT_EQ(Module1().DocumentTable.size(), documentSlots);
     EXPECT_EQ(Module1().TextureTable.size(), textureSlots);
-    EXPECT_EQ(DocumentsInUse(), 0);
-    EXPECT_EQ(EntriesInUse(), 0);
     // Allocator bookkeeping may move a little (measured: not at all); a buffer of one texture
-    // (64 KiB) lost in every round would add 19 MiB, a 100-byte string 29 KiB.
-    EXPECT_LT(heapEnd - heapStart, 16 * 1024) << heapStart << " -> " << heapEnd;
+    // (64 KiB) lost in every round would add 6 MiB, a 100-byte string 10 KiB.
+    EXPECT_LT(heapEnd - heapStart, 4 * 1024) << heapStart << " -> " << heapEnd;
 }
 
 }  // namespace

@@ -72,6 +72,14 @@ inline Bgra PatternTexel(int x, int y, int seed) {
             static_cast<std::uint8_t>(base ^ 0xA5)};
 }
 
+// The slots of a table (Module1().TextureTable, DocumentTable) in use.
+inline int InUseCount(const auto& table) {
+    int count = 0;
+    for (const auto& slot : table)
+        count += slot.InUse ? 1 : 0;
+    return count;
+}
+
 // Runs a call that must throw PlatformError and returns its code (0 when nothing was thrown).
 inline HRESULT ErrorCodeOf(const std::function<void()>& call) {
     try {

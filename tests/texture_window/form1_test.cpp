@@ -1,305 +1,327 @@
-// Texture windows in a real MDI area (offscreen platform): creation and sizing, drawing after
-// the queued resize and paint, captions, activation, closing, minimising and error reports.
+// The texture window in a real MDI area (offscreen platform): creation, the queued drawing and
+// resize, captions, activation, closing, minimising, error reports, and the mouse.
 #include "texture_window/form1.h"
 
 #include <QApplication>
-#include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QTest>
 #include <cstdint>
-#include <cstring>
-#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "document/module1.h"
 #include "drawing/views.h"
-#include "device/device.h"
+#include "support/document_fixture.h"
 
-namespace tintora {
+namespace tintora::testing {
 namespace {
 
-// Window colour 0x00BBGGRR: red 0x30, green 0x20, blue 0x10.
-constexpr std::uint32_t kBackground = 0x00102030u;
-const QColor kBackgroundColor(0x30, 0x20, 0x10);
+using Strings = std::vector<std::string>;
+constexpr std::uint32_t kBackground = 0x00102030u;  // window colour: red 0x30, blue 0x10
 
-QColor TexelColor(int x, int y) {
-    return QColor((40 + 3 * x) & 0xFF, (90 + 5 * y) & 0xFF, (7 * x + 11 * y) & 0xFF);
+// Texels whose colour tells their place, as window colours 0x00BBGGRR.
+std::uint32_t Texel(int x, int y) {
+    return static_cast<std::uint32_t>(((40 + 3 * x) & 0xFF) | (((90 + 5 * y) & 0xFF) << 8) |
+                                      (((7 * x + 11 * y) & 0xFF) << 16));
 }
 
-void FillTexture(Texture& texture) {
-    const D3DLOCKED_RECT rect = texture.LockRect(0, nullptr, 0);
-    auto* bits = static_cast<std::uint8_t*>(rect.pBits);
-    for (int y = 0; y < texture.height(); ++y) {
-        for (int x = 0; x < texture.width(); ++x) {
-            const QColor c = TexelColor(x, y);
-            std::uint8_t* p = bits + static_cast<std::ptrdiff_t>(y) * rect.Pitch + 4 * x;
-            p[0] = static_cast<std::uint8_t>(c.blue());
-            p[1] = static_cast<std::uint8_t>(c.green());
-            p[2] = static_cast<std::uint8_t>(c.red());
-            p[3] = 255;
-        }
+QColor AsQColor(std::uint32_t c) {
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                  static_cast<int>(c >> 16));
+}
+
+class Form1Test : public DocumentTest {
+  protected:
+    void SetUp() override {
+        DocumentTest::SetUp();
+        auto& state = Module1();
+        state.BackgroundColor = kBackground;
+        area = std::make_unique<QMdiArea>();
+        area->resize(900, 800);
+        area->show();
+        area->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(area.get()));
+
+        auto& hooks = state.Hooks;
+        hooks.CreateTextureWindow = [this](std::int32_t slot) -> DocumentWindow* {
+            return CreateForm1(area.get(), slot);
+        };
+        hooks.DoEvents = [this] {
+            calls.push_back("DoEvents");
+            QCoreApplication::processEvents();
+        };
+        hooks.MessageBox = [this](const std::string& text) { messages.push_back(text); };
+        hooks.SetViewMenuChecks = [this](std::int32_t mode, bool alphaOnly) {
+            calls.push_back("SetViewMenuChecks");
+            menuCalls.emplace_back(mode, alphaOnly);
+        };
+        hooks.SetStatusText = [this](const std::string& text) {
+            calls.push_back("status " + text);
+        };
+        hooks.RefreshColorValue = [this] { calls.push_back("RefreshColorValue"); };
+        hooks.PopupViewMenu = [this](int x, int y) { popups.emplace_back(x, y); };
+        hooks.ShowPreviewWindow = [this] { previewVisible = true; };
+        hooks.HidePreviewWindow = [this] { previewVisible = false; };
+        // The preview's document takes slot 1, as at start-up (no picture box here).
+        state.PreviewDocIndex = CreateDocument(32, 32, true, true);
+        DocumentAt(state.PreviewDocIndex).IsPreview = true;
     }
-    texture.UnlockRect(0);
-}
+    void TearDown() override {
+        area.reset();
+        DocumentTest::TearDown();
+    }
 
-QColor PixelOf(const QImage& image, int x, int y) {
-    return QColor(image.pixel(x, y));
-}
-
-}  // namespace
-
-class Form1Test : public QObject {
-    Q_OBJECT
-
-  private slots:
-    void init();
-    void cleanup();
-
-    void createdWindowHasTheRequestedClientSizeCaptionAndTag();
-    void showsTheTextureAfterTheQueuedPaintAndFollowsAResize();
-    void captionFollowsRefreshCaptions();
-    void activationSetsTheActiveWindowAndTheMenuMarks();
-    void closingTheSubwindowFreesTheSlotsAndActivatesTheNextWindow();
-    void minimisingKeepsTheChainAndRestoringRebuildsIt();
-    void handlerErrorsAreReportedAndTheWindowKeepsWorking();
-    void anIdleWindowDoesNotRedrawItself();
-
-  private:
-    // A texture entry and a window showing it, as the new-texture command makes them.
-    std::int32_t OpenTexture(int width, int height);
-    Form1* FormOf(std::int32_t doc) const { return static_cast<Form1*>(DocumentAt(doc).Window); }
+    // A texture window showing a new width x height texture, as the new-texture command makes
+    // them; with a client size, sized to it and drawn at that size.
+    Form1* Open(int width, int height, int clientWidth = 0, int clientHeight = 0) {
+        const std::int32_t entry = CreateTextureEntry(width, height, true);
+        FillTexture(*TextureAt(entry).Texture, [](int x, int y) {
+            const std::uint32_t c = Texel(x, y);
+            return Bgra{static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                        static_cast<std::uint8_t>(c), 255};
+        });
+        const std::int32_t doc = CreateDocument(width, height, true, false);
+        DocumentAt(doc).TextureIndex = entry;
+        auto* form = static_cast<Form1*>(DocumentAt(doc).Window);
+        if (clientWidth == 0) return form;
+        form->SetClientSize(clientWidth, clientHeight);
+        const bool drawn = QTest::qWaitFor([&] {
+            return DocumentAt(doc).ChainWidth == clientWidth &&
+                   DocumentAt(doc).ChainHeight == clientHeight &&
+                   form->presentedImage().size() == QSize(clientWidth, clientHeight);
+        });
+        QTest::qWait(20);
+        calls.clear();
+        return drawn ? form : nullptr;
+    }
     static QMdiSubWindow* SubOf(Form1* form) {
         return qobject_cast<QMdiSubWindow*>(form->parentWidget());
     }
 
-    std::unique_ptr<QMdiArea> area_;
-    std::vector<std::string> messages_;
-    std::vector<std::pair<std::int32_t, bool>> menuCalls_;
-    bool previewVisible_ = false;
+    std::unique_ptr<QMdiArea> area;
+    Strings calls;  // hook calls in order
+    Strings messages;
+    std::vector<std::pair<std::int32_t, bool>> menuCalls;
+    std::vector<QPoint> popups;
+    bool previewVisible = false;
 };
 
-void Form1Test::init() {
-    ResetModule1();
-    auto& state = Module1();
-    state.D3D = Direct3DCreate8();
-    D3DPRESENT_PARAMETERS pp;
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.Windowed = 1;
-    pp.EnableAutoDepthStencil = -1;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
-    state.Device = state.D3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, pp);
-    state.PresentParams = pp;
-    state.BackgroundColor = kBackground;
-
-    area_ = std::make_unique<QMdiArea>();
-    area_->resize(800, 600);
-    area_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(area_.get()));
-
-    messages_.clear();
-    menuCalls_.clear();
-    previewVisible_ = false;
-    auto& hooks = state.Hooks;
-    hooks.CreateTextureWindow = [this](std::int32_t slot) -> DocumentWindow* {
-        return CreateForm1(area_.get(), slot);
-    };
-    hooks.DoEvents = [] { QCoreApplication::processEvents(); };
-    hooks.MessageBox = [this](const std::string& text) { messages_.push_back(text); };
-    hooks.SetViewMenuChecks = [this](std::int32_t mode, bool alphaOnly) {
-        menuCalls_.emplace_back(mode, alphaOnly);
-    };
-    hooks.ShowPreviewWindow = [this] { previewVisible_ = true; };
-    hooks.HidePreviewWindow = [this] { previewVisible_ = false; };
-
-    // The preview's document takes slot 1, as at start-up (no picture box here).
-    state.PreviewDocIndex = CreateDocument(32, 32, true, true);
-    DocumentAt(state.PreviewDocIndex).IsPreview = true;
-}
-
-void Form1Test::cleanup() {
-    area_.reset();
-    ResetModule1();
-}
-
-std::int32_t Form1Test::OpenTexture(int width, int height) {
-    const std::int32_t entry = CreateTextureEntry(width, height, true);
-    FillTexture(*TextureAt(entry).Texture);
-    const std::int32_t doc = CreateDocument(width, height, true, false);
-    DocumentAt(doc).TextureIndex = entry;
-    return doc;
-}
-
-void Form1Test::createdWindowHasTheRequestedClientSizeCaptionAndTag() {
-    const std::int32_t doc = OpenTexture(64, 48);
-    QCOMPARE(doc, 2);
-    Form1* form = FormOf(doc);
-    QVERIFY(form != nullptr);
-    QCOMPARE(form->windowindex, 2);
-    QCOMPARE(form->size(), QSize(64, 48));
-    QCOMPARE(form->ClientWidth(), 64);
-    QCOMPARE(form->Tag(), std::string("resize"));
-    QCOMPARE(SubOf(form)->windowTitle(), QStringLiteral("Window2"));
-    QCOMPARE(area_->activeSubWindow(), SubOf(form));
-    QCOMPARE(Module1().ActiveWindowIndex, 2);
-    // Made at creation, not rebuilt by the resize events that showing and sizing raised.
-    QCOMPARE(DocumentAt(doc).DepthSurface->format(), D3DFMT_D16);
+TEST_F(Form1Test, ANewWindowHasItsClientSizeCaptionAndTagAndIsActive) {
+    Form1* form = Open(64, 48);
+    EXPECT_EQ(form->windowindex, 2);
+    EXPECT_EQ(form->size(), QSize(64, 48));
+    EXPECT_EQ(form->Tag(), "resize");
+    EXPECT_EQ(SubOf(form)->windowTitle(), QStringLiteral("Window2"));
+    EXPECT_EQ(area->activeSubWindow(), SubOf(form));
+    EXPECT_EQ(Module1().ActiveWindowIndex, 2);
+    // Not rebuilt by the resize events that showing and sizing raised.
     QTest::qWait(20);
-    QCOMPARE(DocumentAt(doc).DepthSurface->format(), D3DFMT_D16);
+    EXPECT_EQ(DocumentAt(2).DepthSurface->format(), D3DFMT_D16);
+    RefreshCaptions();
+    EXPECT_EQ(SubOf(form)->windowTitle(), QStringLiteral("1-Untitled (64x48)"));
+    EXPECT_EQ(form->Caption(), "1-Untitled (64x48)");
 }
 
-void Form1Test::showsTheTextureAfterTheQueuedPaintAndFollowsAResize() {
-    const std::int32_t doc = OpenTexture(64, 48);
-    Form1* form = FormOf(doc);
-    QTRY_VERIFY(!form->presentedImage().isNull());
-
-    QImage shot = form->grab().toImage();
-    QCOMPARE(shot.size(), QSize(64, 48));
-    for (const auto& [x, y] : {std::pair{0, 0}, {63, 47}, {10, 20}, {40, 5}}) {
-        QCOMPARE(PixelOf(shot, x, y), TexelColor(x, y));
-    }
+TEST_F(Form1Test, ShowsTheTextureAfterTheQueuedPaintAndFollowsAResize) {
+    Form1* form = Open(64, 48);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->presentedImage().isNull(); }));
+    EXPECT_EQ(form->grab().toImage().pixelColor(40, 5), AsQColor(Texel(40, 5)));
 
     // 40 x 20 pixels larger: the chain follows and the texture is centred from 20, 10.
     QMdiSubWindow* sub = SubOf(form);
     sub->resize(sub->size() + QSize(40, 20));
-    QTRY_COMPARE(DocumentAt(doc).ChainWidth, 104);
-    QCOMPARE(DocumentAt(doc).ChainHeight, 68);
-    QCOMPARE(DocumentAt(doc).DepthSurface->format(), D3DFMT_D24X8);
-    QTRY_COMPARE(form->presentedImage().size(), QSize(104, 68));
-    shot = form->grab().toImage();
-    QCOMPARE(PixelOf(shot, 19, 30), kBackgroundColor);
-    QCOMPARE(PixelOf(shot, 84, 30), kBackgroundColor);
-    QCOMPARE(PixelOf(shot, 50, 9), kBackgroundColor);
-    QCOMPARE(PixelOf(shot, 20, 10), TexelColor(0, 0));
-    QCOMPARE(PixelOf(shot, 83, 57), TexelColor(63, 47));
-    QVERIFY(!Module1().RenderGuard);
-    QVERIFY(messages_.empty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->presentedImage().size() == QSize(104, 68); }));
+    EXPECT_EQ((std::pair{DocumentAt(2).ChainWidth, DocumentAt(2).ChainHeight}),
+              (std::pair{104, 68}));
+    EXPECT_EQ(DocumentAt(2).DepthSurface->format(), D3DFMT_D24X8);
+    const QImage shot = form->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(19, 30), AsQColor(kBackground));
+    EXPECT_EQ(shot.pixelColor(20, 10), AsQColor(Texel(0, 0)));
+    EXPECT_FALSE(Module1().RenderGuard);
+    EXPECT_TRUE(messages.empty());
 }
 
-void Form1Test::captionFollowsRefreshCaptions() {
-    const std::int32_t doc = OpenTexture(256, 128);
-    QCOMPARE(FormOf(doc)->Caption(), std::string("Window2"));
-    RefreshCaptions();
-    QCOMPARE(SubOf(FormOf(doc))->windowTitle(), QStringLiteral("1-Untitled (256x128)"));
-    QCOMPARE(FormOf(doc)->Caption(), std::string("1-Untitled (256x128)"));
+TEST_F(Form1Test, ActivationSetsTheActiveWindowAndTheMenuMarks) {
+    Form1* a = Open(16, 16);
+    Form1* b = Open(16, 16);
+    DocumentAt(a->windowindex).ViewMode = kViewTiled;
+    DocumentAt(a->windowindex).AlphaOnly = true;
+    menuCalls.clear();
+    area->setActiveSubWindow(SubOf(a));
+    EXPECT_EQ(Module1().ActiveWindowIndex, a->windowindex);
+    EXPECT_EQ(menuCalls, (std::vector<std::pair<std::int32_t, bool>>{{kViewTiled, true}}));
+    area->activateNextSubWindow();
+    EXPECT_EQ(Module1().ActiveWindowIndex, b->windowindex);
+    EXPECT_EQ(menuCalls.back(), (std::pair<std::int32_t, bool>{kViewNormal, false}));
 }
 
-void Form1Test::activationSetsTheActiveWindowAndTheMenuMarks() {
-    const std::int32_t a = OpenTexture(16, 16);
-    const std::int32_t b = OpenTexture(16, 16);
-    QCOMPARE(Module1().ActiveWindowIndex, b);
-    DocumentAt(a).ViewMode = kViewTiled;
-    DocumentAt(a).AlphaOnly = true;
-    menuCalls_.clear();
-
-    area_->setActiveSubWindow(SubOf(FormOf(a)));
-    QCOMPARE(Module1().ActiveWindowIndex, a);
-    QCOMPARE(menuCalls_.size(), std::size_t{1});
-    QCOMPARE(menuCalls_.back(), std::make_pair(std::int32_t{kViewTiled}, true));
-
-    area_->activateNextSubWindow();
-    QCOMPARE(Module1().ActiveWindowIndex, b);
-    QCOMPARE(menuCalls_.back(), std::make_pair(std::int32_t{kViewNormal}, false));
-}
-
-void Form1Test::closingTheSubwindowFreesTheSlotsAndActivatesTheNextWindow() {
-    const std::int32_t a = OpenTexture(16, 16);
-    const std::int32_t b = OpenTexture(16, 16);
-    QVERIFY(previewVisible_);
-    QPointer<QMdiSubWindow> subB = SubOf(FormOf(b));
-
-    QVERIFY(subB->close());
-    QVERIFY(!DocumentAt(b).InUse);
-    QVERIFY(DocumentAt(b).Window == nullptr);
-    QVERIFY(!DocumentAt(b).SwapChain);
-    QVERIFY(!TextureAt(2).InUse);
-    QVERIFY(previewVisible_);
+TEST_F(Form1Test, ClosingTheSubwindowFreesTheSlotsAndActivatesTheNextWindow) {
+    Form1* a = Open(16, 16);
+    QPointer<QMdiSubWindow> subB = SubOf(Open(16, 16));
+    EXPECT_TRUE(subB->close());
+    EXPECT_FALSE(DocumentAt(3).InUse || DocumentAt(3).Window || DocumentAt(3).SwapChain);
+    EXPECT_FALSE(TextureAt(2).InUse);
+    EXPECT_TRUE(previewVisible);
     // The area activates the remaining window, whose activation sets the index again.
-    QCOMPARE(Module1().ActiveWindowIndex, a);
-    QTRY_VERIFY(subB.isNull());
+    EXPECT_EQ(Module1().ActiveWindowIndex, a->windowindex);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return subB.isNull(); }));
 
-    QVERIFY(SubOf(FormOf(a))->close());
-    QVERIFY(!DocumentAt(a).InUse);
-    QVERIFY(!TextureAt(1).InUse);
-    QCOMPARE(Module1().ActiveWindowIndex, 0);
-    QVERIFY(!previewVisible_);
-    QVERIFY(messages_.empty());
-
-    // Both slots are taken again.
-    const std::int32_t c = OpenTexture(8, 8);
-    QCOMPARE(c, 2);
-    QCOMPARE(DocumentAt(c).TextureIndex, 1);
+    EXPECT_TRUE(SubOf(a)->close());
+    EXPECT_FALSE(DocumentAt(2).InUse || TextureAt(1).InUse);
+    EXPECT_EQ(Module1().ActiveWindowIndex, 0);
+    EXPECT_FALSE(previewVisible);
+    EXPECT_TRUE(messages.empty());
 }
 
-void Form1Test::minimisingKeepsTheChainAndRestoringRebuildsIt() {
-    const std::int32_t doc = OpenTexture(64, 48);
-    Form1* form = FormOf(doc);
-    QMdiSubWindow* sub = SubOf(form);
-    QTRY_VERIFY(!form->presentedImage().isNull());
+TEST_F(Form1Test, MinimisingKeepsTheChainAndRestoringRebuildsIt) {
+    Form1* form = Open(64, 48);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->presentedImage().isNull(); }));
     QTest::qWait(20);
-    const auto chain = DocumentAt(doc).SwapChain;
-
-    sub->showMinimized();
+    const auto chain = DocumentAt(2).SwapChain;
+    SubOf(form)->showMinimized();
     QTest::qWait(20);
-    QCOMPARE(DocumentAt(doc).SwapChain, chain);
-    QCOMPARE(DocumentAt(doc).ChainWidth, 64);
-
-    sub->showNormal();
-    QTRY_VERIFY(DocumentAt(doc).SwapChain != chain);
-    QCOMPARE(DocumentAt(doc).ChainWidth, form->width());
-    QCOMPARE(DocumentAt(doc).ChainHeight, form->height());
-    QVERIFY(messages_.empty());
+    EXPECT_EQ(DocumentAt(2).SwapChain, chain);
+    SubOf(form)->showNormal();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return DocumentAt(2).SwapChain != chain; }));
+    EXPECT_EQ(DocumentAt(2).ChainWidth, form->width());
+    EXPECT_EQ(DocumentAt(2).ChainHeight, form->height());
+    EXPECT_TRUE(messages.empty());
 }
 
-void Form1Test::handlerErrorsAreReportedAndTheWindowKeepsWorking() {
-    const std::int32_t doc = OpenTexture(16, 16);
-    Form1* form = FormOf(doc);
-    QTRY_VERIFY(!form->presentedImage().isNull());
-    QTest::qWait(20);
-
-    // A texture slot outside the table: the next paint fails and is reported.
-    DocumentAt(doc).TextureIndex = 99;
+TEST_F(Form1Test, HandlerErrorsAreReportedAndTheWindowKeepsWorking) {
+    Form1* form = Open(16, 16, 16, 16);
+    ASSERT_NE(form, nullptr);
+    DocumentAt(2).TextureIndex = 99;  // a texture slot outside the table
     form->Form_Paint();
-    QCOMPARE(messages_.size(), std::size_t{1});
-    QCOMPARE(messages_[0], std::string("Error 9: Subscript out of range"));
-    QVERIFY(!Module1().RenderGuard);
-
-    DocumentAt(doc).TextureIndex = 1;
+    EXPECT_EQ(messages, Strings{"Error 9: Subscript out of range"});
+    EXPECT_FALSE(Module1().RenderGuard);
+    DocumentAt(2).TextureIndex = 1;
     form->Form_Paint();
-    QCOMPARE(messages_.size(), std::size_t{1});
-    QCOMPARE(PixelOf(form->grab().toImage(), 3, 4), TexelColor(3, 4));
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(form->grab().toImage().pixelColor(3, 4), AsQColor(Texel(3, 4)));
 }
 
-void Form1Test::anIdleWindowDoesNotRedrawItself() {
+TEST_F(Form1Test, AnIdleWindowDoesNotRedrawItself) {
     // Every drawing lets messages run twice; count them.
-    int drawingSteps = 0;
-    Module1().Hooks.DoEvents = [&] {
-        ++drawingSteps;
-        QCoreApplication::processEvents();
-    };
-    const std::int32_t doc = OpenTexture(32, 32);
-    QTRY_VERIFY(!FormOf(doc)->presentedImage().isNull());
+    Form1* form = Open(32, 32);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->presentedImage().isNull(); }));
     QTest::qWait(50);
-    const int settled = drawingSteps;
-    QVERIFY(settled >= 2);
+    const auto drawingSteps = [this] { return std::count(calls.begin(), calls.end(), "DoEvents"); };
+    const auto settled = drawingSteps();
+    EXPECT_GE(settled, 2);
     QTest::qWait(200);
-    QCOMPARE(drawingSteps, settled);
-
+    EXPECT_EQ(drawingSteps(), settled);
     // A repaint that no present asked for (an expose) draws once more, then it settles again.
-    FormOf(doc)->update();
-    QTRY_COMPARE(drawingSteps, settled + 2);
+    form->update();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return drawingSteps() == settled + 2; }));
     QTest::qWait(100);
-    QCOMPARE(drawingSteps, settled + 2);
+    EXPECT_EQ(drawingSteps(), settled + 2);
 }
 
-}  // namespace tintora
+// --- The mouse --------------------------------------------------------------------------------
 
-QTEST_MAIN(tintora::Form1Test)
-#include "form1_test.moc"
+TEST_F(Form1Test, TheStatusTextStretchesTheWindowOntoTheTexture) {
+    // A 256 x 128 texture in a 512 x 512 window: x / 2 and y / 4, rounded half to even, in
+    // every view mode.
+    ASSERT_NE(Open(256, 128, 512, 512), nullptr);
+    struct Case {
+        std::int32_t mode;
+        float x, y;
+        const char* text;
+    };
+    for (const Case& c : {Case{kViewStretchPixellised, 100, 300, "(50,75)"},
+                          Case{kViewTiled, 100.75f, 300, "(50,75)"},  // 50.375
+                          Case{kViewNormal, 101, 2, "(50,0)"},        // 50.5 and 0.5 go down
+                          Case{kViewNormal, 103, 6, "(52,2)"}}) {     // 51.5 and 1.5 go up
+        DocumentAt(2).ViewMode = c.mode;
+        EXPECT_EQ(TexelPositionText(2, c.x, c.y), c.text);
+    }
+    DocumentAt(2).ChainWidth = 0;
+    EXPECT_EQ(ErrorCodeOf([] { TexelPositionText(2, 1, 1); }), 11);
+}
+
+TEST_F(Form1Test, MovesAndDragsSetTheStatusThenLetMessagesRun) {
+    Form1* form = Open(256, 128, 512, 512);
+    ASSERT_NE(form, nullptr);
+    // From elsewhere first: a move to where the pointer already is would not be one.
+    QTest::mouseMove(form, QPoint(107, 307));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !calls.empty(); }));
+    calls.clear();
+    QTest::mouseMove(form, QPoint(100, 300));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !calls.empty(); }));
+    EXPECT_EQ(calls.front(), "status (50,75)");
+
+    calls.clear();
+    QMouseEvent drag(QEvent::MouseMove, QPointF(20, 40), form->mapToGlobal(QPointF(20, 40)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form, &drag);
+    EXPECT_EQ(calls, (Strings{"status (10,10)", "DoEvents"}));
+
+    DocumentAt(2).ChainWidth = 0;
+    form->Form_MouseMove(0, 0, 1.0f, 1.0f);
+    EXPECT_EQ(messages, Strings{"Error 11: Division by zero"});
+}
+
+TEST_F(Form1Test, PickingTakesThePixelShownAndTheButtonChoosesTheColour) {
+    auto& state = Module1();
+    state.CurrentTool = 2;
+    // Normal mode: the 16 x 8 texture lies at 16, 16 in a 48 x 40 window.
+    Form1* form = Open(16, 8, 48, 40);
+    ASSERT_NE(form, nullptr);
+    QTest::mouseClick(form, Qt::LeftButton, {}, QPoint(16 + 5, 16 + 3));
+    EXPECT_EQ(state.ForegroundColor, Texel(5, 3));
+    EXPECT_EQ(state.BackgroundColor, kBackground);
+    EXPECT_EQ(calls, Strings{"RefreshColorValue"});
+    QTest::mouseClick(form, Qt::LeftButton, {}, QPoint(2, 2));  // beside the texture
+    EXPECT_EQ(state.ForegroundColor, kBackground);
+
+    // Middle and right buttons set the background; "Set ColorKey" picks the same way.
+    state.CurrentTool = 3;
+    state.ForegroundColor = 0;
+    QTest::mouseClick(form, Qt::MiddleButton, {}, QPoint(16 + 4, 16 + 7));
+    EXPECT_EQ(state.BackgroundColor, Texel(4, 7));
+    QTest::mousePress(form, Qt::RightButton, {}, QPoint(16 + 11, 16 + 2));
+    EXPECT_EQ(state.BackgroundColor, Texel(11, 2));
+    EXPECT_EQ(state.ForegroundColor, 0u);
+
+    // Stretched: whatever pixel the window shows there.
+    DocumentAt(2).ViewMode = kViewStretchPixellised;
+    RenderDocument(2, false);
+    QTest::mouseClick(form, Qt::LeftButton, {}, QPoint(30, 20));
+    EXPECT_EQ(state.ForegroundColor, Texel(30 * 16 / 47, 20 * 8 / 39));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Form1Test, WithTheSelectToolAPressOnlyActivates) {
+    Form1* a = Open(16, 16, 16, 16);
+    Form1* b = Open(16, 16, 16, 16);
+    ASSERT_TRUE(a != nullptr && b != nullptr);
+    Module1().CurrentTool = 1;
+    menuCalls.clear();
+    QTest::mousePress(a, Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(Module1().ActiveWindowIndex, a->windowindex);
+    EXPECT_EQ(menuCalls.size(), 1u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return a->hasFocus(); }));
+    QTest::mouseRelease(a, Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::mouseClick(a, Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(menuCalls.size(), 1u) << "already active: no second sync";
+    EXPECT_EQ(Module1().ForegroundColor, 0u);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "RefreshColorValue"), 0);
+}
+
+TEST_F(Form1Test, ARightReleaseSyncsAndOpensTheViewMenuAtTheMouse) {
+    Form1* form = Open(32, 32, 32, 32);
+    ASSERT_NE(form, nullptr);
+    DocumentAt(2).AlphaOnly = true;
+    QTest::mouseClick(form, Qt::LeftButton, {}, QPoint(12, 20));  // opens nothing
+    QTest::mouseClick(form, Qt::RightButton, {}, QPoint(5, 6));
+    EXPECT_EQ(menuCalls.back(), (std::pair<std::int32_t, bool>{kViewNormal, true}));
+    EXPECT_EQ(popups, std::vector<QPoint>{form->mapToGlobal(QPoint(5, 6))});
+}
+
+}  // namespace
+}  // namespace tintora::testing

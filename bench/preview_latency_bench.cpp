@@ -1,0 +1,186 @@
+// Prints how long a live preview of a 2048 x 2048 texture takes in the running editor (on Qt's
+// offscreen platform, with scripted services), and how a drag of the hue slider at mouse speed is
+// followed: slider changes, previews computed, and the delay of the last preview.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QtGlobal>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "app/form3.h"
+#include "app/mdi_form1.h"
+#include "app/startup.h"
+#include "document/module1.h"
+#include "drawing/views.h"
+#include "effects/contrast_luminosity.h"
+#include "effects/hue_saturation.h"
+#include "effects/texture_effects.h"
+#include "effects/ui/effect_commands.h"
+#include "effects/ui/form8.h"
+#include "services/scripted_ui_services.h"
+#include "support/synthetic_photo.h"
+
+using namespace tintora;
+
+namespace {
+
+constexpr int kSize = 2048;
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double MillisecondsSince(const QElapsedTimer& clock) {
+    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+}
+
+// Clicks away the first modal widget of type Widget, or runs script on it, from its modal loop.
+template <typename Widget>
+void WhenModal(QTimer& timer, std::function<void(Widget&)> script) {
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&timer, script] {
+        auto* widget = qobject_cast<Widget*>(QApplication::activeModalWidget());
+        if (widget == nullptr || !widget->isVisible()) return;
+        timer.stop();
+        script(*widget);
+    });
+    timer.start();
+}
+
+// Contrast/luminosity and hue/saturation previews computed and drawn five times each.
+void OnePreview(std::int32_t document, const DocumentWindow& window) {
+    const std::int32_t texture = DocumentAt(document).TextureIndex;
+    struct Kind {
+        const char* name;
+        std::function<void(int)> compute;
+    };
+    const Kind kinds[] = {
+        {"contrast/luminosity",
+         [texture](int v) {
+             AdjustContrastLuminosity(texture, 1, ContrastFactor(v), -v, StatusLine());
+         }},
+        {"hue/saturation",
+         [texture](int v) { AdjustHueSaturation(texture, 1, v, -v, StatusLine()); }},
+    };
+    for (const Kind& kind : kinds) {
+        std::vector<double> compute;
+        std::vector<double> render;
+        for (int run = 1; run <= 5; ++run) {
+            QElapsedTimer clock;
+            clock.start();
+            kind.compute(10 * run);
+            compute.push_back(MillisecondsSince(clock));
+            clock.restart();
+            RenderDocument(document, true);
+            render.push_back(MillisecondsSince(clock));
+        }
+        std::printf(
+            "%s preview of %dx%d (window %dx%d): %.1f ms = copy out + adjust + copy in %.1f ms "
+            "+ RenderDocument %.1f ms (median of 5)\n",
+            kind.name, kSize, kSize, window.ClientWidth(), window.ClientHeight(),
+            Median(compute) + Median(render), Median(compute), Median(render));
+    }
+}
+
+// Every 16 ms (also in the previews' pending messages) the hue slider goes where the hand is by
+// then, 3 degrees further for every 16 ms, up to 120 degrees; then Cancel.
+void DragAtMouseSpeed(MDIForm1& editor) {
+    constexpr int kSteps = 40;
+    constexpr int kIntervalMs = 16;
+    QTimer watcher;
+    WhenModal<Form8>(watcher, [](Form8& form) {
+        const int before = form.scheduler().previewsStarted();
+        QElapsedTimer clock;
+        QTimer hand;
+        hand.setInterval(kIntervalMs);
+        int changes = 0;
+        qint64 lastMove = 0;
+        QObject::connect(&hand, &QTimer::timeout, [&] {
+            const auto step = std::min<qint64>(kSteps, clock.elapsed() / kIntervalMs + 1);
+            if (form.HScroll1->value() != 3 * step) {
+                ++changes;
+                form.HScroll1->setValue(static_cast<int>(3 * step));
+            }
+            if (step == kSteps) {
+                hand.stop();
+                lastMove = clock.elapsed();
+            }
+        });
+        clock.start();
+        hand.start();
+        const bool settled = QTest::qWaitFor([&] { return !hand.isActive(); }, 60000) &&
+                             QTest::qWaitFor(
+                                 [&] {
+                                     return !form.scheduler().previewRunning() &&
+                                            !form.scheduler().previewRequested();
+                                 },
+                                 60000);
+        if (!settled) std::printf("the drag did not settle within a minute\n");
+        std::printf(
+            "hue drag on %dx%d over %d ms: %d slider changes, %d previews computed, the last one "
+            "shown %lld ms after the last change\n",
+            kSize, kSize, kSteps * kIntervalMs, changes,
+            form.scheduler().previewsStarted() - before,
+            static_cast<long long>(clock.elapsed() - lastMove));
+        form.Command2->click();
+    });
+    editor.huesatu->trigger();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    Q_INIT_RESOURCE(app);
+
+    QTemporaryDir programDir;
+    const QString sphere = programDir.filePath(QStringLiteral("sphere.x"));
+    if (!programDir.isValid() || !QFile::copy(QStringLiteral(TINTORA_DATA_DIR "/sphere.x"), sphere))
+        return 1;
+    ScriptedMessageBoxes boxes;
+    ScriptedCommonDialogs dialogs;
+    ScriptedSettingsStore settings;
+    ScriptedMemoryStatus memory;
+    ScriptedDisplayInfo display;
+    Services services;
+    services.messageBoxes = &boxes;
+    services.dialogs = &dialogs;
+    services.settings = &settings;
+    services.memory = &memory;
+    services.display = &display;
+    services.programDirectory = programDir.path().toStdString();
+    services.endProgram = [] {};
+
+    QTimer splash;
+    WhenModal<Form3>(splash, [](Form3& form) { QTest::mouseClick(&form, Qt::LeftButton); });
+    std::unique_ptr<MDIForm1> editor = Main(services, {});
+
+    std::vector<std::uint32_t> photo = testing::SyntheticPhoto(kSize, kSize, true);
+    const QImage image(reinterpret_cast<const uchar*>(photo.data()), kSize, kSize, kSize * 4,
+                       QImage::Format_ARGB32);
+    const QString path = programDir.filePath(QStringLiteral("picture.png"));
+    if (!image.save(path, "PNG")) return 1;
+    editor->LoadTexture(path.toStdString());
+    const std::int32_t document = Module1().ActiveWindowIndex;
+    if (document <= 0 || DocumentAt(document).Window == nullptr) return 1;
+    QTest::qWait(100);
+
+    OnePreview(document, *DocumentAt(document).Window);
+    DragAtMouseSpeed(*editor);
+    if (!boxes.shown.empty()) std::printf("message boxes shown: %zu\n", boxes.shown.size());
+    editor.reset();
+    ResetModule1();
+    return 0;
+}
