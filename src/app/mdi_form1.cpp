@@ -314,7 +314,7 @@ void MDIForm1::InstallWindowHooks() {
         return CreateForm1(mdiArea, slot);
     };
     hooks.PreviewPictureBox = [this]() -> PresentTarget* { return Form5Window().Picture1; };
-    hooks.SetViewMenuChecks = [this](std::int32_t mode, bool alphaOnly) {
+    hooks.SetViewMenuChecks = [this](ViewMode mode, bool alphaOnly) {
         SetViewMenuChecks(mode, alphaOnly);
     };
     hooks.MessageBox = [this](const std::string& text) {
@@ -411,11 +411,12 @@ void MDIForm1::OpenDroppedFiles(const std::vector<std::string>& fileNames) {
         RunCommand([this, &fileName] { LoadTexture(fileName); });
 }
 
-void MDIForm1::SetViewMenuChecks(std::int32_t viewMode, bool alphaOnly) {
+void MDIForm1::SetViewMenuChecks(ViewMode viewMode, bool alphaOnly) {
     QAction* const modes[] = {viewnormal, viewfilter, viewpixel, viewtiled};
-    if (viewMode >= 0 && viewMode <= 3) {
+    const auto mode = static_cast<std::int32_t>(viewMode);
+    if (mode >= 0 && mode <= 3) {
         for (std::int32_t i = 0; i < 4; ++i)
-            modes[i]->setChecked(i == viewMode);
+            modes[i]->setChecked(i == mode);
     }
     alphamap->setChecked(alphaOnly);
 }
@@ -479,7 +480,7 @@ void MDIForm1::quit_Click() {
     quitTag = "no";
 }
 
-void MDIForm1::SetViewMode(std::int32_t mode) {
+void MDIForm1::SetViewMode(ViewMode mode) {
     auto& state = Module1();
     // No check for an active window: with none, slot 0 takes the value and the marks follow it.
     const std::int32_t slot = state.ActiveWindowIndex;
@@ -489,16 +490,16 @@ void MDIForm1::SetViewMode(std::int32_t mode) {
 }
 
 void MDIForm1::viewnormal_Click() {
-    SetViewMode(kViewNormal);
+    SetViewMode(ViewMode::Normal);
 }
 void MDIForm1::viewfilter_Click() {
-    SetViewMode(kViewStretchFiltering);
+    SetViewMode(ViewMode::StretchFiltering);
 }
 void MDIForm1::viewpixel_Click() {
-    SetViewMode(kViewStretchPixellised);
+    SetViewMode(ViewMode::StretchPixellised);
 }
 void MDIForm1::viewtiled_Click() {
-    SetViewMode(kViewTiled);
+    SetViewMode(ViewMode::Tiled);
 }
 
 void MDIForm1::show_Click() {
@@ -518,7 +519,7 @@ void MDIForm1::alphamap_Click() {
 // alpha-layer window.
 void MDIForm1::Se_Click() {
     if (form7_ != nullptr) form7_->hide();
-    Module1().CurrentTool = 1;
+    Module1().CurrentTool = Tool::Select;
     if (form9_ != nullptr) form9_->hide();
 }
 
@@ -527,13 +528,13 @@ void MDIForm1::Option1_Click() {
     colors.show();
     colors.activateWindow();
     if (form7_ != nullptr) form7_->hide();
-    Module1().CurrentTool = 2;
+    Module1().CurrentTool = Tool::PickColor;
     if (form9_ != nullptr) form9_->hide();
 }
 
 void MDIForm1::Option2_Click() {
     Form7Window().show();
-    Module1().CurrentTool = 3;
+    Module1().CurrentTool = Tool::SetColorKey;
     if (form9_ != nullptr) form9_->hide();
 }
 

@@ -135,7 +135,7 @@ class MDIForm1 : public QMainWindow {
     void LoadTexture(const std::string& fileName);
     // The View menu's marks: exactly one of the four mode items for modes 0-3 (others leave
     // them), and "Alpha map only".
-    void SetViewMenuChecks(std::int32_t viewMode, bool alphaOnly);
+    void SetViewMenuChecks(ViewMode viewMode, bool alphaOnly);
     // The local files (no folders) named by dragged or dropped data, in their order.
     static std::vector<std::string> DroppedFiles(const QMimeData& data);
     // Opens each file through LoadTexture, one command per file (a failure is reported and the
@@ -199,7 +199,7 @@ class MDIForm1 : public QMainWindow {
     void BuildToolPanel();
     void BuildStatusStrip();
     void InstallWindowHooks();
-    void SetViewMode(std::int32_t mode);
+    void SetViewMode(ViewMode mode);
 
     Services& services_;
     BusyCursor* busy_ = nullptr;

@@ -17,11 +17,36 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "base/pixel_buffer.h"
 #include "device/d3dx_math.h"
 #include "device/device.h"
 
 namespace tintora {
+
+// The view modes of a texture window.
+enum class ViewMode : std::int32_t {
+    Normal = 0,
+    StretchFiltering = 1,
+    StretchPixellised = 2,
+    Tiled = 3,
+};
+
+// The mouse tools of the main window's tool panel. None until the user picks one (the panel
+// shows "Select" as chosen at start all the same).
+enum class Tool : std::int32_t {
+    None = 0,
+    Select = 1,
+    PickColor = 2,
+    SetColorKey = 3,
+};
+
+// A texture window's Tag: empty while the window is being created, "resize" once it is complete
+// (only then is its swap chain rebuilt on resize).
+enum class WindowTag : std::int32_t {
+    Creating = 0,
+    Resize = 1,
+};
 
 // What the document layer needs of a texture window (the editor's Form1 implements it). The
 // swap chain of the window's document presents into it.
@@ -29,8 +54,8 @@ class DocumentWindow : public PresentTarget {
 public:
     virtual void SetCaption(const std::string& caption) = 0;
     virtual std::string Caption() const = 0;
-    virtual std::string Tag() const = 0;
-    virtual void SetTag(const std::string& tag) = 0;
+    virtual WindowTag Tag() const = 0;
+    virtual void SetTag(WindowTag tag) = 0;
     // Asks the window to repaint itself from what was last presented.
     virtual void Repaint() = 0;
     // Sizes the window so that its client area is width x height pixels.
@@ -53,7 +78,7 @@ struct TextureDocument {
     std::int32_t TextureIndex = 0;
     std::string Title;
     bool AlphaOnly = false;
-    std::int32_t ViewMode = 0;  // 0 Normal, 1 Stretch (filtering), 2 Stretch (pixellised), 3 Tiled
+    ::tintora::ViewMode ViewMode = ::tintora::ViewMode::Normal;
     bool IsPreview = false;
 };
 
@@ -107,7 +132,7 @@ struct WindowHooks {
     std::function<PresentTarget*()> PreviewPictureBox;
     // Sets the View menu's marks: the mode item (0 Normal, 1 Stretch (filtering), 2 Stretch
     // (pixellised), 3 Tiled; any other value leaves them) and "Alpha map only".
-    std::function<void(std::int32_t viewMode, bool alphaOnly)> SetViewMenuChecks;
+    std::function<void(ViewMode viewMode, bool alphaOnly)> SetViewMenuChecks;
     // Shows a message box with an OK button (default caption) and waits for it to close.
     std::function<void(const std::string& text)> MessageBox;
     // Ends the program at once: no unload handler runs, nothing is saved.
@@ -135,7 +160,7 @@ struct Module1State {
 
     std::int32_t ActiveWindowIndex = 0;
     std::int32_t PreviewDocIndex = 0;
-    std::int32_t CurrentTool = 0;
+    Tool CurrentTool = Tool::None;
     std::uint32_t ForegroundColor = 0;  // 0x00BBGGRR
     std::uint32_t BackgroundColor = 0;  // 0x00BBGGRR
     std::shared_ptr<Mesh> SphereMesh;
@@ -153,10 +178,6 @@ struct Module1State {
 Module1State& Module1();
 // Puts the state back as it is before start-up (drops the device, tables and hooks).
 void ResetModule1();
-
-// Error numbers of the runtime, used where the program indexes or dereferences what is not there.
-constexpr HRESULT kErrSubscriptOutOfRange = 9;
-constexpr HRESULT kErrObjectNotSet = 91;
 
 // Slot taking: the first slot from 1 whose InUse is false, or a new slot at the end. Marks the
 // slot in use and returns it. The tables never shrink.

@@ -63,16 +63,6 @@ void AbandonDocument(std::int32_t slot, DocumentWindow* window) {
     if (window != nullptr) window->CloseWindow();
 }
 
-// Runs one step of the preview's resize: a step that fails is skipped.
-template <typename Step>
-void SkipOnFailure(Step&& step) {
-    try {
-        step();
-    } catch (const std::exception&) {
-        // Skipped: the preview's resize reports nothing.
-    }
-}
-
 void ResizePreviewSwapChain(std::int32_t width, std::int32_t height) {
     auto& state = Module1();
     // Before the first document exists there is nothing to resize.
@@ -80,14 +70,14 @@ void ResizePreviewSwapChain(std::int32_t width, std::int32_t height) {
 
     auto& pp = state.PresentParams;
     pp.EnableAutoDepthStencil = -1;
-    SkipOnFailure([&] {
+    CarryOnAfterFailure([&] {
         pp.hDeviceWindow =
             state.Hooks.PreviewPictureBox ? state.Hooks.PreviewPictureBox() : nullptr;
     });
     pp.BackBufferWidth = static_cast<std::uint32_t>(width);
     pp.BackBufferHeight = static_cast<std::uint32_t>(height);
 
-    SkipOnFailure([&] {
+    CarryOnAfterFailure([&] {
         TextureDocument& d = DocumentAt(state.PreviewDocIndex);
         d.Viewport.Width = static_cast<std::uint32_t>(width);
         d.Viewport.Height = static_cast<std::uint32_t>(height);
@@ -99,16 +89,16 @@ void ResizePreviewSwapChain(std::int32_t width, std::int32_t height) {
 
     D3DFORMAT adapterFormat = D3DFMT_UNKNOWN;
     D3DFORMAT depthFormat = D3DFMT_UNKNOWN;
-    SkipOnFailure([&] { CheckDisplayFormats(adapterFormat, depthFormat); });
+    CarryOnAfterFailure([&] { CheckDisplayFormats(adapterFormat, depthFormat); });
     pp.BackBufferFormat = adapterFormat;
 
-    SkipOnFailure([&] { DocumentAt(state.PreviewDocIndex).SwapChain.reset(); });
-    SkipOnFailure([&] { DocumentAt(state.PreviewDocIndex).DepthSurface.reset(); });
-    SkipOnFailure([&] {
+    CarryOnAfterFailure([&] { DocumentAt(state.PreviewDocIndex).SwapChain.reset(); });
+    CarryOnAfterFailure([&] { DocumentAt(state.PreviewDocIndex).DepthSurface.reset(); });
+    CarryOnAfterFailure([&] {
         auto chain = RequireDevice().CreateAdditionalSwapChain(pp);
         DocumentAt(state.PreviewDocIndex).SwapChain = std::move(chain);
     });
-    SkipOnFailure([&] {
+    CarryOnAfterFailure([&] {
         auto depth = RequireDevice().CreateDepthStencilSurface(width, height, depthFormat,
                                                                D3DMULTISAMPLE_NONE);
         DocumentAt(state.PreviewDocIndex).DepthSurface = std::move(depth);
@@ -204,7 +194,7 @@ std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthF
 
     if (window != nullptr) {
         window->SetCaption(DocumentAt(k).Title);
-        window->SetTag(kResizeTag);
+        window->SetTag(WindowTag::Resize);
     }
     return k;
 }
@@ -233,11 +223,11 @@ void SyncViewMenu() {
     if (state.Hooks.SetViewMenuChecks) state.Hooks.SetViewMenuChecks(d.ViewMode, d.AlphaOnly);
 }
 
-ViewQuad ViewQuadFor(std::int32_t viewMode, std::int32_t chainWidth, std::int32_t chainHeight,
+ViewQuad ViewQuadFor(ViewMode viewMode, std::int32_t chainWidth, std::int32_t chainHeight,
                      std::int32_t textureWidth, std::int32_t textureHeight) {
     ViewQuad quad;
     switch (viewMode) {
-        case kViewNormal:
+        case ViewMode::Normal:
             // Centred at one texel per pixel: an odd difference gives a half-pixel offset, a
             // texture larger than the window is cut off equally on both sides.
             quad.draw = true;
@@ -246,15 +236,15 @@ ViewQuad ViewQuadFor(std::int32_t viewMode, std::int32_t chainWidth, std::int32_
             quad.width = static_cast<float>(textureWidth);
             quad.height = static_cast<float>(textureHeight);
             break;
-        case kViewStretchFiltering:
-        case kViewStretchPixellised:
+        case ViewMode::StretchFiltering:
+        case ViewMode::StretchPixellised:
             // Stretched over the window less its last column and row.
             quad.draw = true;
             quad.width = static_cast<float>(chainWidth - 1);
             quad.height = static_cast<float>(chainHeight - 1);
-            quad.smooth = viewMode == kViewStretchFiltering;
+            quad.smooth = viewMode == ViewMode::StretchFiltering;
             break;
-        case kViewTiled:
+        case ViewMode::Tiled:
             // Repeated from the top-left corner at one texel per pixel. Without a texture (size
             // 0) the coordinates stay 0 rather than infinite; nothing shows either way.
             quad.draw = true;
@@ -314,7 +304,7 @@ void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height)
 
     TextureDocument& d = DocumentAt(slot);
     // Still being created (or not a texture window): the creation makes the chain itself.
-    if (d.Window == nullptr || d.Window->Tag() != kResizeTag) return;
+    if (d.Window == nullptr || d.Window->Tag() != WindowTag::Resize) return;
     Device& device = RequireDevice();
 
     auto& pp = state.PresentParams;

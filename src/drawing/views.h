@@ -16,18 +16,6 @@
 
 namespace tintora {
 
-// The Tag a texture window carries once its creation is complete; only such windows have their
-// swap chain rebuilt on resize.
-inline constexpr const char* kResizeTag = "resize";
-
-// The view modes of a texture window (TextureDocument::ViewMode).
-enum ViewModeValue : std::int32_t {
-    kViewNormal = 0,
-    kViewStretchFiltering = 1,
-    kViewStretchPixellised = 2,
-    kViewTiled = 3,
-};
-
 // Takes a document slot, creates its window (unless isPreview), its swap chain of width x height
 // presenting into the window (or into Hooks.PreviewPictureBox()), a D16 depth surface and the
 // viewport. Title and caption "Window" + slot, Tag "resize". The caller sets TextureIndex.
@@ -63,7 +51,7 @@ struct ViewQuad {
     float uRight = 1.0f;
     float vBottom = 1.0f;
 };
-ViewQuad ViewQuadFor(std::int32_t viewMode, std::int32_t chainWidth, std::int32_t chainHeight,
+ViewQuad ViewQuadFor(ViewMode viewMode, std::int32_t chainWidth, std::int32_t chainHeight,
                      std::int32_t textureWidth, std::int32_t textureHeight);
 
 // Redraws a texture window from its main texture, or its preview texture when usePreview:

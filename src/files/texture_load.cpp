@@ -87,12 +87,6 @@ std::shared_ptr<Texture> ReadOnDevice(Device& device, std::array<QuadVertex, 4>&
     return ConvertToWorkingFormat(device, std::move(read), width, height);
 }
 
-// The same error with a message that names the file (most platform messages already do).
-PlatformError NamingFile(HRESULT code, const std::string& message, const std::string& fileName) {
-    if (message.find(fileName) != std::string::npos) return PlatformError(code, message);
-    return PlatformError(code, "cannot load \"" + fileName + "\": " + message);
-}
-
 }  // namespace
 
 std::string TitleFromPath(const std::string& fileName) {
@@ -142,9 +136,9 @@ std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWar
         pending.Commit();
         return x;
     } catch (const PlatformError& error) {
-        throw NamingFile(error.code(), error.what(), fileName);
+        throw PlatformError(error.code(), "cannot load", fileName, error.what());
     } catch (const std::bad_alloc&) {
-        throw NamingFile(E_OUTOFMEMORY, "not enough memory", fileName);
+        throw PlatformError(E_OUTOFMEMORY, "cannot load", fileName, "not enough memory");
     }
 }
 

@@ -29,12 +29,6 @@ namespace {
 bool reportShowing = false;
 
 // The tools that pick a colour with a press: "Pick Color" and "Set ColorKey".
-constexpr std::int32_t kToolPickColor = 2;
-constexpr std::int32_t kToolSetColorKey = 3;
-
-// The runtime's error numbers for the position arithmetic.
-constexpr HRESULT kErrOverflow = 6;
-constexpr HRESULT kErrDivisionByZero = 11;
 
 // round(numerator x position / denominator) into 32 bits, ties to even.
 std::int32_t ScaledPosition(std::int32_t numerator, float position, std::int32_t denominator) {
@@ -69,7 +63,7 @@ std::string ErrorReportText(const std::exception& error) {
     if (const auto* platform = dynamic_cast<const PlatformError*>(&error)) {
         return "Error " + std::to_string(platform->code()) + ": " + platform->what();
     }
-    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) return "Error 7: Out of memory";
+    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) return "Error " + std::to_string(kErrOutOfMemory) + ": Out of memory";
     return std::string("Error: ") + error.what();
 }
 
@@ -213,7 +207,7 @@ void Form1::Form_MouseDown(int button, int /*shift*/, float x, float y) {
             SyncViewMenu();
             setFocus();
         }
-        if (state.CurrentTool != kToolPickColor && state.CurrentTool != kToolSetColorKey) return;
+        if (state.CurrentTool != Tool::PickColor && state.CurrentTool != Tool::SetColorKey) return;
         // What the window shows there: view mode, background and alpha-only view included; the
         // texel's alpha is not picked.
         const std::uint32_t color = Point(x, y);
@@ -305,13 +299,13 @@ void Form1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     // While the window is being created its Tag is not yet "resize" and a resize has nothing to
     // rebuild; the check is made now, not when the queued call runs.
-    if (tag_ == kResizeTag) QueueResize();
+    if (tag_ == WindowTag::Resize) QueueResize();
 }
 
 void Form1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // Shown again after being minimised: the client size may have changed meanwhile.
-    if (tag_ == kResizeTag) {
+    if (tag_ == WindowTag::Resize) {
         QueueResize();
     } else {
         QueuePaint();

@@ -40,8 +40,8 @@ class Form1 : public QWidget, public DocumentWindow {
     // DocumentWindow. The caption is the MDI child's title.
     void SetCaption(const std::string& caption) override;
     std::string Caption() const override;
-    std::string Tag() const override { return tag_; }
-    void SetTag(const std::string& tag) override { tag_ = tag; }
+    WindowTag Tag() const override { return tag_; }
+    void SetTag(WindowTag tag) override { tag_ = tag; }
     void Repaint() override { update(); }
     void SetClientSize(int width, int height) override;
     void CloseWindow() override;
@@ -94,7 +94,7 @@ class Form1 : public QWidget, public DocumentWindow {
     void QueuePaint();
     void QueueResize();
 
-    std::string tag_;
+    WindowTag tag_ = WindowTag::Creating;
     QImage presented_;
     bool presentedSincePaint_ = false;
     bool paintQueued_ = false;

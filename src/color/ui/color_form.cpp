@@ -49,15 +49,6 @@ class BusyFlag {
     std::string& tag_;
 };
 
-// Runs a step whose failure is to be skipped.
-template <typename Step>
-void Ignoring(Step&& step) {
-    try {
-        step();
-    } catch (...) {
-    }
-}
-
 }  // namespace
 
 ColorSwatch::ColorSwatch(QWidget* parent) : QWidget(parent) {
@@ -247,7 +238,7 @@ void ColorForm::Label2_Click() {
 
 void ColorForm::Label3_DblClick() {
     Label3_Click();
-    Ignoring([this] {
+    CarryOnAfterFailure([this] {
         auto& state = Module1();
         if (const auto chosen = services_.dialogs->ShowColor(state.ForegroundColor)) {
             state.ForegroundColor = *chosen;
@@ -259,7 +250,7 @@ void ColorForm::Label3_DblClick() {
 void ColorForm::Label2_DblClick() {
     Label2_Click();
     bool chosen = false;
-    Ignoring([&] {
+    CarryOnAfterFailure([&] {
         auto& state = Module1();
         if (const auto color = services_.dialogs->ShowColor(state.BackgroundColor)) {
             state.BackgroundColor = *color;
@@ -309,7 +300,7 @@ void ColorForm::RefreshColorValue() {
         if (static_cast<std::size_t>(slot) >= state.DocumentTable.size()) break;
         const TextureDocument& d = state.DocumentTable[static_cast<std::size_t>(slot)];
         if (!d.InUse || d.IsPreview) continue;
-        Ignoring([slot] { RenderDocument(slot, false); });
+        CarryOnAfterFailure([slot] { RenderDocument(slot, false); });
     }
 
     std::int32_t blue = 0;
@@ -317,7 +308,7 @@ void ColorForm::RefreshColorValue() {
     std::int32_t red = 0;
     SplitColor(SelectedColor(), blue, green, red);
     if (state.Hooks.ShowColorKeySample) {
-        Ignoring([&state] { state.Hooks.ShowColorKeySample(state.ForegroundColor); });
+        CarryOnAfterFailure([&state] { state.Hooks.ShowColorKeySample(state.ForegroundColor); });
     }
 
     const BusyFlag busy(Text1Tag);
