@@ -15,7 +15,24 @@
 namespace tintora {
 
 enum class ViewMode : std::int32_t;
-class DocumentWindow;
+enum class WindowTag : std::int32_t;
+
+// What the document layer needs of a texture window (the editor's Form1 implements it). The
+// swap chain of the window's document presents into it.
+class DocumentWindow : public PresentTarget {
+public:
+    virtual void SetCaption(const std::string& caption) = 0;
+    virtual std::string Caption() const = 0;
+    virtual WindowTag Tag() const = 0;
+    virtual void SetTag(WindowTag tag) = 0;
+    // Asks the window to repaint itself from what was last presented.
+    virtual void Repaint() = 0;
+    // Sizes the window so that its client area is width x height pixels.
+    virtual void SetClientSize(int width, int height) = 0;
+    // Closes the window for good. The document layer calls it only for a window whose document
+    // slot it has already given back, so the window's own closing must not give it back again.
+    virtual void CloseWindow() = 0;
+};
 
 // Lets pending window messages run.
 class MessagePump {
@@ -52,6 +69,13 @@ class DocumentWindows {
     virtual void HidePreviewWindow() = 0;
 };
 
+// What an operation that opens a texture window uses: the windows it makes (and the preview it
+// shows) and the messages its redraws let run. Either may be null.
+struct WindowAccess {
+    DocumentWindows* windows = nullptr;
+    MessagePump* pump = nullptr;
+};
+
 // The View menu's marks: the mode item (Normal, Stretch (filtering), Stretch (pixellised), Tiled;
 // a value outside them leaves the mode items as they are) and "Alpha map only".
 class ViewMenuMarks {
@@ -60,12 +84,17 @@ class ViewMenuMarks {
     virtual void SetViewMenuChecks(ViewMode viewMode, bool alphaOnly) = 0;
 };
 
-// A fatal problem: a message box with an OK button that is answered before anything goes on,
-// then the end of the program (no unload handler runs, nothing is saved).
-class FatalReport {
+// A message box with an OK button (default caption), answered before anything goes on.
+class MessageSink {
   public:
-    virtual ~FatalReport() = default;
+    virtual ~MessageSink() = default;
     virtual void MessageBox(const std::string& text) = 0;
+};
+
+// A fatal problem: its message box, then the end of the program (no unload handler runs, nothing
+// is saved). Should EndProgram return (tests record it and go on), the caller returns.
+class FatalReport : public MessageSink {
+  public:
     virtual void EndProgram() = 0;
 };
 

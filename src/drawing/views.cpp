@@ -19,26 +19,6 @@ Device& RequireDevice() {
     return *state.Device;
 }
 
-// The pending messages that run while a texture window is drawn (see the hook).
-void DoEventsWhileDrawing() {
-    auto& hooks = Module1().Hooks;
-    if (hooks.DoEventsWhileDrawing) {
-        hooks.DoEventsWhileDrawing();
-    } else if (hooks.DoEvents) {
-        hooks.DoEvents();
-    }
-}
-
-void ShowMessage(const std::string& text) {
-    auto& hooks = Module1().Hooks;
-    if (hooks.MessageBox) hooks.MessageBox(text);
-}
-
-void EndProgram() {
-    auto& hooks = Module1().Hooks;
-    if (hooks.EndProgram) hooks.EndProgram();
-}
-
 D3DVIEWPORT8 WholeViewport(std::int32_t width, std::int32_t height) {
     D3DVIEWPORT8 viewport;
     viewport.X = 0;
@@ -63,7 +43,8 @@ void AbandonDocument(std::int32_t slot, DocumentWindow* window) {
     if (window != nullptr) window->CloseWindow();
 }
 
-void ResizePreviewSwapChain(std::int32_t width, std::int32_t height) {
+void ResizePreviewSwapChain(std::int32_t width, std::int32_t height, DocumentWindows* windows,
+                            FatalReport* fatal) {
     auto& state = Module1();
     // Before the first document exists there is nothing to resize.
     if (state.DocumentTableUBound <= 0 || state.DocumentTable.empty()) return;
@@ -71,8 +52,7 @@ void ResizePreviewSwapChain(std::int32_t width, std::int32_t height) {
     auto& pp = state.PresentParams;
     pp.EnableAutoDepthStencil = -1;
     CarryOnAfterFailure([&] {
-        pp.hDeviceWindow =
-            state.Hooks.PreviewPictureBox ? state.Hooks.PreviewPictureBox() : nullptr;
+        pp.hDeviceWindow = windows != nullptr ? windows->PreviewPictureBox() : nullptr;
     });
     pp.BackBufferWidth = static_cast<std::uint32_t>(width);
     pp.BackBufferHeight = static_cast<std::uint32_t>(height);
@@ -89,7 +69,7 @@ void ResizePreviewSwapChain(std::int32_t width, std::int32_t height) {
 
     D3DFORMAT adapterFormat = D3DFMT_UNKNOWN;
     D3DFORMAT depthFormat = D3DFMT_UNKNOWN;
-    CarryOnAfterFailure([&] { CheckDisplayFormats(adapterFormat, depthFormat); });
+    CarryOnAfterFailure([&] { CheckDisplayFormats(adapterFormat, depthFormat, fatal); });
     pp.BackBufferFormat = adapterFormat;
 
     CarryOnAfterFailure([&] { DocumentAt(state.PreviewDocIndex).SwapChain.reset(); });
@@ -149,8 +129,8 @@ void DrawDocumentScene(Device& device, const TextureDocument& d,
 
 }  // namespace
 
-std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthFlag,
-                            bool isPreview) {
+std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthFlag, bool isPreview,
+                            DocumentWindows* windows) {
     auto& state = Module1();
     Device& device = RequireDevice();
 
@@ -158,9 +138,9 @@ std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthF
     DocumentWindow* window = nullptr;
     try {
         if (!isPreview) {
-            // The hook creates the window with windowindex k and shows it; its activation handler
-            // runs now, and its resize and paint handlers find no swap chain and no "resize" Tag.
-            if (state.Hooks.CreateTextureWindow) window = state.Hooks.CreateTextureWindow(k);
+            // The window is made with windowindex k and shown; its activation handler runs now,
+            // and its resize and paint handlers find no swap chain and no "resize" Tag.
+            if (windows != nullptr) window = windows->CreateTextureWindow(k);
             DocumentAt(k).Window = window;
             if (window != nullptr) window->SetClientSize(width, height);
         }
@@ -170,8 +150,7 @@ std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthF
 
         auto& pp = state.PresentParams;
         if (isPreview) {
-            pp.hDeviceWindow =
-                state.Hooks.PreviewPictureBox ? state.Hooks.PreviewPictureBox() : nullptr;
+            pp.hDeviceWindow = windows != nullptr ? windows->PreviewPictureBox() : nullptr;
         } else {
             pp.hDeviceWindow = window;
         }
@@ -199,7 +178,7 @@ std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthF
     return k;
 }
 
-void RefreshCaptions() {
+void RefreshCaptions(MessagePump* pump) {
     auto& state = Module1();
     // The bound is read on every pass: the redraws let window messages run, which may open
     // windows and grow the table.
@@ -213,14 +192,14 @@ void RefreshCaptions() {
         const std::string caption = std::to_string(d.TextureIndex) + "-" + d.Title + " (" +
                                     std::to_string(e.Width) + "x" + std::to_string(e.Height) + ")";
         if (d.Window != nullptr) d.Window->SetCaption(caption);
-        RenderDocument(i, false);
+        RenderDocument(i, false, pump);
     }
 }
 
-void SyncViewMenu() {
+void SyncViewMenu(ViewMenuMarks* menu) {
     auto& state = Module1();
     const TextureDocument& d = DocumentAt(state.ActiveWindowIndex);
-    if (state.Hooks.SetViewMenuChecks) state.Hooks.SetViewMenuChecks(d.ViewMode, d.AlphaOnly);
+    if (menu != nullptr) menu->SetViewMenuChecks(d.ViewMode, d.AlphaOnly);
 }
 
 ViewQuad ViewQuadFor(ViewMode viewMode, std::int32_t chainWidth, std::int32_t chainHeight,
@@ -264,7 +243,7 @@ ViewQuad ViewQuadFor(ViewMode viewMode, std::int32_t chainWidth, std::int32_t ch
     return quad;
 }
 
-void RenderDocument(std::int32_t slot, bool usePreview) {
+void RenderDocument(std::int32_t slot, bool usePreview, MessagePump* pump) {
     auto& state = Module1();
     if (slot == state.PreviewDocIndex) return;
     {
@@ -283,7 +262,7 @@ void RenderDocument(std::int32_t slot, bool usePreview) {
     const auto backBuffer = swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO);
     DrawDocumentScene(device, DocumentAt(slot), backBuffer, usePreview);
 
-    DoEventsWhileDrawing();
+    if (pump != nullptr) pump->DoEventsWhileDrawing();
 
     // The messages just run may have closed the window or rebuilt its swap chain: present only
     // into the chain that was drawn, while it is still the window's.
@@ -292,13 +271,14 @@ void RenderDocument(std::int32_t slot, bool usePreview) {
         if (d.Window != nullptr) d.Window->Repaint();
         swapChain->Present(nullptr, nullptr, nullptr, nullptr);
     }
-    DoEventsWhileDrawing();
+    if (pump != nullptr) pump->DoEventsWhileDrawing();
 }
 
-void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height) {
+void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height,
+                     DocumentWindows* windows, FatalReport* fatal) {
     auto& state = Module1();
     if (slot == state.PreviewDocIndex) {
-        ResizePreviewSwapChain(width, height);
+        ResizePreviewSwapChain(width, height, windows, fatal);
         return;
     }
 
@@ -327,7 +307,7 @@ void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height)
         device.CreateDepthStencilSurface(width, height, D3DFMT_D24X8, D3DMULTISAMPLE_NONE);
 }
 
-void CheckDisplayFormats(D3DFORMAT& adapterFormat, D3DFORMAT& depthFormat) {
+void CheckDisplayFormats(D3DFORMAT& adapterFormat, D3DFORMAT& depthFormat, FatalReport* fatal) {
     auto& state = Module1();
     if (!state.D3D) {
         throw PlatformError(kErrObjectNotSet, "Object variable or With block variable not set");
@@ -336,9 +316,9 @@ void CheckDisplayFormats(D3DFORMAT& adapterFormat, D3DFORMAT& depthFormat) {
 
     if (adapterFormat != D3DFMT_X8R8G8B8 && adapterFormat != D3DFMT_A8R8G8B8 &&
         adapterFormat != D3DFMT_R5G6B5) {
-        ShowMessage(kUnsupportedDesktopMessage);
+        if (fatal != nullptr) fatal->MessageBox(kUnsupportedDesktopMessage);
         state.D3D.reset();
-        EndProgram();
+        if (fatal != nullptr) fatal->EndProgram();
         return;
     }
 
@@ -352,18 +332,20 @@ void CheckDisplayFormats(D3DFORMAT& adapterFormat, D3DFORMAT& depthFormat) {
         }
     }
 
-    ShowMessage(kNoDepthFormatMessage);
-    EndProgram();
+    if (fatal != nullptr) {
+        fatal->MessageBox(kNoDepthFormatMessage);
+        fatal->EndProgram();
+    }
 }
 
-void ActivateTextureWindow(std::int32_t windowindex) {
+void ActivateTextureWindow(std::int32_t windowindex, ViewMenuMarks* menu) {
     auto& state = Module1();
     if (windowindex == state.ActiveWindowIndex) return;
     state.ActiveWindowIndex = windowindex;
-    SyncViewMenu();
+    SyncViewMenu(menu);
 }
 
-void CloseTextureWindow(std::int32_t windowindex) {
+void CloseTextureWindow(std::int32_t windowindex, DocumentWindows* windows) {
     auto& state = Module1();
     TextureDocument& d = DocumentAt(windowindex);
     if (!d.InUse) return;
@@ -387,7 +369,7 @@ void CloseTextureWindow(std::int32_t windowindex) {
         const TextureDocument& other = state.DocumentTable[static_cast<std::size_t>(i)];
         if (other.InUse && !other.IsPreview) return;
     }
-    if (state.Hooks.HidePreviewWindow) state.Hooks.HidePreviewWindow();
+    if (windows != nullptr) windows->HidePreviewWindow();
 }
 
 }  // namespace tintora

@@ -106,14 +106,15 @@ std::shared_ptr<Texture> ReadWorkingTexture(Device& device, const std::string& f
     return ReadOnDevice(device, quad, fileName, warn);
 }
 
-std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWarning& warn) {
+std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWarning& warn,
+                             WindowAccess access) {
     auto& state = Module1();
     try {
         std::shared_ptr<Texture> texture = ReadWorkingTexture(fileName, warn);
         const std::int32_t width = texture->width();
         const std::int32_t height = texture->height();
 
-        PendingDocument pending(width, height);
+        PendingDocument pending(access.windows, width, height);
         const std::int32_t d = pending.document();
         const std::int32_t x = pending.CreateEntry(width, height, false);
         DocumentAt(d).TextureIndex = x;
@@ -128,7 +129,7 @@ std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWar
         const std::int32_t previous = state.LastLoadedTexture;
         state.LastLoadedTexture = x;
         try {
-            RefreshCaptions();
+            RefreshCaptions(access.pump);
         } catch (...) {
             state.LastLoadedTexture = previous;
             throw;

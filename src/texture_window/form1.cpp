@@ -67,7 +67,7 @@ std::string ErrorReportText(const std::exception& error) {
     return std::string("Error: ") + error.what();
 }
 
-void RunHandler(const std::function<void()>& work) {
+void RunHandler(MessageSink* reports, const std::function<void()>& work) {
     std::string report;
     try {
         work();
@@ -75,14 +75,13 @@ void RunHandler(const std::function<void()>& work) {
     } catch (const std::exception& error) {
         report = ErrorReportText(error);
     }
-    auto& hooks = Module1().Hooks;
-    if (reportShowing || !hooks.MessageBox) {
+    if (reportShowing || reports == nullptr) {
         std::fprintf(stderr, "Tintora: %s\n", report.c_str());
         return;
     }
     reportShowing = true;
     try {
-        hooks.MessageBox(report);
+        reports->MessageBox(report);
     } catch (...) {
         reportShowing = false;
         throw;
@@ -90,7 +89,7 @@ void RunHandler(const std::function<void()>& work) {
     reportShowing = false;
 }
 
-Form1::Form1(QWidget* parent) : QWidget(parent) {
+Form1::Form1(WindowHost& host, QWidget* parent) : QWidget(parent), host_(host) {
     setWindowTitle(QStringLiteral("Texture1"));
     // paintEvent covers the whole client area itself.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -173,38 +172,38 @@ void Form1::PresentImage(const ImageView& image) {
 }
 
 void Form1::Form_Activate() {
-    RunHandler([this] { ActivateTextureWindow(windowindex); });
+    RunHandler(&host_, [this] { ActivateTextureWindow(windowindex, &host_); });
 }
 
 void Form1::Form_Unload() {
-    RunHandler([this] {
-        if (OwnsDocument()) CloseTextureWindow(windowindex);
+    RunHandler(&host_, [this] {
+        if (OwnsDocument()) CloseTextureWindow(windowindex, &host_);
     });
 }
 
 void Form1::Form_Paint() {
-    RunHandler([this] {
-        if (OwnsDocument()) RenderDocument(windowindex, false);
+    RunHandler(&host_, [this] {
+        if (OwnsDocument()) RenderDocument(windowindex, false, &host_);
     });
 }
 
 void Form1::Form_Resize() {
-    RunHandler([this] {
+    RunHandler(&host_, [this] {
         QMdiSubWindow* sub = subWindow();
         if ((sub != nullptr && sub->isMinimized()) || isMinimized() || !OwnsDocument()) return;
         const std::int32_t w = width();
         const std::int32_t h = height();
         ResizeSwapChain(windowindex, w, h);
-        RenderDocument(windowindex, false);
+        RenderDocument(windowindex, false, &host_);
     });
 }
 
 void Form1::Form_MouseDown(int button, int /*shift*/, float x, float y) {
-    RunHandler([&] {
+    RunHandler(&host_, [&] {
         auto& state = Module1();
         if (windowindex != state.ActiveWindowIndex) {
             state.ActiveWindowIndex = windowindex;
-            SyncViewMenu();
+            SyncViewMenu(&host_);
             setFocus();
         }
         if (state.CurrentTool != Tool::PickColor && state.CurrentTool != Tool::SetColorKey) return;
@@ -216,28 +215,26 @@ void Form1::Form_MouseDown(int button, int /*shift*/, float x, float y) {
         } else {
             state.BackgroundColor = color;
         }
-        if (state.Hooks.RefreshColorValue) state.Hooks.RefreshColorValue();
+        host_.RefreshColorValue();
     });
 }
 
 void Form1::Form_MouseMove(int /*button*/, int /*shift*/, float x, float y) {
-    RunHandler([&] {
+    RunHandler(&host_, [&] {
         // A window still being created or already closing has no document to map onto.
         if (!OwnsDocument()) return;
         const std::string text = TexelPositionText(windowindex, x, y);
-        const auto& hooks = Module1().Hooks;
-        if (hooks.SetStatusText) hooks.SetStatusText(text);
-        if (hooks.DoEvents) hooks.DoEvents();
+        host_.SetStatusText(text);
+        host_.DoEvents();
     });
 }
 
 void Form1::Form_MouseUp(int button, int /*shift*/, float x, float y) {
     if (button != kRightButton) return;
-    RunHandler([&] {
-        SyncViewMenu();
+    RunHandler(&host_, [&] {
+        SyncViewMenu(&host_);
         const QPoint global = mapToGlobal(QPointF(x, y)).toPoint();
-        const auto& hooks = Module1().Hooks;
-        if (hooks.PopupViewMenu) hooks.PopupViewMenu(global.x(), global.y());
+        host_.PopupViewMenu(global.x(), global.y());
     });
 }
 
@@ -345,8 +342,8 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-Form1* CreateForm1(QMdiArea* area, std::int32_t slot) {
-    auto* form = new Form1;
+Form1* CreateForm1(QMdiArea* area, std::int32_t slot, WindowHost& host) {
+    auto* form = new Form1(host);
     form->SetViewIndex(slot);
     QMdiSubWindow* sub = area->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);
