@@ -19,17 +19,6 @@ Device& RequireDevice() {
     return *state.Device;
 }
 
-D3DVIEWPORT8 WholeViewport(std::int32_t width, std::int32_t height) {
-    D3DVIEWPORT8 viewport;
-    viewport.X = 0;
-    viewport.Y = 0;
-    viewport.Width = static_cast<std::uint32_t>(width);
-    viewport.Height = static_cast<std::uint32_t>(height);
-    viewport.MinZ = 0.0f;
-    viewport.MaxZ = 1.0f;
-    return viewport;
-}
-
 // Gives back a slot whose creation failed half-way: drops what was made, frees the slot, forgets
 // it as the active window, then closes its window (which finds its slot already given back).
 void AbandonDocument(std::int32_t slot, DocumentWindow* window) {
@@ -59,10 +48,7 @@ void ResizePreviewSwapChain(std::int32_t width, std::int32_t height, DocumentWin
 
     CarryOnAfterFailure([&] {
         TextureDocument& d = DocumentAt(state.PreviewDocIndex);
-        d.Viewport.Width = static_cast<std::uint32_t>(width);
-        d.Viewport.Height = static_cast<std::uint32_t>(height);
-        d.Viewport.X = 0;
-        d.Viewport.Y = 0;
+        d.Viewport = WholeViewport(width, height);
         d.ChainWidth = width;
         d.ChainHeight = height;
     });
@@ -293,10 +279,7 @@ void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height,
     pp.BackBufferWidth = static_cast<std::uint32_t>(width);
     pp.BackBufferHeight = static_cast<std::uint32_t>(height);
 
-    d.Viewport.Width = static_cast<std::uint32_t>(width);
-    d.Viewport.Height = static_cast<std::uint32_t>(height);
-    d.Viewport.X = 0;
-    d.Viewport.Y = 0;
+    d.Viewport = WholeViewport(width, height);
     d.ChainWidth = width;
     d.ChainHeight = height;
 

@@ -30,13 +30,7 @@ std::shared_ptr<Texture> FlattenPremultiplied(Device& device, std::array<QuadVer
     auto renderer = D3DXCreateRenderToSurface(device.shared_from_this(), width, height,
                                               D3DFMT_A8R8G8B8, false, D3DFMT_UNKNOWN);
     auto flat = device.CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
-    D3DVIEWPORT8 viewport;
-    viewport.X = 0;
-    viewport.Y = 0;
-    viewport.Width = static_cast<std::uint32_t>(width);
-    viewport.Height = static_cast<std::uint32_t>(height);
-    viewport.MinZ = 0.0f;
-    viewport.MaxZ = 1.0f;
+    const D3DVIEWPORT8 viewport = WholeViewport(width, height);
     renderer->BeginScene(flat->GetSurfaceLevel(0), &viewport);
     try {
         device.Clear(0, nullptr, D3DCLEAR_TARGET, 0x00000000u, 1.0f, 0);
