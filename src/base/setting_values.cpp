@@ -17,13 +17,6 @@ std::string SingleToText(float value) {
     return text;
 }
 
-float TextToSingle(const std::string& text, float fallback) {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    const float value = std::strtof(begin, &end);
-    return end == begin ? fallback : value;
-}
-
 std::optional<double> WholeNumberText(const std::string& text) {
     const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
     const auto first = std::find_if_not(text.begin(), text.end(), blank);

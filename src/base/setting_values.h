@@ -17,10 +17,6 @@ constexpr int TwipsToPixels(double twips) {
 // with up to seven significant digits and no trailing zeros ("1234.5", "-0.25").
 std::string SingleToText(float value);
 
-// The leading number of the text as single precision ("12.5px" gives 12.5); fallback when the
-// text does not begin with a number.
-float TextToSingle(const std::string& text, float fallback);
-
 // The text as a number when all of it is one finite decimal number, blanks around it allowed
 // ("  -200 " gives -200, "1e3" 1000); none for anything else ("12px", "abc", "", "0x1A", "inf",
 // "nan").
