@@ -8,11 +8,11 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <stdexcept>
 #include <vector>
 
-#include "base/window_colors.h"
+#include "base/error.h"
 #include "base/number_text.h"
+#include "base/window_colors.h"
 
 namespace tintora {
 
@@ -93,16 +93,16 @@ void WithChannel(AlphaChannel channel, const Body& body) {
         case AlphaChannel::Alpha:
             return body.template operator()<AlphaChannel::Alpha>();
     }
-    throw std::invalid_argument("alpha: unknown channel " +
+    throw PlatformError(D3DERR_INVALIDCALL, "alpha: unknown channel " +
                                 std::to_string(static_cast<std::int32_t>(channel)));
 }
 
 void RequirePixels(const PixelView& view, const char* what) {
     if (view.width < 0 || view.height < 0) {
-        throw std::invalid_argument(std::string("alpha: negative size of the ") + what);
+        throw PlatformError(D3DERR_INVALIDCALL, std::string("alpha: negative size of the ") + what);
     }
     if (PixelCount(view) != 0 && view.data == nullptr) {
-        throw std::invalid_argument(std::string("alpha: the ") + what + " has no pixels");
+        throw PlatformError(D3DERR_INVALIDCALL, std::string("alpha: the ") + what + " has no pixels");
     }
 }
 
@@ -208,13 +208,13 @@ void ApplyResampledAlpha(PixelView pixels, PixelView source, AlphaChannel channe
     RequirePixels(pixels, "texture");
     RequirePixels(source, "source");
     if (PixelCount(pixels) == 0) return;
-    if (PixelCount(source) == 0) throw std::invalid_argument("alpha: the source has no pixels");
+    if (PixelCount(source) == 0) throw PlatformError(D3DERR_INVALIDCALL, "alpha: the source has no pixels");
     const auto d = reinterpret_cast<std::uintptr_t>(pixels.data);
     const auto s = reinterpret_cast<std::uintptr_t>(source.data);
     const bool sameView =
         d == s && pixels.width == source.width && pixels.height == source.height;
     if (!sameView && s < d + pixels.byteCount() && d < s + source.byteCount()) {
-        throw std::invalid_argument("alpha: the source overlaps the texture");
+        throw PlatformError(D3DERR_INVALIDCALL, "alpha: the source overlaps the texture");
     }
     const std::vector<int> columns = PointSamples(pixels.width, source.width);
     const std::vector<int> rows = PointSamples(pixels.height, source.height);

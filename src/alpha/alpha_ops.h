@@ -64,7 +64,8 @@ void ApplyChannelAlpha(PixelView pixels, AlphaChannel channel);
 // (2x + 1) x sourceWidth / (2 x width) (integer division, texel centres at half-integers), rows
 // alike, the same nearest texel the image conversions pick. A 64 x 64 source on a 256 x 256
 // texture fills 4 x 4 blocks. The source may have any size but must not overlap `pixels` unless it
-// is the same view. Throws std::invalid_argument for an empty source with a non-empty destination.
+// is the same view. Throws PlatformError (D3DERR_INVALIDCALL) for an empty source with a
+// non-empty destination.
 void ApplyResampledAlpha(PixelView pixels, PixelView source, AlphaChannel channel);
 
 }  // namespace tintora

@@ -36,28 +36,28 @@ EntryViews StartPreview(std::int32_t textureIndex) {
     return views;
 }
 
-void ShowStatus(const std::string& text) {
-    if (const auto& hook = Module1().Hooks.SetStatusText) hook(text);
+void ShowStatus(ProgressDisplay* display, const std::string& text) {
+    if (display != nullptr) display->SetStatusText(text);
 }
 
 }  // namespace
 
-void AlphaFromColourKey(std::int32_t textureIndex, std::uint32_t keyColor,
-                        std::int32_t threshold) {
+void AlphaFromColourKey(std::int32_t textureIndex, std::uint32_t keyColor, std::int32_t threshold,
+                        ProgressDisplay* display) {
     const EntryViews views = StartPreview(textureIndex);
     const TextureEntry& entry = TextureAt(textureIndex);
     const std::uint8_t* pixels = entry.Pixels.data();
     const std::uint8_t* previewPixels = entry.PreviewPixels.data();
     ApplyColourKeyAlpha(views.previewPixels, keyColor, threshold, [&](int counter) {
-        ShowStatus("Busy (" + std::to_string(counter) + "%)");
-        if (const auto& hook = Module1().Hooks.DoEvents) hook();
+        ShowStatus(display, "Busy (" + std::to_string(counter) + "%)");
+        if (display != nullptr) display->DoEvents();
         // The pending messages may have closed the texture window and freed the buffers.
         const TextureEntry& now = TextureAt(textureIndex);
         if (!now.InUse || now.Pixels.data() != pixels || now.PreviewPixels.data() != previewPixels) {
             throw PlatformError(kErrSubscriptOutOfRange, "Subscript out of range");
         }
     });
-    ShowStatus("Action finished");
+    ShowStatus(display, "Action finished");
     CopyIn(textureIndex, 1);
 }
 

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "alpha/alpha_ops.h"
+#include "document/window_system.h"
 
 namespace tintora {
 
@@ -31,9 +32,11 @@ namespace tintora {
 // (0x00BBGGRR) than threshold become transparent (alpha 0), all others opaque (255); see
 // ApplyColourKeyAlpha. Meanwhile the main window's status line shows "Busy (n%)" after each
 // hundredth of the pixels (n from 1 to 100; a texture of fewer than 100 pixels shows "Busy (100%)"
-// once), each text followed by one run of the pending window messages (Module1().Hooks). Then the
-// status line says "Action finished" and the preview texture receives the result.
-void AlphaFromColourKey(std::int32_t textureIndex, std::uint32_t keyColor, std::int32_t threshold);
+// once), each text followed by one run of the pending window messages (display; null shows
+// nothing). Then the status line says "Action finished" and the preview texture receives the
+// result.
+void AlphaFromColourKey(std::int32_t textureIndex, std::uint32_t keyColor, std::int32_t threshold,
+                        ProgressDisplay* display = nullptr);
 
 // The alpha from the texture's own pixels into the preview (ApplyChannelAlpha): red, green, blue,
 // saturation or luminosity. AlphaChannel::Alpha previews the texture as it is.

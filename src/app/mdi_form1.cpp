@@ -138,17 +138,14 @@ MDIForm1::MDIForm1(Services& services) : services_(services) {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, [this] { RunHandler([this] { Timer1_Timer(); }); });
+    connect(Timer1, &QTimer::timeout, this, [this] { RunHandler(this, [this] { Timer1_Timer(); }); });
     Timer1->start();
 
-    files_ = std::make_unique<FileCommands>(services_, this, Label1);
-    InstallWindowHooks();
+    files_ = std::make_unique<FileCommands>(services_, this, Label1, *this);
 }
 
 MDIForm1::~MDIForm1() {
-    // The hooks point at this window and its children: nothing may reach them any more.
     Timer1->stop();
-    Module1().Hooks = WindowHooks{};
 }
 
 void MDIForm1::BuildMenus() {
@@ -248,7 +245,7 @@ void MDIForm1::BuildToolPanel() {
     Se->setChecked(true);
     auto onSelected = [this](QPushButton* button, void (MDIForm1::*handler)()) {
         connect(button, &QPushButton::toggled, this, [this, handler](bool checked) {
-            if (checked) RunHandler([this, handler] { (this->*handler)(); });
+            if (checked) RunHandler(this, [this, handler] { (this->*handler)(); });
         });
     };
     onSelected(Se, &MDIForm1::Se_Click);
@@ -302,36 +299,51 @@ void MDIForm1::BuildStatusStrip() {
     connect(Re, &QPushButton::clicked, this, [this] { RunCommand([this] { Re_Click(); }); });
 }
 
-void MDIForm1::InstallWindowHooks() {
-    WindowHooks& hooks = Module1().Hooks;
-    hooks.ShowPreviewWindow = [this] { Form5Window().ShowWindow(false); };
-    hooks.HidePreviewWindow = [this] { Form5Window().HideWindow(); };
-    hooks.DoEvents = [] { QCoreApplication::processEvents(); };
-    hooks.DoEventsWhileDrawing = [] {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
-    hooks.CreateTextureWindow = [this](std::int32_t slot) -> DocumentWindow* {
-        return CreateForm1(mdiArea, slot);
-    };
-    hooks.PreviewPictureBox = [this]() -> PresentTarget* { return Form5Window().Picture1; };
-    hooks.SetViewMenuChecks = [this](std::int32_t mode, bool alphaOnly) {
-        SetViewMenuChecks(mode, alphaOnly);
-    };
-    hooks.MessageBox = [this](const std::string& text) {
-        services_.messageBoxes->ShowMessage(text, {});
-    };
-    hooks.EndProgram = [this] { services_.End(); };
-    hooks.RefreshColorValue = [this] { ColorFormWindow().RefreshColorValue(); };
-    hooks.ShowColorKeySample = [this](std::uint32_t color) { Form7Window().SetSampleColor(color); };
-    hooks.SetStatusText = [this](const std::string& text) {
-        // The progress texts of long operations ("Busy (n%)", "Busy (n %)") show the wait cursor.
-        if (text.rfind("Busy (", 0) == 0) busy_->Progress();
-        Label1->setText(QString::fromStdString(text));
-    };
+void MDIForm1::DoEvents() {
+    QCoreApplication::processEvents();
+}
+
+void MDIForm1::DoEventsWhileDrawing() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void MDIForm1::SetStatusText(const std::string& text) {
+    // The progress texts of long operations ("Busy (n%)", "Busy (n %)") show the wait cursor.
+    if (text.rfind("Busy (", 0) == 0) busy_->Progress();
+    Label1->setText(QString::fromStdString(text));
+}
+
+DocumentWindow* MDIForm1::CreateTextureWindow(std::int32_t slot) {
+    return CreateForm1(mdiArea, slot, *this);
+}
+
+PresentTarget* MDIForm1::PreviewPictureBox() {
+    return Form5Window().Picture1;
+}
+
+void MDIForm1::ShowPreviewWindow() {
+    Form5Window().ShowWindow(false);
+}
+
+void MDIForm1::HidePreviewWindow() {
+    Form5Window().HideWindow();
+}
+
+void MDIForm1::MessageBox(const std::string& text) {
+    services_.messageBoxes->ShowMessage(text, {});
+}
+
+void MDIForm1::EndProgram() {
+    services_.End();
+}
+
+void MDIForm1::RefreshColorValue() {
+    ColorFormWindow().RefreshColorValue();
+}
+
+void MDIForm1::PopupViewMenu(int globalX, int globalY) {
     // Not modal: the chosen item runs its handler when the menu closes, as from the menu bar.
-    hooks.PopupViewMenu = [this](int globalX, int globalY) {
-        viewmenu->popup(QPoint(globalX, globalY));
-    };
+    viewmenu->popup(QPoint(globalX, globalY));
 }
 
 Form3& MDIForm1::Form3Window() {
@@ -341,38 +353,41 @@ Form3& MDIForm1::Form3Window() {
 
 Form5& MDIForm1::Form5Window() {
     if (form5_ == nullptr) {
-        form5_ = new Form5(services_, *mdiArea);
+        form5_ = new Form5(services_, *mdiArea, *this);
         form5_->Form_Load();
     }
     return *form5_;
 }
 
 Form8& MDIForm1::Form8Window() {
-    if (form8_ == nullptr) form8_ = new Form8(this);
+    if (form8_ == nullptr) form8_ = new Form8(*this, this);
     return *form8_;
 }
 
 Form7& MDIForm1::Form7Window() {
-    if (form7_ == nullptr) form7_ = new Form7(this);
+    if (form7_ == nullptr) form7_ = new Form7(*this, this);
     return *form7_;
 }
 
 Form9& MDIForm1::Form9Window() {
     if (form9_ == nullptr) {
-        form9_ = new Form9(this);
+        form9_ = new Form9(*this, this);
         form9_->OpenFile = [this] { OpenFile(); };
     }
     return *form9_;
 }
 
 Form10& MDIForm1::Form10Window() {
-    if (form10_ == nullptr) form10_ = new Form10(this);
+    if (form10_ == nullptr) form10_ = new Form10(*this, this);
     return *form10_;
 }
 
 ColorForm& MDIForm1::ColorFormWindow() {
     if (colorForm_ == nullptr) {
-        colorForm_ = new ColorForm(services_, *this);
+        colorForm_ = new ColorForm(services_, *this, *this);
+        // The colour-key window's sample follows the foreground colour.
+        connect(colorForm_, &ColorForm::foregroundShown, this,
+                [this](std::uint32_t color) { Form7Window().SetSampleColor(color); });
         colorForm_->Form_Load();
     }
     return *colorForm_;
@@ -390,7 +405,7 @@ void MDIForm1::LoadTexture(const std::string& fileName) {
 
 void MDIForm1::RunCommand(const std::function<void()>& work) {
     BusyCursor::Scope busy(*busy_);
-    RunHandler(work);
+    RunHandler(this, work);
 }
 
 std::vector<std::string> MDIForm1::DroppedFiles(const QMimeData& data) {
@@ -411,11 +426,12 @@ void MDIForm1::OpenDroppedFiles(const std::vector<std::string>& fileNames) {
         RunCommand([this, &fileName] { LoadTexture(fileName); });
 }
 
-void MDIForm1::SetViewMenuChecks(std::int32_t viewMode, bool alphaOnly) {
+void MDIForm1::SetViewMenuChecks(ViewMode viewMode, bool alphaOnly) {
     QAction* const modes[] = {viewnormal, viewfilter, viewpixel, viewtiled};
-    if (viewMode >= 0 && viewMode <= 3) {
+    const auto mode = static_cast<std::int32_t>(viewMode);
+    if (mode >= 0 && mode <= 3) {
         for (std::int32_t i = 0; i < 4; ++i)
-            modes[i]->setChecked(i == viewMode);
+            modes[i]->setChecked(i == mode);
     }
     alphamap->setChecked(alphaOnly);
 }
@@ -448,7 +464,7 @@ void MDIForm1::saveas_Click() {
 }
 
 void MDIForm1::contrastlum_Click() {
-    RunContrastLuminosity(this);
+    RunContrastLuminosity(*this, this);
 }
 void MDIForm1::huesatu_Click() {
     // Form8 is made on its first use, which needs an active window.
@@ -456,13 +472,13 @@ void MDIForm1::huesatu_Click() {
     RunHueSaturation(Form8Window());
 }
 void MDIForm1::invertcolor_Click() {
-    RunInvertColors();
+    RunInvertColors(*this);
 }
 void MDIForm1::autocontrast_Click() {
-    RunAutoContrast();
+    RunAutoContrast(*this);
 }
 void MDIForm1::equalize_Click() {
-    RunEqualize();
+    RunEqualize(*this);
 }
 
 void MDIForm1::quit_Click() {
@@ -479,26 +495,26 @@ void MDIForm1::quit_Click() {
     quitTag = "no";
 }
 
-void MDIForm1::SetViewMode(std::int32_t mode) {
+void MDIForm1::SetViewMode(ViewMode mode) {
     auto& state = Module1();
     // No check for an active window: with none, slot 0 takes the value and the marks follow it.
     const std::int32_t slot = state.ActiveWindowIndex;
     DocumentAt(slot).ViewMode = mode;
-    RenderDocument(slot, false);
-    SyncViewMenu();
+    RenderDocument(slot, false, this);
+    SyncViewMenu(this);
 }
 
 void MDIForm1::viewnormal_Click() {
-    SetViewMode(kViewNormal);
+    SetViewMode(ViewMode::Normal);
 }
 void MDIForm1::viewfilter_Click() {
-    SetViewMode(kViewStretchFiltering);
+    SetViewMode(ViewMode::StretchFiltering);
 }
 void MDIForm1::viewpixel_Click() {
-    SetViewMode(kViewStretchPixellised);
+    SetViewMode(ViewMode::StretchPixellised);
 }
 void MDIForm1::viewtiled_Click() {
-    SetViewMode(kViewTiled);
+    SetViewMode(ViewMode::Tiled);
 }
 
 void MDIForm1::show_Click() {
@@ -510,15 +526,15 @@ void MDIForm1::alphamap_Click() {
     const std::int32_t slot = state.ActiveWindowIndex;
     if (slot <= 0) return;
     DocumentAt(slot).AlphaOnly = !DocumentAt(slot).AlphaOnly;
-    SyncViewMenu();
-    RenderDocument(slot, false);
+    SyncViewMenu(this);
+    RenderDocument(slot, false, this);
 }
 
 // The tools: "Set ColorKey" shows the colour-key window, the others hide it; all three hide the
 // alpha-layer window.
 void MDIForm1::Se_Click() {
     if (form7_ != nullptr) form7_->hide();
-    Module1().CurrentTool = 1;
+    Module1().CurrentTool = Tool::Select;
     if (form9_ != nullptr) form9_->hide();
 }
 
@@ -527,13 +543,13 @@ void MDIForm1::Option1_Click() {
     colors.show();
     colors.activateWindow();
     if (form7_ != nullptr) form7_->hide();
-    Module1().CurrentTool = 2;
+    Module1().CurrentTool = Tool::PickColor;
     if (form9_ != nullptr) form9_->hide();
 }
 
 void MDIForm1::Option2_Click() {
     Form7Window().show();
-    Module1().CurrentTool = 3;
+    Module1().CurrentTool = Tool::SetColorKey;
     if (form9_ != nullptr) form9_->hide();
 }
 
@@ -581,7 +597,7 @@ void MDIForm1::MDIForm_Resize() {
 }
 
 void MDIForm1::MDIForm_QueryUnload(bool& cancel) {
-    RunHandler([this] { quit_Click(); });
+    RunHandler(this, [this] { quit_Click(); });
     if (quitTag == "no") cancel = true;
 }
 

@@ -6,8 +6,9 @@
 // newtex, open, ..., equalize); handlers are <control>_<Event>. Every menu item and button runs
 // its handler through RunCommand (RunHandler under the wait cursor), so a failure shows
 // "Error <number>: <description>" and the program goes on. Image files dropped on the window
-// open as textures. The window also sets Module1's window hooks (texture windows, the preview
-// window, View menu marks, message boxes, ending the program) and clears them when destroyed.
+// open as textures. The window is the host of every window it makes (WindowHost): it opens the
+// texture windows and the preview, marks the View menu, shows message boxes and progress, runs
+// pending messages and ends the program.
 #pragma once
 
 #include <QMainWindow>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "services/services.h"
+#include "texture_window/window_host.h"
 
 class QAction;
 class QLabel;
@@ -43,7 +45,7 @@ class FileCommands;
 inline constexpr const char* kQuitQuestion = "Are you really sure to quit Zarvell3D Tintora ?";
 inline constexpr const char* kQuitTitle = "Zarvell3D Tintora";
 
-class MDIForm1 : public QMainWindow {
+class MDIForm1 : public QMainWindow, public WindowHost {
     Q_OBJECT
 
   public:
@@ -133,9 +135,21 @@ class MDIForm1 : public QMainWindow {
     // Opens an image file into a new texture window. Throws PlatformError naming the file when it
     // cannot; nothing is left of a failed load.
     void LoadTexture(const std::string& fileName);
-    // The View menu's marks: exactly one of the four mode items for modes 0-3 (others leave
-    // them), and "Alpha map only".
-    void SetViewMenuChecks(std::int32_t viewMode, bool alphaOnly);
+    // WindowHost. The View menu's marks: exactly one of the four mode items for modes 0-3
+    // (others leave them), and "Alpha map only". A status text starting "Busy (" keeps the wait
+    // cursor up.
+    void SetViewMenuChecks(ViewMode viewMode, bool alphaOnly) override;
+    void DoEvents() override;
+    void DoEventsWhileDrawing() override;
+    void SetStatusText(const std::string& text) override;
+    DocumentWindow* CreateTextureWindow(std::int32_t slot) override;
+    PresentTarget* PreviewPictureBox() override;
+    void ShowPreviewWindow() override;
+    void HidePreviewWindow() override;
+    void MessageBox(const std::string& text) override;
+    void EndProgram() override;
+    void RefreshColorValue() override;
+    void PopupViewMenu(int globalX, int globalY) override;
     // The local files (no folders) named by dragged or dropped data, in their order.
     static std::vector<std::string> DroppedFiles(const QMimeData& data);
     // Opens each file through LoadTexture, one command per file (a failure is reported and the
@@ -198,8 +212,7 @@ class MDIForm1 : public QMainWindow {
     void BuildMenus();
     void BuildToolPanel();
     void BuildStatusStrip();
-    void InstallWindowHooks();
-    void SetViewMode(std::int32_t mode);
+    void SetViewMode(ViewMode mode);
 
     Services& services_;
     BusyCursor* busy_ = nullptr;

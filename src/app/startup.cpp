@@ -40,7 +40,7 @@ std::unique_ptr<MDIForm1> Main(Services& services, const std::string& commandLin
     splash.Label1->setText(QStringLiteral("Initialize 3d device..."));
 
     // The device, the colour picker and the preview document.
-    RunHandler([&] {
+    RunHandler(&mdi, [&] {
         AdapterInfo adapter;
         DisplayInfo* display = services.display;
         adapter.displayFormat = [display] { return DisplayFormatForDepth(display->ScreenDepth()); };
@@ -48,7 +48,7 @@ std::unique_ptr<MDIForm1> Main(Services& services, const std::string& commandLin
 
         D3DFORMAT adapterFormat = D3DFMT_UNKNOWN;
         D3DFORMAT depthFormat = D3DFMT_UNKNOWN;
-        CheckDisplayFormats(adapterFormat, depthFormat);
+        CheckDisplayFormats(adapterFormat, depthFormat, &mdi);
         if (services.ended) return;
 
         D3DPRESENT_PARAMETERS& pp = state.PresentParams;
@@ -72,13 +72,13 @@ std::unique_ptr<MDIForm1> Main(Services& services, const std::string& commandLin
 
         const std::int32_t w = preview.Picture1->width();
         const std::int32_t h = preview.Picture1->height();
-        state.PreviewDocIndex = CreateDocument(w, h, true, true);
+        state.PreviewDocIndex = CreateDocument(w, h, true, true, &mdi);
         DocumentAt(state.PreviewDocIndex).IsPreview = true;
         preview.HideWindow();
     });
     if (services.ended) return main;
 
-    RunHandler([&] {
+    RunHandler(&mdi, [&] {
         state.SphereMesh =
             LoadMeshFromX(services.programDirectory + "/sphere.x", D3DXMESH_MANAGED, state.Device);
     });
@@ -91,7 +91,7 @@ std::unique_ptr<MDIForm1> Main(Services& services, const std::string& commandLin
     if (!commandLine.empty()) {
         std::string fileName = commandLine;
         fileName.erase(std::remove(fileName.begin(), fileName.end(), '"'), fileName.end());
-        RunHandler([&] { mdi.LoadTexture(fileName); });
+        RunHandler(&mdi, [&] { mdi.LoadTexture(fileName); });
     }
     return main;
 }

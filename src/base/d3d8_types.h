@@ -238,6 +238,14 @@ struct D3DVIEWPORT8 {
     float MaxZ = 1.0f;
 };
 
+// The viewport of a whole width x height target, depths 0 to 1.
+inline D3DVIEWPORT8 WholeViewport(std::int32_t width, std::int32_t height) {
+    D3DVIEWPORT8 viewport;
+    viewport.Width = static_cast<std::uint32_t>(width);
+    viewport.Height = static_cast<std::uint32_t>(height);
+    return viewport;
+}
+
 struct D3DLOCKED_RECT {
     std::int32_t Pitch = 0;
     void* pBits = nullptr;

@@ -9,10 +9,9 @@
 #include <cstdint>
 #include <string>
 
-namespace tintora {
+#include "base/error.h"
 
-// The runtime's error number for a value that does not fit its destination.
-constexpr std::int32_t kErrOverflow = 6;
+namespace tintora {
 
 // The leading number of text ("12.5px" gives 12.5, "abc" and "" give 0, " -3" gives -3).
 double LeadingNumber(const std::string& text);

@@ -1,5 +1,6 @@
 #include "base/setting_values.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -16,26 +17,29 @@ std::string SingleToText(float value) {
     return text;
 }
 
-float TextToSingle(const std::string& text, float fallback) {
-    const char* begin = text.c_str();
+std::optional<double> WholeNumberText(const std::string& text) {
+    const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    const auto first = std::find_if_not(text.begin(), text.end(), blank);
+    const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
+    if (first >= last) return std::nullopt;
+    const std::string trimmed(first, last);
+    // strtod also reads hexadecimal, "inf" and "nan", none of which is a number here.
+    for (const char c : trimmed) {
+        if (std::isalpha(static_cast<unsigned char>(c)) != 0 && c != 'e' && c != 'E') {
+            return std::nullopt;
+        }
+    }
     char* end = nullptr;
-    const float value = std::strtof(begin, &end);
-    return end == begin ? fallback : value;
+    const double value = std::strtod(trimmed.c_str(), &end);
+    if (end != trimmed.c_str() + trimmed.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
 }
 
 float NumberTextToSingle(const std::string& text, float fallback) {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    const float value = std::strtof(begin, &end);
-    if (end == begin || !std::isfinite(value)) return fallback;
-    while (*end != '\0' && std::isspace(static_cast<unsigned char>(*end)) != 0)
-        ++end;
-    if (*end != '\0') return fallback;
-    // strtof also reads hexadecimal ("0x1A"), which is not a number here.
-    for (const char* p = begin; p != end; ++p) {
-        if (*p == 'x' || *p == 'X') return fallback;
-    }
-    return value;
+    if (!WholeNumberText(text)) return fallback;
+    // Read as single precision directly: a detour through double could round twice.
+    const float value = std::strtof(text.c_str(), nullptr);
+    return std::isfinite(value) ? value : fallback;
 }
 
 float WindowPositionFromText(const std::string& text, float fallback) {

@@ -2,6 +2,7 @@
 // pixels. Window positions are stored in twips (1/1440 inch) at 15 twips per pixel.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace tintora {
@@ -16,9 +17,10 @@ constexpr int TwipsToPixels(double twips) {
 // with up to seven significant digits and no trailing zeros ("1234.5", "-0.25").
 std::string SingleToText(float value);
 
-// The leading number of the text as single precision ("12.5px" gives 12.5); fallback when the
-// text does not begin with a number.
-float TextToSingle(const std::string& text, float fallback);
+// The text as a number when all of it is one finite decimal number, blanks around it allowed
+// ("  -200 " gives -200, "1e3" 1000); none for anything else ("12px", "abc", "", "0x1A", "inf",
+// "nan").
+std::optional<double> WholeNumberText(const std::string& text);
 
 // The text as single precision when all of it is one finite number, blanks around it allowed
 // ("  -200 " gives -200); fallback for anything else ("12px", "abc", "", "nan", "1e99").

@@ -46,7 +46,7 @@ using WarningFn = std::function<void(const std::string& text)>;
 void ApplyOperation(const Operation& operation, PixelView pixels, const SourceImages& sources);
 
 // Loads input, applies the operations in order and writes output as choice says. Throws
-// PlatformError (or std::bad_alloc, std::invalid_argument from a kernel) on failure; the output
+// PlatformError (or std::bad_alloc) on failure; the output
 // is then left as it was.
 void ProcessFile(Device& device, const std::string& input, const std::string& output,
                  const std::vector<Operation>& operations, const SourceImages& sources,

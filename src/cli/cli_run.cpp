@@ -51,21 +51,15 @@ std::vector<std::string> ImagesIn(const std::string& directory) {
     return files;
 }
 
-// "file: message", unless the message names the file already.
-std::string NamingFile(const std::string& fileName, const std::string& message) {
-    if (message.find(fileName) != std::string::npos) return message;
-    return fileName + ": " + message;
-}
-
 std::string FailureText(const std::string& fileName, std::exception_ptr failure) {
     try {
         std::rethrow_exception(failure);
     } catch (const std::bad_alloc&) {
-        return NamingFile(fileName, "not enough memory");
+        return NamingFile("", fileName, "not enough memory");
     } catch (const std::exception& error) {
-        return NamingFile(fileName, error.what());
+        return NamingFile("", fileName, error.what());
     } catch (...) {
-        return NamingFile(fileName, "unknown error");
+        return NamingFile("", fileName, "unknown error");
     }
 }
 

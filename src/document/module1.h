@@ -12,32 +12,40 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "base/pixel_buffer.h"
 #include "device/d3dx_math.h"
 #include "device/device.h"
+#include "document/window_system.h"
 
 namespace tintora {
 
-// What the document layer needs of a texture window (the editor's Form1 implements it). The
-// swap chain of the window's document presents into it.
-class DocumentWindow : public PresentTarget {
-public:
-    virtual void SetCaption(const std::string& caption) = 0;
-    virtual std::string Caption() const = 0;
-    virtual std::string Tag() const = 0;
-    virtual void SetTag(const std::string& tag) = 0;
-    // Asks the window to repaint itself from what was last presented.
-    virtual void Repaint() = 0;
-    // Sizes the window so that its client area is width x height pixels.
-    virtual void SetClientSize(int width, int height) = 0;
-    // Closes the window for good. The document layer calls it only for a window whose document
-    // slot it has already given back, so the window's own closing must not give it back again.
-    virtual void CloseWindow() = 0;
+// The view modes of a texture window.
+enum class ViewMode : std::int32_t {
+    Normal = 0,
+    StretchFiltering = 1,
+    StretchPixellised = 2,
+    Tiled = 3,
+};
+
+// The mouse tools of the main window's tool panel. None until the user picks one (the panel
+// shows "Select" as chosen at start all the same).
+enum class Tool : std::int32_t {
+    None = 0,
+    Select = 1,
+    PickColor = 2,
+    SetColorKey = 3,
+};
+
+// A texture window's Tag: empty while the window is being created, "resize" once it is complete
+// (only then is its swap chain rebuilt on resize).
+enum class WindowTag : std::int32_t {
+    Creating = 0,
+    Resize = 1,
 };
 
 // One texture window (or the 3D preview's picture box) and its drawing target.
@@ -53,7 +61,7 @@ struct TextureDocument {
     std::int32_t TextureIndex = 0;
     std::string Title;
     bool AlphaOnly = false;
-    std::int32_t ViewMode = 0;  // 0 Normal, 1 Stretch (filtering), 2 Stretch (pixellised), 3 Tiled
+    ::tintora::ViewMode ViewMode = ::tintora::ViewMode::Normal;
     bool IsPreview = false;
 };
 
@@ -85,44 +93,6 @@ struct QuadVertex {
 static_assert(sizeof(QuadVertex) == 32);
 constexpr std::uint32_t kQuadVertexFvf = 0x1C4;
 
-// Hooks through which the document layer reaches windows it does not know. The editor sets them;
-// tests and the command-line tool may leave them empty (an empty hook does nothing).
-struct WindowHooks {
-    // Shows the 3D preview window (modeless).
-    std::function<void()> ShowPreviewWindow;
-    // Hides the 3D preview window.
-    std::function<void()> HidePreviewWindow;
-    // Lets pending window messages run.
-    std::function<void()> DoEvents;
-    // Lets pending window messages run in the middle of drawing a texture window, except the
-    // user's input: a click or key press that arrives meanwhile waits until the drawing is done.
-    // A command run from inside the drawing would find its own redraw dropped by the drawing
-    // guard, and the window would keep showing the picture from before the command. Empty: as
-    // DoEvents.
-    std::function<void()> DoEventsWhileDrawing;
-    // Creates a texture window for document slot (its windowindex) and shows it; the window
-    // becomes the active child. The window system owns it; it lives until the user closes it.
-    std::function<DocumentWindow*(std::int32_t slot)> CreateTextureWindow;
-    // The 3D preview's picture box, which the preview document's swap chain presents into.
-    std::function<PresentTarget*()> PreviewPictureBox;
-    // Sets the View menu's marks: the mode item (0 Normal, 1 Stretch (filtering), 2 Stretch
-    // (pixellised), 3 Tiled; any other value leaves them) and "Alpha map only".
-    std::function<void(std::int32_t viewMode, bool alphaOnly)> SetViewMenuChecks;
-    // Shows a message box with an OK button (default caption) and waits for it to close.
-    std::function<void(const std::string& text)> MessageBox;
-    // Ends the program at once: no unload handler runs, nothing is saved.
-    std::function<void()> EndProgram;
-    // Shows the two colours in the colour picker and redraws every texture window (the colour
-    // picker's RefreshColorValue).
-    std::function<void()> RefreshColorValue;
-    // Sets the text of the main window's status line.
-    std::function<void(const std::string& text)> SetStatusText;
-    // Opens the main window's View menu as a context menu at a screen position in pixels.
-    std::function<void(int globalX, int globalY)> PopupViewMenu;
-    // Sets the colour-key dialog's sample to a window colour (0x00BBGGRR).
-    std::function<void(std::uint32_t color)> ShowColorKeySample;
-};
-
 struct Module1State {
     std::shared_ptr<Direct3D8> D3D;
     std::shared_ptr<::tintora::Device> Device;
@@ -135,7 +105,7 @@ struct Module1State {
 
     std::int32_t ActiveWindowIndex = 0;
     std::int32_t PreviewDocIndex = 0;
-    std::int32_t CurrentTool = 0;
+    Tool CurrentTool = Tool::None;
     std::uint32_t ForegroundColor = 0;  // 0x00BBGGRR
     std::uint32_t BackgroundColor = 0;  // 0x00BBGGRR
     std::shared_ptr<Mesh> SphereMesh;
@@ -146,17 +116,12 @@ struct Module1State {
     // True while RenderDocument is drawing.
     bool RenderGuard = false;
 
-    WindowHooks Hooks;
 };
 
 // The one instance.
 Module1State& Module1();
-// Puts the state back as it is before start-up (drops the device, tables and hooks).
+// Puts the state back as it is before start-up (drops the device and the tables).
 void ResetModule1();
-
-// Error numbers of the runtime, used where the program indexes or dereferences what is not there.
-constexpr HRESULT kErrSubscriptOutOfRange = 9;
-constexpr HRESULT kErrObjectNotSet = 91;
 
 // Slot taking: the first slot from 1 whose InUse is false, or a new slot at the end. Marks the
 // slot in use and returns it. The tables never shrink.
@@ -169,9 +134,11 @@ TextureEntry& TextureAt(std::int32_t slot);
 
 // Creates a texture entry of width x height: two pixel buffers, the preview texture, and the main
 // texture when createMain is true (otherwise the caller stores one in Texture). Returns its slot,
-// or 0 without creating anything when width or height is 0. Shows the 3D preview window.
-// Sizes below 0 or above the device limit throw PlatformError before any slot is taken.
-std::int32_t CreateTextureEntry(std::int32_t width, std::int32_t height, bool createMain);
+// or 0 without creating anything when width or height is 0. Shows the 3D preview window
+// (windows: null shows nothing). Sizes below 0 or above the device limit throw PlatformError
+// before any slot is taken.
+std::int32_t CreateTextureEntry(std::int32_t width, std::int32_t height, bool createMain,
+                                DocumentWindows* windows = nullptr);
 
 // Frees a texture entry: releases both textures and both buffers, marks the slot free. Title and
 // FileName keep their text until the slot is reused.

@@ -65,7 +65,8 @@ TextureEntry& TextureAt(std::int32_t slot) {
     return SlotAt(state.TextureTable, state.TextureTableUBound, slot);
 }
 
-std::int32_t CreateTextureEntry(std::int32_t width, std::int32_t height, bool createMain) {
+std::int32_t CreateTextureEntry(std::int32_t width, std::int32_t height, bool createMain,
+                                DocumentWindows* windows) {
     if (width == 0 || height == 0) return 0;
     if (width < 0 || height < 0 || width > kMaxTextureSize || height > kMaxTextureSize) {
         throw PlatformError(D3DERR_INVALIDCALL,
@@ -95,7 +96,7 @@ std::int32_t CreateTextureEntry(std::int32_t width, std::int32_t height, bool cr
     const std::int32_t slot = TakeTextureSlot();
     state.TextureTable[static_cast<std::size_t>(slot)] = std::move(made);
 
-    if (state.Hooks.ShowPreviewWindow) state.Hooks.ShowPreviewWindow();
+    if (windows != nullptr) windows->ShowPreviewWindow();
     return slot;
 }
 

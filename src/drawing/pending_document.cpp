@@ -23,13 +23,15 @@ bool TextureSlotExists(std::int32_t slot) {
 
 }  // namespace
 
-PendingDocument::PendingDocument(std::int32_t width, std::int32_t height) {
+PendingDocument::PendingDocument(DocumentWindows* windows, std::int32_t width,
+                                 std::int32_t height)
+    : windows_(windows) {
     OpenWindow(width, height);
 }
 
 void PendingDocument::OpenWindow(std::int32_t width, std::int32_t height) {
     // CreateDocument gives everything back itself when it fails.
-    document_ = CreateDocument(width, height, true, false);
+    document_ = CreateDocument(width, height, true, false, windows_);
     const TextureDocument& d = DocumentAt(document_);
     window_ = d.Window;
     chain_ = d.SwapChain;
@@ -41,7 +43,7 @@ PendingDocument::~PendingDocument() {
 
 std::int32_t PendingDocument::CreateEntry(std::int32_t width, std::int32_t height,
                                           bool createMain) {
-    entry_ = CreateTextureEntry(width, height, createMain);
+    entry_ = CreateTextureEntry(width, height, createMain, windows_);
     if (entry_ > 0) previewTexture_ = TextureAt(entry_).PreviewTexture;
     return entry_;
 }
@@ -59,7 +61,7 @@ void PendingDocument::Abandon() noexcept {
         // Closing the document frees its texture slot unless another document shows it; point
         // it at the slot just freed (or at none) so that nothing else is touched.
         DocumentAt(document_).TextureIndex = entryOurs ? entry_ : 0;
-        CloseTextureWindow(document_);
+        CloseTextureWindow(document_, windows_);
         // The slot is given back already: the window's own closing finds nothing to do.
         if (window_ != nullptr) window_->CloseWindow();
     } catch (const std::exception& error) {

@@ -16,10 +16,10 @@ namespace tintora {
 
 class PendingDocument {
   public:
-    // Nothing made yet.
-    PendingDocument() = default;
+    // Nothing made yet. windows (may be null: no window) makes, shows and hides the windows.
+    explicit PendingDocument(DocumentWindows* windows) : windows_(windows) {}
     // OpenWindow(width, height) at once.
-    PendingDocument(std::int32_t width, std::int32_t height);
+    PendingDocument(DocumentWindows* windows, std::int32_t width, std::int32_t height);
     ~PendingDocument();
     PendingDocument(const PendingDocument&) = delete;
     PendingDocument& operator=(const PendingDocument&) = delete;
@@ -41,6 +41,7 @@ class PendingDocument {
   private:
     void Abandon() noexcept;
 
+    DocumentWindows* windows_ = nullptr;
     std::int32_t document_ = 0;
     std::int32_t entry_ = 0;
     // What identifies the slots as this command's when it gives them back: window messages run

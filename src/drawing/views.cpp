@@ -19,37 +19,6 @@ Device& RequireDevice() {
     return *state.Device;
 }
 
-// The pending messages that run while a texture window is drawn (see the hook).
-void DoEventsWhileDrawing() {
-    auto& hooks = Module1().Hooks;
-    if (hooks.DoEventsWhileDrawing) {
-        hooks.DoEventsWhileDrawing();
-    } else if (hooks.DoEvents) {
-        hooks.DoEvents();
-    }
-}
-
-void ShowMessage(const std::string& text) {
-    auto& hooks = Module1().Hooks;
-    if (hooks.MessageBox) hooks.MessageBox(text);
-}
-
-void EndProgram() {
-    auto& hooks = Module1().Hooks;
-    if (hooks.EndProgram) hooks.EndProgram();
-}
-
-D3DVIEWPORT8 WholeViewport(std::int32_t width, std::int32_t height) {
-    D3DVIEWPORT8 viewport;
-    viewport.X = 0;
-    viewport.Y = 0;
-    viewport.Width = static_cast<std::uint32_t>(width);
-    viewport.Height = static_cast<std::uint32_t>(height);
-    viewport.MinZ = 0.0f;
-    viewport.MaxZ = 1.0f;
-    return viewport;
-}
-
 // Gives back a slot whose creation failed half-way: drops what was made, frees the slot, forgets
 // it as the active window, then closes its window (which finds its slot already given back).
 void AbandonDocument(std::int32_t slot, DocumentWindow* window) {
@@ -63,52 +32,39 @@ void AbandonDocument(std::int32_t slot, DocumentWindow* window) {
     if (window != nullptr) window->CloseWindow();
 }
 
-// Runs one step of the preview's resize: a step that fails is skipped.
-template <typename Step>
-void SkipOnFailure(Step&& step) {
-    try {
-        step();
-    } catch (const std::exception&) {
-        // Skipped: the preview's resize reports nothing.
-    }
-}
-
-void ResizePreviewSwapChain(std::int32_t width, std::int32_t height) {
+void ResizePreviewSwapChain(std::int32_t width, std::int32_t height, DocumentWindows* windows,
+                            FatalReport* fatal) {
     auto& state = Module1();
     // Before the first document exists there is nothing to resize.
     if (state.DocumentTableUBound <= 0 || state.DocumentTable.empty()) return;
 
     auto& pp = state.PresentParams;
     pp.EnableAutoDepthStencil = -1;
-    SkipOnFailure([&] {
-        pp.hDeviceWindow =
-            state.Hooks.PreviewPictureBox ? state.Hooks.PreviewPictureBox() : nullptr;
+    CarryOnAfterFailure([&] {
+        pp.hDeviceWindow = windows != nullptr ? windows->PreviewPictureBox() : nullptr;
     });
     pp.BackBufferWidth = static_cast<std::uint32_t>(width);
     pp.BackBufferHeight = static_cast<std::uint32_t>(height);
 
-    SkipOnFailure([&] {
+    CarryOnAfterFailure([&] {
         TextureDocument& d = DocumentAt(state.PreviewDocIndex);
-        d.Viewport.Width = static_cast<std::uint32_t>(width);
-        d.Viewport.Height = static_cast<std::uint32_t>(height);
-        d.Viewport.X = 0;
-        d.Viewport.Y = 0;
+        d.Viewport = WholeViewport(width, height);
         d.ChainWidth = width;
         d.ChainHeight = height;
     });
 
     D3DFORMAT adapterFormat = D3DFMT_UNKNOWN;
     D3DFORMAT depthFormat = D3DFMT_UNKNOWN;
-    SkipOnFailure([&] { CheckDisplayFormats(adapterFormat, depthFormat); });
+    CarryOnAfterFailure([&] { CheckDisplayFormats(adapterFormat, depthFormat, fatal); });
     pp.BackBufferFormat = adapterFormat;
 
-    SkipOnFailure([&] { DocumentAt(state.PreviewDocIndex).SwapChain.reset(); });
-    SkipOnFailure([&] { DocumentAt(state.PreviewDocIndex).DepthSurface.reset(); });
-    SkipOnFailure([&] {
+    CarryOnAfterFailure([&] { DocumentAt(state.PreviewDocIndex).SwapChain.reset(); });
+    CarryOnAfterFailure([&] { DocumentAt(state.PreviewDocIndex).DepthSurface.reset(); });
+    CarryOnAfterFailure([&] {
         auto chain = RequireDevice().CreateAdditionalSwapChain(pp);
         DocumentAt(state.PreviewDocIndex).SwapChain = std::move(chain);
     });
-    SkipOnFailure([&] {
+    CarryOnAfterFailure([&] {
         auto depth = RequireDevice().CreateDepthStencilSurface(width, height, depthFormat,
                                                                D3DMULTISAMPLE_NONE);
         DocumentAt(state.PreviewDocIndex).DepthSurface = std::move(depth);
@@ -159,8 +115,8 @@ void DrawDocumentScene(Device& device, const TextureDocument& d,
 
 }  // namespace
 
-std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthFlag,
-                            bool isPreview) {
+std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthFlag, bool isPreview,
+                            DocumentWindows* windows) {
     auto& state = Module1();
     Device& device = RequireDevice();
 
@@ -168,9 +124,9 @@ std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthF
     DocumentWindow* window = nullptr;
     try {
         if (!isPreview) {
-            // The hook creates the window with windowindex k and shows it; its activation handler
-            // runs now, and its resize and paint handlers find no swap chain and no "resize" Tag.
-            if (state.Hooks.CreateTextureWindow) window = state.Hooks.CreateTextureWindow(k);
+            // The window is made with windowindex k and shown; its activation handler runs now,
+            // and its resize and paint handlers find no swap chain and no "resize" Tag.
+            if (windows != nullptr) window = windows->CreateTextureWindow(k);
             DocumentAt(k).Window = window;
             if (window != nullptr) window->SetClientSize(width, height);
         }
@@ -180,8 +136,7 @@ std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthF
 
         auto& pp = state.PresentParams;
         if (isPreview) {
-            pp.hDeviceWindow =
-                state.Hooks.PreviewPictureBox ? state.Hooks.PreviewPictureBox() : nullptr;
+            pp.hDeviceWindow = windows != nullptr ? windows->PreviewPictureBox() : nullptr;
         } else {
             pp.hDeviceWindow = window;
         }
@@ -204,12 +159,12 @@ std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthF
 
     if (window != nullptr) {
         window->SetCaption(DocumentAt(k).Title);
-        window->SetTag(kResizeTag);
+        window->SetTag(WindowTag::Resize);
     }
     return k;
 }
 
-void RefreshCaptions() {
+void RefreshCaptions(MessagePump* pump) {
     auto& state = Module1();
     // The bound is read on every pass: the redraws let window messages run, which may open
     // windows and grow the table.
@@ -223,21 +178,21 @@ void RefreshCaptions() {
         const std::string caption = std::to_string(d.TextureIndex) + "-" + d.Title + " (" +
                                     std::to_string(e.Width) + "x" + std::to_string(e.Height) + ")";
         if (d.Window != nullptr) d.Window->SetCaption(caption);
-        RenderDocument(i, false);
+        RenderDocument(i, false, pump);
     }
 }
 
-void SyncViewMenu() {
+void SyncViewMenu(ViewMenuMarks* menu) {
     auto& state = Module1();
     const TextureDocument& d = DocumentAt(state.ActiveWindowIndex);
-    if (state.Hooks.SetViewMenuChecks) state.Hooks.SetViewMenuChecks(d.ViewMode, d.AlphaOnly);
+    if (menu != nullptr) menu->SetViewMenuChecks(d.ViewMode, d.AlphaOnly);
 }
 
-ViewQuad ViewQuadFor(std::int32_t viewMode, std::int32_t chainWidth, std::int32_t chainHeight,
+ViewQuad ViewQuadFor(ViewMode viewMode, std::int32_t chainWidth, std::int32_t chainHeight,
                      std::int32_t textureWidth, std::int32_t textureHeight) {
     ViewQuad quad;
     switch (viewMode) {
-        case kViewNormal:
+        case ViewMode::Normal:
             // Centred at one texel per pixel: an odd difference gives a half-pixel offset, a
             // texture larger than the window is cut off equally on both sides.
             quad.draw = true;
@@ -246,15 +201,15 @@ ViewQuad ViewQuadFor(std::int32_t viewMode, std::int32_t chainWidth, std::int32_
             quad.width = static_cast<float>(textureWidth);
             quad.height = static_cast<float>(textureHeight);
             break;
-        case kViewStretchFiltering:
-        case kViewStretchPixellised:
+        case ViewMode::StretchFiltering:
+        case ViewMode::StretchPixellised:
             // Stretched over the window less its last column and row.
             quad.draw = true;
             quad.width = static_cast<float>(chainWidth - 1);
             quad.height = static_cast<float>(chainHeight - 1);
-            quad.smooth = viewMode == kViewStretchFiltering;
+            quad.smooth = viewMode == ViewMode::StretchFiltering;
             break;
-        case kViewTiled:
+        case ViewMode::Tiled:
             // Repeated from the top-left corner at one texel per pixel. Without a texture (size
             // 0) the coordinates stay 0 rather than infinite; nothing shows either way.
             quad.draw = true;
@@ -274,7 +229,7 @@ ViewQuad ViewQuadFor(std::int32_t viewMode, std::int32_t chainWidth, std::int32_
     return quad;
 }
 
-void RenderDocument(std::int32_t slot, bool usePreview) {
+void RenderDocument(std::int32_t slot, bool usePreview, MessagePump* pump) {
     auto& state = Module1();
     if (slot == state.PreviewDocIndex) return;
     {
@@ -293,7 +248,7 @@ void RenderDocument(std::int32_t slot, bool usePreview) {
     const auto backBuffer = swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO);
     DrawDocumentScene(device, DocumentAt(slot), backBuffer, usePreview);
 
-    DoEventsWhileDrawing();
+    if (pump != nullptr) pump->DoEventsWhileDrawing();
 
     // The messages just run may have closed the window or rebuilt its swap chain: present only
     // into the chain that was drawn, while it is still the window's.
@@ -302,19 +257,20 @@ void RenderDocument(std::int32_t slot, bool usePreview) {
         if (d.Window != nullptr) d.Window->Repaint();
         swapChain->Present(nullptr, nullptr, nullptr, nullptr);
     }
-    DoEventsWhileDrawing();
+    if (pump != nullptr) pump->DoEventsWhileDrawing();
 }
 
-void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height) {
+void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height,
+                     DocumentWindows* windows, FatalReport* fatal) {
     auto& state = Module1();
     if (slot == state.PreviewDocIndex) {
-        ResizePreviewSwapChain(width, height);
+        ResizePreviewSwapChain(width, height, windows, fatal);
         return;
     }
 
     TextureDocument& d = DocumentAt(slot);
     // Still being created (or not a texture window): the creation makes the chain itself.
-    if (d.Window == nullptr || d.Window->Tag() != kResizeTag) return;
+    if (d.Window == nullptr || d.Window->Tag() != WindowTag::Resize) return;
     Device& device = RequireDevice();
 
     auto& pp = state.PresentParams;
@@ -323,10 +279,7 @@ void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height)
     pp.BackBufferWidth = static_cast<std::uint32_t>(width);
     pp.BackBufferHeight = static_cast<std::uint32_t>(height);
 
-    d.Viewport.Width = static_cast<std::uint32_t>(width);
-    d.Viewport.Height = static_cast<std::uint32_t>(height);
-    d.Viewport.X = 0;
-    d.Viewport.Y = 0;
+    d.Viewport = WholeViewport(width, height);
     d.ChainWidth = width;
     d.ChainHeight = height;
 
@@ -337,7 +290,7 @@ void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height)
         device.CreateDepthStencilSurface(width, height, D3DFMT_D24X8, D3DMULTISAMPLE_NONE);
 }
 
-void CheckDisplayFormats(D3DFORMAT& adapterFormat, D3DFORMAT& depthFormat) {
+void CheckDisplayFormats(D3DFORMAT& adapterFormat, D3DFORMAT& depthFormat, FatalReport* fatal) {
     auto& state = Module1();
     if (!state.D3D) {
         throw PlatformError(kErrObjectNotSet, "Object variable or With block variable not set");
@@ -346,9 +299,9 @@ void CheckDisplayFormats(D3DFORMAT& adapterFormat, D3DFORMAT& depthFormat) {
 
     if (adapterFormat != D3DFMT_X8R8G8B8 && adapterFormat != D3DFMT_A8R8G8B8 &&
         adapterFormat != D3DFMT_R5G6B5) {
-        ShowMessage(kUnsupportedDesktopMessage);
+        if (fatal != nullptr) fatal->MessageBox(kUnsupportedDesktopMessage);
         state.D3D.reset();
-        EndProgram();
+        if (fatal != nullptr) fatal->EndProgram();
         return;
     }
 
@@ -362,18 +315,20 @@ void CheckDisplayFormats(D3DFORMAT& adapterFormat, D3DFORMAT& depthFormat) {
         }
     }
 
-    ShowMessage(kNoDepthFormatMessage);
-    EndProgram();
+    if (fatal != nullptr) {
+        fatal->MessageBox(kNoDepthFormatMessage);
+        fatal->EndProgram();
+    }
 }
 
-void ActivateTextureWindow(std::int32_t windowindex) {
+void ActivateTextureWindow(std::int32_t windowindex, ViewMenuMarks* menu) {
     auto& state = Module1();
     if (windowindex == state.ActiveWindowIndex) return;
     state.ActiveWindowIndex = windowindex;
-    SyncViewMenu();
+    SyncViewMenu(menu);
 }
 
-void CloseTextureWindow(std::int32_t windowindex) {
+void CloseTextureWindow(std::int32_t windowindex, DocumentWindows* windows) {
     auto& state = Module1();
     TextureDocument& d = DocumentAt(windowindex);
     if (!d.InUse) return;
@@ -397,7 +352,7 @@ void CloseTextureWindow(std::int32_t windowindex) {
         const TextureDocument& other = state.DocumentTable[static_cast<std::size_t>(i)];
         if (other.InUse && !other.IsPreview) return;
     }
-    if (state.Hooks.HidePreviewWindow) state.Hooks.HidePreviewWindow();
+    if (windows != nullptr) windows->HidePreviewWindow();
 }
 
 }  // namespace tintora

@@ -1,10 +1,11 @@
 // Texture windows and their drawing: document creation, captions, the View menu's marks, the
 // redraw of a window from its texture and the rebuild of its swap chain on resize.
 //
-// The window system is reached through Module1().Hooks (see module1.h); everything here runs on
-// the UI thread and may let pending window messages run (Hooks.DoEvents) where noted. Because
-// those messages may open or close windows, nothing here keeps a reference into the tables
-// across a hook call.
+// Each function takes the parts of the window system it uses (document/window_system.h); a null
+// pointer leaves that part out (the command-line tool and the tests draw without windows).
+// Everything here runs on the UI thread and may let pending window messages run where noted.
+// Because those messages may open or close windows, nothing here keeps a reference into the
+// tables across such a call.
 //
 // Errors: failing device calls throw PlatformError; slots outside a table throw PlatformError
 // with kErrSubscriptOutOfRange; a missing device throws PlatformError with kErrObjectNotSet.
@@ -16,39 +17,27 @@
 
 namespace tintora {
 
-// The Tag a texture window carries once its creation is complete; only such windows have their
-// swap chain rebuilt on resize.
-inline constexpr const char* kResizeTag = "resize";
-
-// The view modes of a texture window (TextureDocument::ViewMode).
-enum ViewModeValue : std::int32_t {
-    kViewNormal = 0,
-    kViewStretchFiltering = 1,
-    kViewStretchPixellised = 2,
-    kViewTiled = 3,
-};
-
 // Takes a document slot, creates its window (unless isPreview), its swap chain of width x height
-// presenting into the window (or into Hooks.PreviewPictureBox()), a D16 depth surface and the
+// presenting into the window (or into windows->PreviewPictureBox()), a D16 depth surface and the
 // viewport. Title and caption "Window" + slot, Tag "resize". The caller sets TextureIndex.
 // ViewMode, AlphaOnly and IsPreview are left as the slot's previous user left them.
 // Returns the slot.
 //
-// The window is created through Hooks.CreateTextureWindow, which shows it; its activation and
+// The window is created through windows->CreateTextureWindow, which shows it; its activation and
 // resize handlers run inside this call while the swap chain is still empty and the Tag is not
 // yet "resize", so they find nothing to do.
 //
 // On failure (swap chain or depth surface) nothing is left behind: the window is closed, the slot
 // is free again, ActiveWindowIndex no longer names it, and the error is rethrown.
-std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthFlag,
-                            bool isPreview);
+std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthFlag, bool isPreview,
+                            DocumentWindows* windows = nullptr);
 
 // Every texture window's caption from its entry: "<index>-<title> (<w>x<h>)"; the document's
-// Title becomes the entry's; redraws each window from its main texture.
-void RefreshCaptions();
+// Title becomes the entry's; redraws each window from its main texture (RenderDocument with pump).
+void RefreshCaptions(MessagePump* pump = nullptr);
 
-// The View menu marks from the active document (Hooks.SetViewMenuChecks).
-void SyncViewMenu();
+// The View menu marks from the active document.
+void SyncViewMenu(ViewMenuMarks* menu = nullptr);
 
 // The rectangle that a view mode draws in a chain of chainWidth x chainHeight pixels for a
 // texture of textureWidth x textureHeight (DrawQuad's arguments). draw is false for a mode that
@@ -63,33 +52,35 @@ struct ViewQuad {
     float uRight = 1.0f;
     float vBottom = 1.0f;
 };
-ViewQuad ViewQuadFor(std::int32_t viewMode, std::int32_t chainWidth, std::int32_t chainHeight,
+ViewQuad ViewQuadFor(ViewMode viewMode, std::int32_t chainWidth, std::int32_t chainHeight,
                      std::int32_t textureWidth, std::int32_t textureHeight);
 
 // Redraws a texture window from its main texture, or its preview texture when usePreview:
 // clear to the background colour (black when AlphaOnly), one rectangle as the view mode asks,
 // present into the window. Lets pending window messages run twice (after the scene and after
-// the present).
+// the present; pump->DoEventsWhileDrawing).
 //
 // Guarded: a call made while another drawing is in progress (Module1().RenderGuard) returns
 // without drawing; so does a call for the preview document. The guard is reset on every exit,
 // also when a step throws. If the window is closed or its swap chain rebuilt while messages run,
 // the drawing is not presented.
-void RenderDocument(std::int32_t slot, bool usePreview);
+void RenderDocument(std::int32_t slot, bool usePreview, MessagePump* pump = nullptr);
 
 // Rebuilds a window's swap chain and depth surface (D24X8) at width x height, and its viewport.
 // Does nothing for a window whose Tag is not "resize" (still being created) or that has no
 // window. For the preview document (slot == PreviewDocIndex) the chain presents into the preview
-// picture box in the desktop format with the depth format CheckDisplayFormats picks, and every
-// step that fails is skipped silently.
-void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height);
+// picture box (windows) in the desktop format with the depth format CheckDisplayFormats (fatal)
+// picks, and every step that fails is skipped silently.
+void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height,
+                     DocumentWindows* windows = nullptr, FatalReport* fatal = nullptr);
 
 // Reads the desktop format into adapterFormat and picks the first depth format the adapter
 // matches (D32, D24X8, D24S8, D16) into depthFormat. An unusable desktop format (other than
-// X8R8G8B8, A8R8G8B8, R5G6B5) or no depth format shows its message (Hooks.MessageBox) and ends
-// the program (Hooks.EndProgram; on an unusable desktop the Direct3D object is released first).
+// X8R8G8B8, A8R8G8B8, R5G6B5) or no depth format shows its message (fatal->MessageBox) and ends
+// the program (fatal->EndProgram; on an unusable desktop the Direct3D object is released first).
 // Should EndProgram return, depthFormat is left as it was.
-void CheckDisplayFormats(D3DFORMAT& adapterFormat, D3DFORMAT& depthFormat);
+void CheckDisplayFormats(D3DFORMAT& adapterFormat, D3DFORMAT& depthFormat,
+                         FatalReport* fatal = nullptr);
 
 // The two fatal display messages.
 inline constexpr const char* kUnsupportedDesktopMessage =
@@ -100,13 +91,13 @@ inline constexpr const char* kNoDepthFormatMessage =
 
 // Activation of the texture window of slot windowindex (Form_Activate): makes it the active
 // window and syncs the View menu; does nothing when it is already the active one.
-void ActivateTextureWindow(std::int32_t windowindex);
+void ActivateTextureWindow(std::int32_t windowindex, ViewMenuMarks* menu = nullptr);
 
 // Closing of the texture window of slot windowindex (Form_Unload): releases its swap chain and
 // depth surface, gives back its document slot, and ActiveWindowIndex becomes 0. If another
 // document in use shows the same texture slot, that is all; otherwise the texture slot is given
-// back too, and the preview window is hidden when no texture window is left.
+// back too, and the preview window (windows) is hidden when no texture window is left.
 // Does nothing for a slot that is not in use (already given back).
-void CloseTextureWindow(std::int32_t windowindex);
+void CloseTextureWindow(std::int32_t windowindex, DocumentWindows* windows = nullptr);
 
 }  // namespace tintora

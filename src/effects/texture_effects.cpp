@@ -37,20 +37,16 @@ struct HeldBuffers {
     }
 };
 
-void DoEvents() {
-    if (const auto& hook = Module1().Hooks.DoEvents) hook();
-}
-
-void SetStatus(const StatusFn& setStatus, const std::string& text) {
-    if (setStatus) setStatus(text);
+void SetStatus(ProgressDisplay* display, const std::string& text) {
+    if (display != nullptr) display->SetStatusText(text);
 }
 
 // A progress function that shows prefix n suffix, lets pending messages run and checks that the
 // buffers survived them.
-ProgressFn ShowProgress(const StatusFn& setStatus, const HeldBuffers& held, const char* suffix) {
-    return [&setStatus, &held, suffix](int counter) {
-        SetStatus(setStatus, "Busy (" + std::to_string(counter) + suffix);
-        DoEvents();
+ProgressFn ShowProgress(ProgressDisplay* display, const HeldBuffers& held, const char* suffix) {
+    return [display, &held, suffix](int counter) {
+        SetStatus(display, "Busy (" + std::to_string(counter) + suffix);
+        if (display != nullptr) display->DoEvents();
         held.RequireUnchanged();
     };
 }
@@ -78,22 +74,22 @@ EntryViews ViewsOf(std::int32_t textureIndex) {
 }  // namespace
 
 void AdjustContrastLuminosity(std::int32_t textureIndex, std::int32_t target, float contrast,
-                              std::int32_t luminosity, const StatusFn& setStatus) {
+                              std::int32_t luminosity, ProgressDisplay* display) {
     CopyOut(textureIndex);
     const EntryViews views = ViewsOf(textureIndex);
     const HeldBuffers held(textureIndex);
     AdjustContrastLuminosity(views.pixels, views.previewPixels, contrast, luminosity,
-                             ShowProgress(setStatus, held, "%)"));
+                             ShowProgress(display, held, "%)"));
     CopyIn(textureIndex, target);
 }
 
 void AdjustHueSaturation(std::int32_t textureIndex, std::int32_t target, std::int32_t hueShift,
-                         std::int32_t saturationShift, const StatusFn& setStatus) {
+                         std::int32_t saturationShift, ProgressDisplay* display) {
     CopyOut(textureIndex);
     const EntryViews views = ViewsOf(textureIndex);
     const HeldBuffers held(textureIndex);
     AdjustHueSaturation(views.pixels, views.previewPixels, hueShift, saturationShift,
-                        ShowProgress(setStatus, held, " %)"));
+                        ShowProgress(display, held, " %)"));
     CopyIn(textureIndex, target);
 }
 
@@ -110,11 +106,11 @@ void InvertColors(std::int32_t textureIndex) {
     CopyIn(textureIndex, 0);
 }
 
-void AutoContrast(std::int32_t textureIndex, const StatusFn& setStatus) {
+void AutoContrast(std::int32_t textureIndex, ProgressDisplay* display) {
     const EntryViews views = ViewsOf(textureIndex);
     const HeldBuffers held(textureIndex);
-    AutoContrast(views.pixels, views.pixels, ShowProgress(setStatus, held, "%)"));
-    SetStatus(setStatus, "Action done...");
+    AutoContrast(views.pixels, views.pixels, ShowProgress(display, held, "%)"));
+    SetStatus(display, "Action done...");
     CopyIn(textureIndex, 0);
 }
 

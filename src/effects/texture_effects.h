@@ -10,8 +10,8 @@
 // - AutoContrast and Equalize work on Pixels as it stands (it always holds the texture's current
 //   pixels) in place and copy it back.
 //
-// Status texts go to setStatus (the main window's status label); after each progress text the
-// pending window messages run once through Module1().Hooks.DoEvents. Those are the only places
+// Status texts go to display (the main window's status line; null shows nothing); after each
+// progress text the pending window messages run once (display->DoEvents). Those are the only places
 // where other handlers may run in the middle of an operation; if one of them frees the texture or
 // its buffers, the operation stops with PlatformError(kErrSubscriptOutOfRange) instead of writing
 // to them. A texture index that is not a slot of the table throws the same error.
@@ -20,21 +20,18 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <string>
+
+#include "document/window_system.h"
 
 namespace tintora {
 
-// Sets the main window's status line.
-using StatusFn = std::function<void(const std::string& text)>;
-
 // "Busy (n%)" while it runs. target is passed to the copy in; the dialogs pass 1, the preview.
 void AdjustContrastLuminosity(std::int32_t textureIndex, std::int32_t target, float contrast,
-                              std::int32_t luminosity, const StatusFn& setStatus = {});
+                              std::int32_t luminosity, ProgressDisplay* display = nullptr);
 
 // "Busy (n %)" (with a blank) while it runs. target as above.
 void AdjustHueSaturation(std::int32_t textureIndex, std::int32_t target, std::int32_t hueShift,
-                         std::int32_t saturationShift, const StatusFn& setStatus = {});
+                         std::int32_t saturationShift, ProgressDisplay* display = nullptr);
 
 // A dialog's OK: PreviewPixels into Pixels, then Pixels into the main texture.
 void CommitPreview(std::int32_t textureIndex);
@@ -44,7 +41,7 @@ void InvertColors(std::int32_t textureIndex);
 
 // "Busy (25%)" after the scan and "Busy (50%)" after the tables, each followed by the pending
 // messages; "Action done..." once the pixels are mapped (no messages run then); then the copy in.
-void AutoContrast(std::int32_t textureIndex, const StatusFn& setStatus = {});
+void AutoContrast(std::int32_t textureIndex, ProgressDisplay* display = nullptr);
 
 // No status text.
 void Equalize(std::int32_t textureIndex);

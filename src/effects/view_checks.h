@@ -2,8 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 
+#include "base/error.h"
 #include "base/pixel_buffer.h"
 
 namespace tintora::effects_detail {
@@ -12,17 +12,17 @@ namespace tintora::effects_detail {
 inline void RequireMatchingViews(const PixelView& source, const PixelView& destination) {
     if (source.width != destination.width || source.height != destination.height ||
         source.width < 0 || source.height < 0) {
-        throw std::invalid_argument("effect: source and destination differ in size");
+        throw PlatformError(D3DERR_INVALIDCALL, "effect: source and destination differ in size");
     }
     const std::size_t bytes = source.byteCount();
     if (bytes == 0) return;
     if (source.data == nullptr || destination.data == nullptr) {
-        throw std::invalid_argument("effect: a view has no pixels");
+        throw PlatformError(D3DERR_INVALIDCALL, "effect: a view has no pixels");
     }
     const auto s = reinterpret_cast<std::uintptr_t>(source.data);
     const auto d = reinterpret_cast<std::uintptr_t>(destination.data);
     if (s != d && s < d + bytes && d < s + bytes) {
-        throw std::invalid_argument("effect: source and destination overlap");
+        throw PlatformError(D3DERR_INVALIDCALL, "effect: source and destination overlap");
     }
 }
 

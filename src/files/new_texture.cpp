@@ -36,8 +36,9 @@ std::uint32_t InitialTexel(AlphaInitialization alpha, std::uint32_t backgroundCo
     return 0xFF000000u | ToDeviceColor(backgroundColor & 0x00FFFFFFu);
 }
 
-std::int32_t CreateNewTexture(std::int32_t width, std::int32_t height, AlphaInitialization alpha) {
-    PendingDocument pending(width, height);
+std::int32_t CreateNewTexture(std::int32_t width, std::int32_t height, AlphaInitialization alpha,
+                              WindowAccess access) {
+    PendingDocument pending(access.windows, width, height);
     const std::int32_t x = pending.CreateEntry(width, height, true);
     if (x > 0) {
         Texture& texture = *TextureAt(x).Texture;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "document/window_system.h"
+
 namespace tintora {
 
 // The size the device accepts for a texture with a full mipmap chain (D3DXCheckTextureRequirements
@@ -38,6 +40,7 @@ std::uint32_t InitialTexel(AlphaInitialization alpha, std::uint32_t backgroundCo
 // InitialTexel(alpha, Module1().BackgroundColor), copies it into the pixel buffer (CopyOut) and
 // points the document at the entry. The window keeps the caption CreateDocument gave it. Returns
 // the entry's slot. On failure nothing is left behind and the error is rethrown.
-std::int32_t CreateNewTexture(std::int32_t width, std::int32_t height, AlphaInitialization alpha);
+std::int32_t CreateNewTexture(std::int32_t width, std::int32_t height, AlphaInitialization alpha,
+                              WindowAccess access = {});
 
 }  // namespace tintora

@@ -30,13 +30,7 @@ std::shared_ptr<Texture> FlattenPremultiplied(Device& device, std::array<QuadVer
     auto renderer = D3DXCreateRenderToSurface(device.shared_from_this(), width, height,
                                               D3DFMT_A8R8G8B8, false, D3DFMT_UNKNOWN);
     auto flat = device.CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
-    D3DVIEWPORT8 viewport;
-    viewport.X = 0;
-    viewport.Y = 0;
-    viewport.Width = static_cast<std::uint32_t>(width);
-    viewport.Height = static_cast<std::uint32_t>(height);
-    viewport.MinZ = 0.0f;
-    viewport.MaxZ = 1.0f;
+    const D3DVIEWPORT8 viewport = WholeViewport(width, height);
     renderer->BeginScene(flat->GetSurfaceLevel(0), &viewport);
     try {
         device.Clear(0, nullptr, D3DCLEAR_TARGET, 0x00000000u, 1.0f, 0);
@@ -87,12 +81,6 @@ std::shared_ptr<Texture> ReadOnDevice(Device& device, std::array<QuadVertex, 4>&
     return ConvertToWorkingFormat(device, std::move(read), width, height);
 }
 
-// The same error with a message that names the file (most platform messages already do).
-PlatformError NamingFile(HRESULT code, const std::string& message, const std::string& fileName) {
-    if (message.find(fileName) != std::string::npos) return PlatformError(code, message);
-    return PlatformError(code, "cannot load \"" + fileName + "\": " + message);
-}
-
 }  // namespace
 
 std::string TitleFromPath(const std::string& fileName) {
@@ -112,14 +100,15 @@ std::shared_ptr<Texture> ReadWorkingTexture(Device& device, const std::string& f
     return ReadOnDevice(device, quad, fileName, warn);
 }
 
-std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWarning& warn) {
+std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWarning& warn,
+                             WindowAccess access) {
     auto& state = Module1();
     try {
         std::shared_ptr<Texture> texture = ReadWorkingTexture(fileName, warn);
         const std::int32_t width = texture->width();
         const std::int32_t height = texture->height();
 
-        PendingDocument pending(width, height);
+        PendingDocument pending(access.windows, width, height);
         const std::int32_t d = pending.document();
         const std::int32_t x = pending.CreateEntry(width, height, false);
         DocumentAt(d).TextureIndex = x;
@@ -134,7 +123,7 @@ std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWar
         const std::int32_t previous = state.LastLoadedTexture;
         state.LastLoadedTexture = x;
         try {
-            RefreshCaptions();
+            RefreshCaptions(access.pump);
         } catch (...) {
             state.LastLoadedTexture = previous;
             throw;
@@ -142,9 +131,9 @@ std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWar
         pending.Commit();
         return x;
     } catch (const PlatformError& error) {
-        throw NamingFile(error.code(), error.what(), fileName);
+        throw PlatformError(error.code(), "cannot load", fileName, error.what());
     } catch (const std::bad_alloc&) {
-        throw NamingFile(E_OUTOFMEMORY, "not enough memory", fileName);
+        throw PlatformError(E_OUTOFMEMORY, "cannot load", fileName, "not enough memory");
     }
 }
 

@@ -18,7 +18,7 @@
 // Failures throw PlatformError whose message names the file and the reason. Nothing is left
 // behind by a failed load: no window, no document or texture slot, LastLoadedTexture unchanged.
 //
-// UI thread only; uses Module1().Device and the window hooks.
+// UI thread only; uses Module1().Device and the windows handed in (access).
 #pragma once
 
 #include <cstdint>
@@ -27,6 +27,7 @@
 #include <string>
 
 #include "device/device.h"
+#include "document/window_system.h"
 
 namespace tintora {
 
@@ -61,6 +62,7 @@ std::shared_ptr<Texture> ReadWorkingTexture(Device& device, const std::string& f
                                             const PremultipliedWarning& warn);
 
 // The whole load: returns the new entry's TextureTable slot.
-std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWarning& warn);
+std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWarning& warn,
+                             WindowAccess access = {});
 
 }  // namespace tintora

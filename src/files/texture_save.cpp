@@ -10,9 +10,8 @@ namespace tintora {
 
 namespace {
 
-void SetStatus(const std::string& text) {
-    const auto& hooks = Module1().Hooks;
-    if (hooks.SetStatusText) hooks.SetStatusText(text);
+void SetStatus(ProgressDisplay* display, const std::string& text) {
+    if (display != nullptr) display->SetStatusText(text);
 }
 
 // The entry's main texture, checked: a window closed while a dialog was up takes it away.
@@ -90,7 +89,8 @@ bool WriteTextureFile(Device* device, Texture& texture, const std::string& fileN
 }
 
 SaveOutcome SaveTexture(std::int32_t textureIndex, const std::string& fileName, std::int32_t kind,
-                        const ExportFormatQuestion& askFormat) {
+                        const ExportFormatQuestion& askFormat, ProgressDisplay* display,
+                        MessageSink* messages) {
     switch (kind) {
         case kSaveBitmap:
         case kSaveDds: {
@@ -98,7 +98,7 @@ SaveOutcome SaveTexture(std::int32_t textureIndex, const std::string& fileName, 
             if (kind == kSaveDds) {
                 answer = askFormat ? askFormat(ExportLabelText(fileName)) : "";
                 if (answer == kExportCancel) {
-                    SetStatus(kSaveCancelledText);
+                    SetStatus(display, kSaveCancelledText);
                     return SaveOutcome::Cancelled;
                 }
                 if (answer != kExport32 && ExportFormat(answer) == D3DFMT_UNKNOWN) {
@@ -109,10 +109,9 @@ SaveOutcome SaveTexture(std::int32_t textureIndex, const std::string& fileName, 
             if (answer == kExportCompressed) {
                 // Compression is the slow step (about a megapixel per second): show how far it is
                 // and keep the windows answering between its chunks.
-                progress = [](int percent) {
-                    SetStatus("Busy (" + std::to_string(percent) + "%)");
-                    const auto& hooks = Module1().Hooks;
-                    if (hooks.DoEvents) hooks.DoEvents();
+                progress = [display](int percent) {
+                    SetStatus(display, "Busy (" + std::to_string(percent) + "%)");
+                    if (display != nullptr) display->DoEvents();
                 };
             }
             const std::shared_ptr<Texture> texture = EntryTexture(textureIndex);
@@ -120,14 +119,13 @@ SaveOutcome SaveTexture(std::int32_t textureIndex, const std::string& fileName, 
             break;
         }
         case kSaveZvt: {
-            const auto& hooks = Module1().Hooks;
-            if (hooks.MessageBox) hooks.MessageBox(ZvtNotSavedText(fileName));
+            if (messages != nullptr) messages->MessageBox(ZvtNotSavedText(fileName));
             return SaveOutcome::NotWritten;
         }
         default:
             return SaveOutcome::NotWritten;
     }
-    SetStatus(kTextureSavedPrefix + fileName);
+    SetStatus(display, kTextureSavedPrefix + fileName);
     return SaveOutcome::Written;
 }
 

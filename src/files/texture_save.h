@@ -8,7 +8,7 @@
 // Every write goes to a temporary file beside the target and replaces it only when complete (see
 // platform/file_io.h): a failed save leaves an existing file as it was.
 //
-// UI thread only; uses the window hooks (status line, message box, pending messages).
+// UI thread only.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,7 @@
 #include <string>
 
 #include "device/device.h"
+#include "document/window_system.h"
 #include "base/pixel_format.h"
 
 namespace tintora {
@@ -55,7 +56,7 @@ std::string ZvtNotSavedText(const std::string& fileName);
 // exportAnswer ("32", "24", "16" or "COMP"). "24", "16" and "COMP" convert through a
 // system-memory surface made on device (which they need: null throws kErrObjectNotSet); progress
 // goes to that conversion (the DXT3 compression's percentages) and may be empty. No status text, no
-// dialog, no hooks: any thread that has device to itself may call it. Returns false, writing
+// dialog, no windows: any thread that has device to itself may call it. Returns false, writing
 // nothing, when kind or exportAnswer names nothing to write (ZVT included). A failed write throws
 // PlatformError naming the file. SaveTexture writes through this.
 bool WriteTextureFile(Device* device, Texture& texture, const std::string& fileName,
@@ -79,8 +80,10 @@ enum class SaveOutcome {
 //  - any other kind (or an answer that names no format) writes nothing.
 // After a write the status line reads "Texture saved to " + fileName.
 // A write that fails throws PlatformError naming the file; the status line keeps its text except
-// for the compression's progress, which the caller may put back.
+// for the compression's progress, which the caller may put back. Status texts and pending
+// messages go to display, the ZVT message to messages; either may be null (nothing shown).
 SaveOutcome SaveTexture(std::int32_t textureIndex, const std::string& fileName, std::int32_t kind,
-                        const ExportFormatQuestion& askFormat);
+                        const ExportFormatQuestion& askFormat, ProgressDisplay* display = nullptr,
+                        MessageSink* messages = nullptr);
 
 }  // namespace tintora

@@ -6,10 +6,6 @@
 
 namespace tintora {
 
-std::string QuotedName(const std::string& fileName) {
-    return "\"" + fileName + "\"";
-}
-
 void ThrowBadImage(const std::string& fileName, const std::string& what) {
     throw PlatformError(D3DXERR_INVALIDDATA, QuotedName(fileName) + " " + what);
 }

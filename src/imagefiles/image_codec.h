@@ -43,9 +43,6 @@ struct DecodedImage {
     ByteBuffer bytes;
 };
 
-// "\"name\"": file names in messages are quoted so spaces and odd characters show.
-std::string QuotedName(const std::string& fileName);
-
 // Throws PlatformError(D3DXERR_INVALIDDATA, QuotedName(fileName) + " " + what).
 [[noreturn]] void ThrowBadImage(const std::string& fileName, const std::string& what);
 

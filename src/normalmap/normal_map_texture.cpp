@@ -18,7 +18,8 @@ float AmplitudeFromText(const std::string& text) {
     return amplitude;
 }
 
-std::int32_t CreateNormalMapTexture(std::int32_t sourceCode, const std::string& amplitudeText) {
+std::int32_t CreateNormalMapTexture(std::int32_t sourceCode, const std::string& amplitudeText,
+                                    WindowAccess access) {
     const auto& state = Module1();
     if (state.ActiveWindowIndex <= 0) return 0;
     const std::int32_t sourceIndex = DocumentAt(state.ActiveWindowIndex).TextureIndex;
@@ -31,7 +32,7 @@ std::int32_t CreateNormalMapTexture(std::int32_t sourceCode, const std::string& 
     const std::int32_t height = sourceEntry.Height;
     const float amplitude = AmplitudeFromText(amplitudeText);
 
-    PendingDocument pending;
+    PendingDocument pending(access.windows);
     const std::int32_t x = pending.CreateEntry(width, height, true);
     pending.OpenWindow(width, height);
     TextureAt(x).Title = kNormalMapTitle + std::to_string(x);
@@ -39,7 +40,7 @@ std::int32_t CreateNormalMapTexture(std::int32_t sourceCode, const std::string& 
 
     Imaging_GenerateNormalMap(TextureAt(x).Texture, source, amplitude, sourceCode, 0);
     CopyOut(x);
-    RefreshCaptions();
+    RefreshCaptions(access.pump);
     pending.Commit();
     return x;
 }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "document/window_system.h"
+
 namespace tintora {
 
 // A new map's title is this text followed directly by its texture slot ("NormalMap3").
@@ -34,6 +36,7 @@ float AmplitudeFromText(const std::string& text);
 // Errors (PlatformError from the tables, the device or the generator, std::bad_alloc) leave
 // nothing behind: the new window is closed and both slots are given back before the error goes
 // on to the caller.
-std::int32_t CreateNormalMapTexture(std::int32_t sourceCode, const std::string& amplitudeText);
+std::int32_t CreateNormalMapTexture(std::int32_t sourceCode, const std::string& amplitudeText,
+                                    WindowAccess access = {});
 
 }  // namespace tintora

@@ -17,16 +17,6 @@ constexpr float kNearPlane = 1.0f;
 constexpr float kFarPlane = 10000.0f;
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 
-// Runs one step of the frame; a step that fails is skipped without a report.
-template <typename Step>
-void ResumeNext(Step&& step) {
-    try {
-        step();
-    } catch (const std::exception&) {
-        // Skipped: the frame reports nothing and carries on.
-    }
-}
-
 Device& FrameDevice() {
     auto& state = Module1();
     if (!state.Device) {
@@ -96,13 +86,13 @@ void DrawPreviewFrame(PreviewCamera& camera, const PreviewFrameView& view) {
 
     // 1-2. The preview back buffer and depth surface become the render target.
     std::shared_ptr<Surface> backBuffer;
-    ResumeNext([&] {
+    CarryOnAfterFailure([&] {
         const std::shared_ptr<SwapChain> chain = DocumentAt(state.PreviewDocIndex).SwapChain;
         if (!chain) throw PlatformError(kErrObjectNotSet, "The preview has no swap chain");
         backBuffer = chain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO);
     });
     bool targetSet = false;
-    ResumeNext([&] {
+    CarryOnAfterFailure([&] {
         if (!backBuffer) throw PlatformError(kErrObjectNotSet, "The preview has no back buffer");
         FrameDevice().SetRenderTarget(backBuffer, DocumentAt(state.PreviewDocIndex).DepthSurface);
         targetSet = true;
@@ -114,12 +104,12 @@ void DrawPreviewFrame(PreviewCamera& camera, const PreviewFrameView& view) {
     }
 
     // 3-4. Clear and begin the scene.
-    ResumeNext([&] {
+    CarryOnAfterFailure([&] {
         FrameDevice().Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER,
                             ToDeviceColor(state.BackgroundColor), 1.0f, 0);
     });
     bool sceneBegun = false;
-    ResumeNext([&] {
+    CarryOnAfterFailure([&] {
         FrameDevice().BeginScene();
         sceneBegun = true;
     });
@@ -131,7 +121,7 @@ void DrawPreviewFrame(PreviewCamera& camera, const PreviewFrameView& view) {
     float distance = 0.0f;
 
     // 5. Projection. A picture of height 0 has no aspect ratio: the zero matrix stays.
-    ResumeNext([&] {
+    CarryOnAfterFailure([&] {
         if (view.pictureHeight == 0.0f) {
             throw PlatformError(kErrObjectNotSet, "The preview picture has no height");
         }
@@ -145,37 +135,37 @@ void DrawPreviewFrame(PreviewCamera& camera, const PreviewFrameView& view) {
     std::shared_ptr<Texture> texture;
     std::int32_t width = 0;
     std::int32_t height = 0;
-    ResumeNext([&] {
+    CarryOnAfterFailure([&] {
         const TextureEntry& e = TextureAt(DocumentAt(state.ActiveWindowIndex).TextureIndex);
         texture = e.Texture;
         width = e.Width;
         height = e.Height;
         distance = PreviewCameraDistance(view.sphere, camera.Far, width, height);
     });
-    ResumeNext([&] {
+    CarryOnAfterFailure([&] {
         const D3DXVECTOR3 eye{0.0f, 0.0f, distance};
         const D3DXVECTOR3 at{0.0f, 0.0f, 0.0f};
         const D3DXVECTOR3 up{0.0f, 1.0f, 0.0f};
         D3DXMatrixLookAtLH(&viewMatrix, &eye, &at, &up);
     });
-    ResumeNext([&] { FrameDevice().SetTransform(D3DTS_PROJECTION, projection); });
-    ResumeNext([&] { FrameDevice().SetTransform(D3DTS_VIEW, viewMatrix); });
+    CarryOnAfterFailure([&] { FrameDevice().SetTransform(D3DTS_PROJECTION, projection); });
+    CarryOnAfterFailure([&] { FrameDevice().SetTransform(D3DTS_VIEW, viewMatrix); });
 
     // 9. Auto-rotation.
     autoRotate();
 
     // 10-12. World rotation, alpha test, world transform.
-    ResumeNext([&] { D3DXMatrixRotationYawPitchRoll(&world, camera.Angle, camera.AngleY, 0.0f); });
-    ResumeNext([&] { FrameDevice().SetRenderState(D3DRS_ALPHATESTENABLE, 1); });
-    ResumeNext([&] { FrameDevice().SetRenderState(D3DRS_ALPHAREF, 1); });
-    ResumeNext([&] { FrameDevice().SetTransform(D3DTS_WORLD, world); });
+    CarryOnAfterFailure([&] { D3DXMatrixRotationYawPitchRoll(&world, camera.Angle, camera.AngleY, 0.0f); });
+    CarryOnAfterFailure([&] { FrameDevice().SetRenderState(D3DRS_ALPHATESTENABLE, 1); });
+    CarryOnAfterFailure([&] { FrameDevice().SetRenderState(D3DRS_ALPHAREF, 1); });
+    CarryOnAfterFailure([&] { FrameDevice().SetTransform(D3DTS_WORLD, world); });
 
     // 13-15. The shape, when there is a texture to show and the eye is not at the target.
     if (texture && distance != 0.0f) {
-        ResumeNext([&] { FrameDevice().SetTexture(0, texture); });
-        ResumeNext([&] { FrameDevice().SetVertexShader(kWallVertexFvf); });
+        CarryOnAfterFailure([&] { FrameDevice().SetTexture(0, texture); });
+        CarryOnAfterFailure([&] { FrameDevice().SetVertexShader(kWallVertexFvf); });
         if (view.sphere) {
-            ResumeNext([&] {
+            CarryOnAfterFailure([&] {
                 if (!state.SphereMesh) {
                     throw PlatformError(kErrObjectNotSet, "The sphere mesh is not loaded");
                 }
@@ -183,11 +173,11 @@ void DrawPreviewFrame(PreviewCamera& camera, const PreviewFrameView& view) {
             });
         } else {
             const std::array<WallVertex, 4> wall = WallVertices(width, height);
-            ResumeNext(
+            CarryOnAfterFailure(
                 [&] { FrameDevice().SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP); });
-            ResumeNext(
+            CarryOnAfterFailure(
                 [&] { FrameDevice().SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_CLAMP); });
-            ResumeNext([&] {
+            CarryOnAfterFailure([&] {
                 FrameDevice().DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, wall.data(),
                                               sizeof(WallVertex));
             });
@@ -195,8 +185,8 @@ void DrawPreviewFrame(PreviewCamera& camera, const PreviewFrameView& view) {
     }
 
     // 16-17. End the scene (only one this frame began) and present into the picture box.
-    if (sceneBegun) ResumeNext([&] { FrameDevice().EndScene(); });
-    ResumeNext([&] {
+    if (sceneBegun) CarryOnAfterFailure([&] { FrameDevice().EndScene(); });
+    CarryOnAfterFailure([&] {
         const std::shared_ptr<SwapChain> chain = DocumentAt(state.PreviewDocIndex).SwapChain;
         if (!chain) throw PlatformError(kErrObjectNotSet, "The preview has no swap chain");
         chain->Present(nullptr, nullptr, nullptr, nullptr);

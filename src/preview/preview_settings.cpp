@@ -23,22 +23,6 @@ std::string Trimmed(const std::string& text) {
     return first < last ? std::string(first, last) : std::string();
 }
 
-// The whole text as one finite decimal number, blanks around it allowed.
-std::optional<double> TextToNumber(const std::string& text) {
-    const std::string trimmed = Trimmed(text);
-    if (trimmed.empty()) return std::nullopt;
-    // strtod also reads hexadecimal, "inf" and "nan", none of which is a number here.
-    for (char c : trimmed) {
-        if (std::isalpha(static_cast<unsigned char>(c)) != 0 && c != 'e' && c != 'E') {
-            return std::nullopt;
-        }
-    }
-    char* end = nullptr;
-    const double value = std::strtod(trimmed.c_str(), &end);
-    if (end != trimmed.c_str() + trimmed.size() || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
-
 bool EqualsIgnoringCase(const std::string& text, const char* word) {
     std::size_t i = 0;
     for (; word[i] != '\0'; ++i) {
@@ -54,12 +38,12 @@ std::optional<bool> TextToBoolean(const std::string& text) {
     const std::string trimmed = Trimmed(text);
     if (EqualsIgnoringCase(trimmed, "true")) return true;
     if (EqualsIgnoringCase(trimmed, "false")) return false;
-    if (const std::optional<double> number = TextToNumber(trimmed)) return *number != 0.0;
+    if (const std::optional<double> number = WholeNumberText(trimmed)) return *number != 0.0;
     return std::nullopt;
 }
 
 std::optional<std::int16_t> TextToInteger16(const std::string& text) {
-    const std::optional<double> number = TextToNumber(text);
+    const std::optional<double> number = WholeNumberText(text);
     if (!number) return std::nullopt;
     // The current rounding mode is to nearest, ties to even.
     const double rounded = std::nearbyint(*number);

@@ -29,12 +29,6 @@ namespace {
 bool reportShowing = false;
 
 // The tools that pick a colour with a press: "Pick Color" and "Set ColorKey".
-constexpr std::int32_t kToolPickColor = 2;
-constexpr std::int32_t kToolSetColorKey = 3;
-
-// The runtime's error numbers for the position arithmetic.
-constexpr HRESULT kErrOverflow = 6;
-constexpr HRESULT kErrDivisionByZero = 11;
 
 // round(numerator x position / denominator) into 32 bits, ties to even.
 std::int32_t ScaledPosition(std::int32_t numerator, float position, std::int32_t denominator) {
@@ -69,11 +63,11 @@ std::string ErrorReportText(const std::exception& error) {
     if (const auto* platform = dynamic_cast<const PlatformError*>(&error)) {
         return "Error " + std::to_string(platform->code()) + ": " + platform->what();
     }
-    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) return "Error 7: Out of memory";
+    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) return "Error " + std::to_string(kErrOutOfMemory) + ": Out of memory";
     return std::string("Error: ") + error.what();
 }
 
-void RunHandler(const std::function<void()>& work) {
+void RunHandler(MessageSink* reports, const std::function<void()>& work) {
     std::string report;
     try {
         work();
@@ -81,14 +75,13 @@ void RunHandler(const std::function<void()>& work) {
     } catch (const std::exception& error) {
         report = ErrorReportText(error);
     }
-    auto& hooks = Module1().Hooks;
-    if (reportShowing || !hooks.MessageBox) {
+    if (reportShowing || reports == nullptr) {
         std::fprintf(stderr, "Tintora: %s\n", report.c_str());
         return;
     }
     reportShowing = true;
     try {
-        hooks.MessageBox(report);
+        reports->MessageBox(report);
     } catch (...) {
         reportShowing = false;
         throw;
@@ -96,7 +89,7 @@ void RunHandler(const std::function<void()>& work) {
     reportShowing = false;
 }
 
-Form1::Form1(QWidget* parent) : QWidget(parent) {
+Form1::Form1(WindowHost& host, QWidget* parent) : QWidget(parent), host_(host) {
     setWindowTitle(QStringLiteral("Texture1"));
     // paintEvent covers the whole client area itself.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -179,41 +172,41 @@ void Form1::PresentImage(const ImageView& image) {
 }
 
 void Form1::Form_Activate() {
-    RunHandler([this] { ActivateTextureWindow(windowindex); });
+    RunHandler(&host_, [this] { ActivateTextureWindow(windowindex, &host_); });
 }
 
 void Form1::Form_Unload() {
-    RunHandler([this] {
-        if (OwnsDocument()) CloseTextureWindow(windowindex);
+    RunHandler(&host_, [this] {
+        if (OwnsDocument()) CloseTextureWindow(windowindex, &host_);
     });
 }
 
 void Form1::Form_Paint() {
-    RunHandler([this] {
-        if (OwnsDocument()) RenderDocument(windowindex, false);
+    RunHandler(&host_, [this] {
+        if (OwnsDocument()) RenderDocument(windowindex, false, &host_);
     });
 }
 
 void Form1::Form_Resize() {
-    RunHandler([this] {
+    RunHandler(&host_, [this] {
         QMdiSubWindow* sub = subWindow();
         if ((sub != nullptr && sub->isMinimized()) || isMinimized() || !OwnsDocument()) return;
         const std::int32_t w = width();
         const std::int32_t h = height();
         ResizeSwapChain(windowindex, w, h);
-        RenderDocument(windowindex, false);
+        RenderDocument(windowindex, false, &host_);
     });
 }
 
 void Form1::Form_MouseDown(int button, int /*shift*/, float x, float y) {
-    RunHandler([&] {
+    RunHandler(&host_, [&] {
         auto& state = Module1();
         if (windowindex != state.ActiveWindowIndex) {
             state.ActiveWindowIndex = windowindex;
-            SyncViewMenu();
+            SyncViewMenu(&host_);
             setFocus();
         }
-        if (state.CurrentTool != kToolPickColor && state.CurrentTool != kToolSetColorKey) return;
+        if (state.CurrentTool != Tool::PickColor && state.CurrentTool != Tool::SetColorKey) return;
         // What the window shows there: view mode, background and alpha-only view included; the
         // texel's alpha is not picked.
         const std::uint32_t color = Point(x, y);
@@ -222,28 +215,26 @@ void Form1::Form_MouseDown(int button, int /*shift*/, float x, float y) {
         } else {
             state.BackgroundColor = color;
         }
-        if (state.Hooks.RefreshColorValue) state.Hooks.RefreshColorValue();
+        host_.RefreshColorValue();
     });
 }
 
 void Form1::Form_MouseMove(int /*button*/, int /*shift*/, float x, float y) {
-    RunHandler([&] {
+    RunHandler(&host_, [&] {
         // A window still being created or already closing has no document to map onto.
         if (!OwnsDocument()) return;
         const std::string text = TexelPositionText(windowindex, x, y);
-        const auto& hooks = Module1().Hooks;
-        if (hooks.SetStatusText) hooks.SetStatusText(text);
-        if (hooks.DoEvents) hooks.DoEvents();
+        host_.SetStatusText(text);
+        host_.DoEvents();
     });
 }
 
 void Form1::Form_MouseUp(int button, int /*shift*/, float x, float y) {
     if (button != kRightButton) return;
-    RunHandler([&] {
-        SyncViewMenu();
+    RunHandler(&host_, [&] {
+        SyncViewMenu(&host_);
         const QPoint global = mapToGlobal(QPointF(x, y)).toPoint();
-        const auto& hooks = Module1().Hooks;
-        if (hooks.PopupViewMenu) hooks.PopupViewMenu(global.x(), global.y());
+        host_.PopupViewMenu(global.x(), global.y());
     });
 }
 
@@ -305,13 +296,13 @@ void Form1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     // While the window is being created its Tag is not yet "resize" and a resize has nothing to
     // rebuild; the check is made now, not when the queued call runs.
-    if (tag_ == kResizeTag) QueueResize();
+    if (tag_ == WindowTag::Resize) QueueResize();
 }
 
 void Form1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // Shown again after being minimised: the client size may have changed meanwhile.
-    if (tag_ == kResizeTag) {
+    if (tag_ == WindowTag::Resize) {
         QueueResize();
     } else {
         QueuePaint();
@@ -351,8 +342,8 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-Form1* CreateForm1(QMdiArea* area, std::int32_t slot) {
-    auto* form = new Form1;
+Form1* CreateForm1(QMdiArea* area, std::int32_t slot, WindowHost& host) {
+    auto* form = new Form1(host);
     form->SetViewIndex(slot);
     QMdiSubWindow* sub = area->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);

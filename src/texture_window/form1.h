@@ -6,7 +6,7 @@
 // shown, exposed or resized, never from inside a paint event, because a drawing lets pending
 // window messages run.
 //
-// Handlers report errors (PlatformError and other exceptions) through Hooks.MessageBox as
+// Handlers report errors (PlatformError and other exceptions) in a message box of the host as
 // "Error <code>: <message>" and the program keeps running.
 #pragma once
 
@@ -18,6 +18,7 @@
 #include <string>
 
 #include "document/module1.h"
+#include "texture_window/window_host.h"
 
 class QMdiArea;
 class QMdiSubWindow;
@@ -28,7 +29,8 @@ class Form1 : public QWidget, public DocumentWindow {
     Q_OBJECT
 
   public:
-    explicit Form1(QWidget* parent = nullptr);
+    // host: the main window (it must outlive this window).
+    explicit Form1(WindowHost& host, QWidget* parent = nullptr);
     ~Form1() override;
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
@@ -40,8 +42,8 @@ class Form1 : public QWidget, public DocumentWindow {
     // DocumentWindow. The caption is the MDI child's title.
     void SetCaption(const std::string& caption) override;
     std::string Caption() const override;
-    std::string Tag() const override { return tag_; }
-    void SetTag(const std::string& tag) override { tag_ = tag; }
+    WindowTag Tag() const override { return tag_; }
+    void SetTag(WindowTag tag) override { tag_ = tag; }
     void Repaint() override { update(); }
     void SetClientSize(int width, int height) override;
     void CloseWindow() override;
@@ -63,10 +65,10 @@ class Form1 : public QWidget, public DocumentWindow {
     // Mouse and keys (button and shift codes of document/mouse_codes.h; x, y in client pixels).
     // A press activates the window when it is not the active one and, with the tool "Pick
     // Color" or "Set ColorKey", picks the colour shown under the mouse: the left button sets
-    // ForegroundColor, any other BackgroundColor, then Hooks.RefreshColorValue shows it. A move
-    // writes the texel position (TexelPositionText) into the status line (Hooks.SetStatusText)
-    // and lets pending messages run. A right release syncs the View menu's marks and opens it
-    // at the mouse (Hooks.PopupViewMenu). Keys do nothing.
+    // ForegroundColor, any other BackgroundColor, then the host's RefreshColorValue shows it. A
+    // move writes the texel position (TexelPositionText) into the host's status line and lets
+    // pending messages run. A right release syncs the View menu's marks and opens it at the
+    // mouse (the host's PopupViewMenu). Keys do nothing.
     void Form_MouseDown(int button, int shift, float x, float y);
     void Form_MouseMove(int button, int shift, float x, float y);
     void Form_MouseUp(int button, int shift, float x, float y);
@@ -94,7 +96,8 @@ class Form1 : public QWidget, public DocumentWindow {
     void QueuePaint();
     void QueueResize();
 
-    std::string tag_;
+    WindowHost& host_;
+    WindowTag tag_ = WindowTag::Creating;
     QImage presented_;
     bool presentedSincePaint_ = false;
     bool paintQueued_ = false;
@@ -103,8 +106,8 @@ class Form1 : public QWidget, public DocumentWindow {
 
 // Creates a texture window for document slot `slot` in `area`: a Form1 (windowindex = slot) as
 // the widget of a new MDI child that is deleted when closed; shows it and makes it the active
-// child, which runs its Form_Activate. Meant for Hooks.CreateTextureWindow.
-Form1* CreateForm1(QMdiArea* area, std::int32_t slot);
+// child, which runs its Form_Activate. Meant for the host's CreateTextureWindow.
+Form1* CreateForm1(QMdiArea* area, std::int32_t slot, WindowHost& host);
 
 // The status text for the mouse at client (x, y) of document slot: "(tx,ty)" with
 // tx = round(Width x x / ChainWidth) and ty = round(Height x y / ChainHeight) of the document's
@@ -118,9 +121,9 @@ std::string TexelPositionText(std::int32_t slot, float x, float y);
 // allocation, "Error: <message>" for anything else.
 std::string ErrorReportText(const std::exception& error);
 
-// Runs an event handler's work. An exception is reported through Hooks.MessageBox (or on
-// stderr while another such report is showing, so errors from repaints cannot stack boxes) and
-// swallowed: the program keeps running.
-void RunHandler(const std::function<void()>& work);
+// Runs an event handler's work. An exception is reported in a message box of reports (or on
+// stderr while another such report is showing, so errors from repaints cannot stack boxes, and
+// when reports is null) and swallowed: the program keeps running.
+void RunHandler(MessageSink* reports, const std::function<void()>& work);
 
 }  // namespace tintora

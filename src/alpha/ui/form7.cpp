@@ -28,7 +28,7 @@ constexpr int kToleranceMaximum = 100;
 
 }  // namespace
 
-Form7::Form7(QWidget* parent) : QDialog(parent, Qt::Tool) {
+Form7::Form7(WindowHost& host, QWidget* parent) : QDialog(parent, Qt::Tool), host_(host) {
     setObjectName(QStringLiteral("Form7"));
     setWindowTitle(QStringLiteral("Alpha map generation from colorkey"));
     setModal(false);
@@ -79,15 +79,15 @@ Form7::Form7(QWidget* parent) : QDialog(parent, Qt::Tool) {
 
     SetSampleColor(Module1().ForegroundColor);
 
-    connect(Text1, &QLineEdit::textChanged, this, [this] { RunHandler([this] { Text1_Change(); }); });
+    connect(Text1, &QLineEdit::textChanged, this, [this] { RunHandler(&host_, [this] { Text1_Change(); }); });
     connect(Tolerance, &QScrollBar::valueChanged, this,
-            [this] { RunHandler([this] { Tolerance_Change(); }); });
+            [this] { RunHandler(&host_, [this] { Tolerance_Change(); }); });
     connect(Command1, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { Command1_Click(); }); });
+            [this] { RunHandler(&host_, [this] { Command1_Click(); }); });
     connect(Command2, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { Command2_Click(); }); });
+            [this] { RunHandler(&host_, [this] { Command2_Click(); }); });
     connect(Command3, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { Command3_Click(); }); });
+            [this] { RunHandler(&host_, [this] { Command3_Click(); }); });
 }
 
 void Form7::Text1_Change() {
@@ -111,21 +111,21 @@ bool Form7::ComputePreview(std::int32_t& slot) {
     slot = state.ActiveWindowIndex;
     if (slot <= 0) return false;
     const std::int32_t threshold = ColourKeyThreshold(Text1->text().toStdString());
-    AlphaFromColourKey(DocumentAt(slot).TextureIndex, state.ForegroundColor, threshold);
+    AlphaFromColourKey(DocumentAt(slot).TextureIndex, state.ForegroundColor, threshold, &host_);
     return true;
 }
 
 void Form7::Command2_Click() {
     std::int32_t slot = 0;
     if (!ComputePreview(slot)) return;
-    RenderDocument(slot, true);
+    RenderDocument(slot, true, &host_);
 }
 
 void Form7::Command1_Click() {
     std::int32_t slot = 0;
     if (!ComputePreview(slot)) return;
     CommitAlphaPreview(DocumentAt(slot).TextureIndex);
-    RenderDocument(slot, false);
+    RenderDocument(slot, false, &host_);
 }
 
 void Form7::Command3_Click() {}

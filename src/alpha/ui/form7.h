@@ -29,13 +29,16 @@ class QLineEdit;
 class QPushButton;
 class QScrollBar;
 
+#include "texture_window/window_host.h"
+
 namespace tintora {
 
 class Form7 : public QDialog {
     Q_OBJECT
 
   public:
-    explicit Form7(QWidget* parent = nullptr);
+    // host: the main window (it must outlive this one).
+    explicit Form7(WindowHost& host, QWidget* parent = nullptr);
 
     QLabel* Label1 = nullptr;
     QLineEdit* Text1 = nullptr;
@@ -55,12 +58,13 @@ class Form7 : public QDialog {
     void Tolerance_Change();
 
     // Shows a window colour (0x00BBGGRR; the top byte is ignored) in Picture1. The colour picker
-    // calls it through Hooks.ShowColorKeySample whenever its colours change.
+    // calls it whenever the colour picker shows its colours.
     void SetSampleColor(std::uint32_t color);
     // The colour Picture1 shows, 0x00BBGGRR.
     std::uint32_t SampleColor() const;
 
   private:
+    WindowHost& host_;
     // Computes the key alpha of the active texture into its preview; false without an active
     // texture window. slot receives the active document.
     bool ComputePreview(std::int32_t& slot);

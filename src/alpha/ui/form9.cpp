@@ -63,7 +63,7 @@ void ActivateDocument(std::int32_t slot) {
 
 }  // namespace
 
-Form9::Form9(QWidget* parent) : QDialog(parent, Qt::Tool) {
+Form9::Form9(WindowHost& host, QWidget* parent) : QDialog(parent, Qt::Tool), host_(host) {
     setObjectName(QStringLiteral("Form9"));
     setWindowTitle(QStringLiteral("Generate automatically an alpha layer"));
     setModal(false);
@@ -191,7 +191,7 @@ Form9::Form9(QWidget* parent) : QDialog(parent, Qt::Tool) {
 
     const auto onClick = [this](QAbstractButton* button, std::function<void()> handler) {
         connect(button, &QAbstractButton::clicked, this,
-                [handler = std::move(handler)] { RunHandler(handler); });
+                [this, handler = std::move(handler)] { RunHandler(&host_, handler); });
     };
     onClick(Option2, [this] { Option2_Click(); });
     onClick(Option3, [this] { Option3_Click(); });
@@ -253,9 +253,9 @@ void Form9::Form_Activate() {
 bool Form9::event(QEvent* event) {
     if (event->type() == QEvent::Show && !loaded_) {
         loaded_ = true;
-        RunHandler([this] { RefreshItems(); });
+        RunHandler(&host_, [this] { RefreshItems(); });
     } else if (event->type() == QEvent::WindowActivate) {
-        RunHandler([this] { Form_Activate(); });
+        RunHandler(&host_, [this] { Form_Activate(); });
     }
     return QDialog::event(event);
 }
@@ -297,7 +297,7 @@ std::int32_t Form9::Preview() {
     } else {
         return 0;
     }
-    RenderDocument(slot, true);
+    RenderDocument(slot, true, &host_);
     return slot;
 }
 
@@ -309,7 +309,7 @@ void Form9::Command1_Click() {
     const std::int32_t slot = Preview();
     if (slot == 0) return;
     CommitAlphaPreview(DocumentAt(slot).TextureIndex);
-    RenderDocument(slot, false);
+    RenderDocument(slot, false, &host_);
     hide();
 }
 
@@ -318,7 +318,7 @@ void Form9::Command3_Click() {
 }
 
 void Form9::reject() {
-    RunHandler([this] { Command3_Click(); });
+    RunHandler(&host_, [this] { Command3_Click(); });
 }
 
 void Form9::Command4_Click(int index) {

@@ -44,6 +44,8 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
+#include "texture_window/window_host.h"
+
 namespace tintora {
 
 // Declared in alpha/alpha_ops.h, which brings in oneTBB (whose name emit Qt's keywords take).
@@ -53,7 +55,8 @@ class Form9 : public QDialog {
     Q_OBJECT
 
   public:
-    explicit Form9(QWidget* parent = nullptr);
+    // host: the main window (it must outlive this one).
+    explicit Form9(WindowHost& host, QWidget* parent = nullptr);
 
     QRadioButton* Option2 = nullptr;  // section A
     QRadioButton* Option3 = nullptr;  // section B
@@ -102,6 +105,7 @@ class Form9 : public QDialog {
     bool event(QEvent* event) override;
 
   private:
+    WindowHost& host_;
     // The slot the selected item of Combo1(index) names; 0 with no selection.
     std::int32_t SelectedSlot(int index) const;
     // Computes the chosen section into the active texture's preview; returns the active document,

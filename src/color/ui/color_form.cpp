@@ -49,15 +49,6 @@ class BusyFlag {
     std::string& tag_;
 };
 
-// Runs a step whose failure is to be skipped.
-template <typename Step>
-void Ignoring(Step&& step) {
-    try {
-        step();
-    } catch (...) {
-    }
-}
-
 }  // namespace
 
 ColorSwatch::ColorSwatch(QWidget* parent) : QWidget(parent) {
@@ -135,8 +126,8 @@ void ColorFieldBox::mouseMoveEvent(QMouseEvent* event) {
                    static_cast<float>(at.x()), static_cast<float>(at.y()));
 }
 
-ColorForm::ColorForm(Services& services, QWidget& main)
-    : QWidget(&main, Qt::Tool), services_(services), main_(main) {
+ColorForm::ColorForm(Services& services, QWidget& main, WindowHost& host)
+    : QWidget(&main, Qt::Tool), services_(services), main_(main), host_(host) {
     setObjectName(QStringLiteral("ColorForm"));
     setWindowTitle(QStringLiteral("Color picker"));
     setFixedSize(kClientWidth, kClientHeight);
@@ -157,12 +148,12 @@ ColorForm::ColorForm(Services& services, QWidget& main)
     Label3 = new ClickArea(this);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setGeometry(15, 19, 29, 28);
-    connect(Label2, &ClickArea::clicked, this, [this] { RunHandler([this] { Label2_Click(); }); });
-    connect(Label3, &ClickArea::clicked, this, [this] { RunHandler([this] { Label3_Click(); }); });
+    connect(Label2, &ClickArea::clicked, this, [this] { RunHandler(&host_, [this] { Label2_Click(); }); });
+    connect(Label3, &ClickArea::clicked, this, [this] { RunHandler(&host_, [this] { Label3_Click(); }); });
     connect(Label2, &ClickArea::doubleClicked, this,
-            [this] { RunHandler([this] { Label2_DblClick(); }); });
+            [this] { RunHandler(&host_, [this] { Label2_DblClick(); }); });
     connect(Label3, &ClickArea::doubleClicked, this,
-            [this] { RunHandler([this] { Label3_DblClick(); }); });
+            [this] { RunHandler(&host_, [this] { Label3_DblClick(); }); });
 
     const char* const captions[3] = {"R: ", "G:", "B:"};
     const int labelRows[3] = {7, 25, 44};
@@ -179,7 +170,7 @@ ColorForm::ColorForm(Services& services, QWidget& main)
         Text1[i]->setGeometry(72, boxRows[i], 27, 19);
         Text1[i]->setStyleSheet(QStringLiteral("QLineEdit { padding: 0px 1px; }"));
         connect(Text1[i], &QLineEdit::textChanged, this,
-                [this, i] { RunHandler([this, i] { Text1_Change(i); }); });
+                [this, i] { RunHandler(&host_, [this, i] { Text1_Change(i); }); });
     }
 
     Picture1 = new ColorFieldBox(this);
@@ -187,11 +178,11 @@ ColorForm::ColorForm(Services& services, QWidget& main)
     Picture1->move(111, 7);
     connect(Picture1, &ColorFieldBox::mouseDown, this,
             [this](int button, int shift, float x, float y) {
-                RunHandler([&] { Picture1_MouseDown(button, shift, x, y); });
+                RunHandler(&host_, [&] { Picture1_MouseDown(button, shift, x, y); });
             });
     connect(Picture1, &ColorFieldBox::mouseMove, this,
             [this](int button, int shift, float x, float y) {
-                RunHandler([&] { Picture1_MouseMove(button, shift, x, y); });
+                RunHandler(&host_, [&] { Picture1_MouseMove(button, shift, x, y); });
             });
 }
 
@@ -247,7 +238,7 @@ void ColorForm::Label2_Click() {
 
 void ColorForm::Label3_DblClick() {
     Label3_Click();
-    Ignoring([this] {
+    CarryOnAfterFailure([this] {
         auto& state = Module1();
         if (const auto chosen = services_.dialogs->ShowColor(state.ForegroundColor)) {
             state.ForegroundColor = *chosen;
@@ -259,7 +250,7 @@ void ColorForm::Label3_DblClick() {
 void ColorForm::Label2_DblClick() {
     Label2_Click();
     bool chosen = false;
-    Ignoring([&] {
+    CarryOnAfterFailure([&] {
         auto& state = Module1();
         if (const auto color = services_.dialogs->ShowColor(state.BackgroundColor)) {
             state.BackgroundColor = *color;
@@ -309,16 +300,14 @@ void ColorForm::RefreshColorValue() {
         if (static_cast<std::size_t>(slot) >= state.DocumentTable.size()) break;
         const TextureDocument& d = state.DocumentTable[static_cast<std::size_t>(slot)];
         if (!d.InUse || d.IsPreview) continue;
-        Ignoring([slot] { RenderDocument(slot, false); });
+        CarryOnAfterFailure([this, slot] { RenderDocument(slot, false, &host_); });
     }
 
     std::int32_t blue = 0;
     std::int32_t green = 0;
     std::int32_t red = 0;
     SplitColor(SelectedColor(), blue, green, red);
-    if (state.Hooks.ShowColorKeySample) {
-        Ignoring([&state] { state.Hooks.ShowColorKeySample(state.ForegroundColor); });
-    }
+    CarryOnAfterFailure([this, &state] { Q_EMIT foregroundShown(state.ForegroundColor); });
 
     const BusyFlag busy(Text1Tag);
     Text1[0]->setText(QString::number(red));

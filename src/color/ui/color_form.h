@@ -13,7 +13,8 @@
 // left button on the colour field sets the foreground colour, the right button alone the
 // background colour; the number boxes change the selected colour. After every change
 // RefreshColorValue shows the colours, redraws every texture window (the background colour is
-// their clear colour) and updates the colour-key sample (Hooks.ShowColorKeySample).
+// their clear colour) and announces the foreground colour for the colour-key sample
+// (foregroundShown).
 //
 // The position is kept in the settings store: application and section "Tintora", keys "ColorX"
 // and "ColorY", the left and top edges in twips. Handlers run through RunHandler: an error that
@@ -27,6 +28,7 @@
 #include <string>
 
 #include "services/services.h"
+#include "texture_window/window_host.h"
 
 class QLabel;
 class QLineEdit;
@@ -114,8 +116,10 @@ class ColorForm : public QWidget {
     Q_OBJECT
 
   public:
-    // A tool window of main, placed relative to main's size when no position is stored.
-    ColorForm(Services& services, QWidget& main);
+    // A tool window of main, placed relative to main's size when no position is stored. The
+    // redraws of the texture windows let pending messages run through host, which also reports
+    // the handlers' errors (it must outlive this window).
+    ColorForm(Services& services, QWidget& main, WindowHost& host);
 
     ColorSwatch* Shape1 = nullptr;  // background
     ClickArea* Label2 = nullptr;
@@ -150,12 +154,17 @@ class ColorForm : public QWidget {
     void Picture1_MouseMove(int button, int shift, float x, float y);
     void Text1_Change(int index);
 
+  Q_SIGNALS:
+    // RefreshColorValue has shown the colours: color is the foreground colour (0x00BBGGRR).
+    void foregroundShown(std::uint32_t color);
+
   private:
     void Select(std::int16_t which);
     std::uint32_t& SelectedColor();
 
     Services& services_;
     QWidget& main_;
+    WindowHost& host_;
 };
 
 }  // namespace tintora

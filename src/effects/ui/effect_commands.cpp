@@ -1,7 +1,6 @@
 #include "effects/ui/effect_commands.h"
 
 #include <cstdint>
-#include <string>
 
 #include "document/module1.h"
 #include "drawing/views.h"
@@ -12,31 +11,25 @@ namespace {
 
 // Runs operation on the active document's texture and redraws its window from the main texture.
 template <typename Operation>
-void OnActiveTexture(const Operation& operation) {
+void OnActiveTexture(WindowHost& host, const Operation& operation) {
     const std::int32_t slot = Module1().ActiveWindowIndex;
     if (slot <= 0) return;
     operation(DocumentAt(slot).TextureIndex);
-    RenderDocument(slot, false);
+    RenderDocument(slot, false, &host);
 }
 
 }  // namespace
 
-StatusFn StatusLine() {
-    return [](const std::string& text) {
-        if (const auto& hook = Module1().Hooks.SetStatusText) hook(text);
-    };
+void RunInvertColors(WindowHost& host) {
+    OnActiveTexture(host, [](std::int32_t texture) { InvertColors(texture); });
 }
 
-void RunInvertColors() {
-    OnActiveTexture([](std::int32_t texture) { InvertColors(texture); });
+void RunAutoContrast(WindowHost& host) {
+    OnActiveTexture(host, [&host](std::int32_t texture) { AutoContrast(texture, &host); });
 }
 
-void RunAutoContrast() {
-    OnActiveTexture([](std::int32_t texture) { AutoContrast(texture, StatusLine()); });
-}
-
-void RunEqualize() {
-    OnActiveTexture([](std::int32_t texture) { Equalize(texture); });
+void RunEqualize(WindowHost& host) {
+    OnActiveTexture(host, [](std::int32_t texture) { Equalize(texture); });
 }
 
 }  // namespace tintora

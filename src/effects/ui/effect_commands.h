@@ -1,5 +1,5 @@
-// The image adjustment commands of the main window that need no dialog, and the status line
-// that all adjustments write to. (The two previewing commands are RunContrastLuminosity in
+// The image adjustment commands of the main window that need no dialog; their status texts go to
+// the host's status line. (The two previewing commands are RunContrastLuminosity in
 // form2.h and RunHueSaturation in form8.h.)
 //
 // Each command does nothing when no texture window is active (ActiveWindowIndex 0 or less);
@@ -8,17 +8,15 @@
 #pragma once
 
 #include "effects/texture_effects.h"
+#include "texture_window/window_host.h"
 
 namespace tintora {
 
-// Writes the main window's status line (Hooks.SetStatusText; nothing when the hook is empty).
-StatusFn StatusLine();
-
 // "Invert colors": no status text.
-void RunInvertColors();
+void RunInvertColors(WindowHost& host);
 // "Auto contrast": "Busy (25%)", "Busy (50%)", then "Action done...".
-void RunAutoContrast();
+void RunAutoContrast(WindowHost& host);
 // "Equalize": no status text.
-void RunEqualize();
+void RunEqualize(WindowHost& host);
 
 }  // namespace tintora

@@ -13,8 +13,8 @@
 
 namespace tintora {
 
-Form2::Form2(QWidget* parent)
-    : SliderDialog(parent, "Form2", "adjust contrast/luminosity", {"Contrast", -100, 100},
+Form2::Form2(WindowHost& host, QWidget* parent)
+    : SliderDialog(host, parent, "Form2", "adjust contrast/luminosity", {"Contrast", -100, 100},
                    {"Luminosity", -100, 100}, [this] { UpdatePreview(); }) {
     setTabOrder(HScroll1, HScroll2);
     setTabOrder(HScroll2, Command1);
@@ -63,20 +63,20 @@ void Form2::UpdatePreview() {
     const Positions positions = CurrentPositions();
     computed_.reset();
     AdjustContrastLuminosity(DocumentAt(slot).TextureIndex, 1, ContrastFactor(positions.contrast),
-                             positions.luminosity, StatusLine());
+                             positions.luminosity, &host_);
     computed_ = positions;
-    RenderDocument(slot, true);
+    RenderDocument(slot, true, &host_);
 }
 
-void RunContrastLuminosity(QWidget* parent) {
+void RunContrastLuminosity(WindowHost& host, QWidget* parent) {
     if (Module1().ActiveWindowIndex <= 0) return;
-    Form2 form(parent);
+    Form2 form(host, parent);
     form.exec();
     if (form.Tag == "OK") {
         form.EnsurePreview();
         CommitPreview(DocumentAt(Module1().ActiveWindowIndex).TextureIndex);
     }
-    RenderDocument(Module1().ActiveWindowIndex, false);
+    RenderDocument(Module1().ActiveWindowIndex, false, &host);
 }
 
 }  // namespace tintora

@@ -26,7 +26,7 @@ class Form2 : public SliderDialog {
     Q_OBJECT
 
   public:
-    explicit Form2(QWidget* parent = nullptr);
+    explicit Form2(WindowHost& host, QWidget* parent = nullptr);
 
     void Command1_Click() override;
     void Command2_Click() override;
@@ -60,6 +60,6 @@ class Form2 : public SliderDialog {
 // otherwise shows a new Form2 (child of parent) modally. On "OK" the preview buffer, computed
 // for the final slider positions, becomes the texture's pixels and goes into the main texture.
 // In any case the window is then redrawn from the main texture, so a dropped preview vanishes.
-void RunContrastLuminosity(QWidget* parent);
+void RunContrastLuminosity(WindowHost& host, QWidget* parent);
 
 }  // namespace tintora

@@ -11,8 +11,8 @@
 
 namespace tintora {
 
-Form8::Form8(QWidget* parent)
-    : SliderDialog(parent, "Form8", "Adjust Hue and Saturation", {"Hue :", -180, 180},
+Form8::Form8(WindowHost& host, QWidget* parent)
+    : SliderDialog(host, parent, "Form8", "Adjust Hue and Saturation", {"Hue :", -180, 180},
                    {"Saturation", -100, 100}, [this] { UpdatePreview(); }) {
     setTabOrder(Command2, Command1);
     setTabOrder(Command1, HScroll2);
@@ -24,7 +24,7 @@ void Form8::Command1_Click() {
         const std::int32_t slot = Module1().ActiveWindowIndex;
         ComputePreview(slot);
         CommitPreview(DocumentAt(slot).TextureIndex);
-        RenderDocument(slot, true);
+        RenderDocument(slot, true, &host_);
         Tag = "OK";
         hide();
     });
@@ -34,7 +34,7 @@ void Form8::Command2_Click() {
     scheduler().RunWhenIdle([this] {
         Tag = "CANCEL";
         hide();
-        RenderDocument(Module1().ActiveWindowIndex, false);
+        RenderDocument(Module1().ActiveWindowIndex, false, &host_);
     });
 }
 
@@ -47,18 +47,18 @@ void Form8::HScroll2_Change() {
 }
 
 void Form8::reject() {
-    RunHandler([this] { Command2_Click(); });
+    RunHandler(&host_, [this] { Command2_Click(); });
 }
 
 void Form8::ComputePreview(std::int32_t slot) {
     AdjustHueSaturation(DocumentAt(slot).TextureIndex, 1, HScroll1->value(), HScroll2->value(),
-                        StatusLine());
+                        &host_);
 }
 
 void Form8::UpdatePreview() {
     const std::int32_t slot = Module1().ActiveWindowIndex;
     ComputePreview(slot);
-    RenderDocument(slot, true);
+    RenderDocument(slot, true, &host_);
 }
 
 void RunHueSaturation(Form8& form) {

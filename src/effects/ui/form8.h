@@ -26,7 +26,7 @@ class Form8 : public SliderDialog {
     Q_OBJECT
 
   public:
-    explicit Form8(QWidget* parent = nullptr);
+    explicit Form8(WindowHost& host, QWidget* parent = nullptr);
 
     void Command1_Click() override;
     void Command2_Click() override;

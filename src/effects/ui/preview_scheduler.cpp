@@ -9,11 +9,12 @@
 
 namespace tintora {
 
-PreviewScheduler::PreviewScheduler(std::function<void()> preview, QObject* parent)
-    : QObject(parent), preview_(std::move(preview)), timer_(new QTimer(this)) {
+PreviewScheduler::PreviewScheduler(std::function<void()> preview, QObject* parent,
+                                   MessageSink* reports)
+    : QObject(parent), reports_(reports), preview_(std::move(preview)), timer_(new QTimer(this)) {
     timer_->setSingleShot(true);
     timer_->setInterval(0);
-    connect(timer_, &QTimer::timeout, this, [this] { RunHandler([this] { Run(); }); });
+    connect(timer_, &QTimer::timeout, this, [this] { RunHandler(reports_, [this] { Run(); }); });
 }
 
 void PreviewScheduler::Request() {
@@ -71,7 +72,7 @@ void PreviewScheduler::Run() {
         const std::function<void()> action = std::exchange(waitingAction_, nullptr);
         // A failed preview must not keep the dialog from closing; its error is reported after.
         if (failure) {
-            RunHandler([this, &action] { RunAction(action); });
+            RunHandler(reports_, [this, &action] { RunAction(action); });
         } else {
             RunAction(action);
         }

@@ -22,14 +22,17 @@
 
 class QTimer;
 
+#include "document/window_system.h"
+
 namespace tintora {
 
 class PreviewScheduler : public QObject {
     Q_OBJECT
 
   public:
-    // preview computes and shows the preview for the dialog's current slider positions.
-    PreviewScheduler(std::function<void()> preview, QObject* parent);
+    // preview computes and shows the preview for the dialog's current slider positions; errors
+    // of previews that run from the timer go to reports (see RunHandler).
+    PreviewScheduler(std::function<void()> preview, QObject* parent, MessageSink* reports);
 
     // A slider moved: a preview will run for the positions the sliders hold when it starts.
     void Request();
@@ -51,6 +54,7 @@ class PreviewScheduler : public QObject {
     int previewsStarted() const { return previewsStarted_; }
 
   private:
+    MessageSink* reports_;
     // The timer's handler: runs requested previews until none is left, then a waiting action.
     void Run();
     void RunAction(const std::function<void()>& action);

@@ -47,9 +47,10 @@ QPushButton* MakeButton(const char* name, const char* caption, const QRect& geom
 
 }  // namespace
 
-SliderDialog::SliderDialog(QWidget* parent, const char* name, const char* caption, Slider first,
-                           Slider second, std::function<void()> preview)
-    : QDialog(parent) {
+SliderDialog::SliderDialog(WindowHost& host, QWidget* parent, const char* name,
+                           const char* caption, Slider first, Slider second,
+                           std::function<void()> preview)
+    : QDialog(parent), host_(host) {
     setObjectName(QLatin1String(name));
     setWindowTitle(QString::fromUtf8(caption));
     setModal(true);
@@ -65,17 +66,17 @@ SliderDialog::SliderDialog(QWidget* parent, const char* name, const char* captio
     Command1->setDefault(true);
     Command2 = MakeButton("Command2", "Cancel", TwipsRect(3240, 1170, 1215, 375), this);
 
-    scheduler_ = new PreviewScheduler(std::move(preview), this);
+    scheduler_ = new PreviewScheduler(std::move(preview), this, &host_);
 
     // The handlers are virtual: these connections call the dialog's own once it is built.
     connect(HScroll1, &QScrollBar::valueChanged, this,
-            [this] { RunHandler([this] { HScroll1_Change(); }); });
+            [this] { RunHandler(&host_, [this] { HScroll1_Change(); }); });
     connect(HScroll2, &QScrollBar::valueChanged, this,
-            [this] { RunHandler([this] { HScroll2_Change(); }); });
+            [this] { RunHandler(&host_, [this] { HScroll2_Change(); }); });
     connect(Command1, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { Command1_Click(); }); });
+            [this] { RunHandler(&host_, [this] { Command1_Click(); }); });
     connect(Command2, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { Command2_Click(); }); });
+            [this] { RunHandler(&host_, [this] { Command2_Click(); }); });
 }
 
 void SliderDialog::RequestPreview() {

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "effects/ui/preview_scheduler.h"
+#include "texture_window/window_host.h"
 
 class QLabel;
 class QPushButton;
@@ -56,8 +57,11 @@ class SliderDialog : public QDialog {
         int maximum;
     };
     // preview computes and shows the preview for the current slider positions.
-    SliderDialog(QWidget* parent, const char* name, const char* caption, Slider first,
-                 Slider second, std::function<void()> preview);
+    // host: the main window, which reports errors and shows progress (it must outlive the dialog).
+    SliderDialog(WindowHost& host, QWidget* parent, const char* name, const char* caption,
+                 Slider first, Slider second, std::function<void()> preview);
+
+    WindowHost& host_;
 
     // A slider moved: asks for a preview while the dialog is shown (a hidden dialog previews
     // nothing).

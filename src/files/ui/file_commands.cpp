@@ -18,8 +18,9 @@
 
 namespace tintora {
 
-FileCommands::FileCommands(Services& services, QWidget* parent, QLabel* statusLine)
-    : services_(services), parent_(parent), statusLine_(statusLine) {}
+FileCommands::FileCommands(Services& services, QWidget* parent, QLabel* statusLine,
+                           WindowHost& host)
+    : services_(services), host_(host), parent_(parent), statusLine_(statusLine) {}
 
 MsgBox2& FileCommands::MsgBox2Window() {
     if (msgBox2_.isNull()) msgBox2_ = new MsgBox2(parent_);
@@ -27,7 +28,7 @@ MsgBox2& FileCommands::MsgBox2Window() {
 }
 
 NewTexture& FileCommands::NewTextureWindow() {
-    if (newTexture_.isNull()) newTexture_ = new NewTexture(services_, parent_);
+    if (newTexture_.isNull()) newTexture_ = new NewTexture(services_, &host_, parent_);
     return *newTexture_;
 }
 
@@ -62,9 +63,10 @@ void FileCommands::open_Click() {
 }
 
 void FileCommands::LoadTexture(const std::string& fileName) {
-    LoadTextureFile(fileName, [this] {
-        ShowMessageOnce(kDxtWarningMessage, kDxtWarningTitle, kDxtWarningKey);
-    });
+    LoadTextureFile(
+        fileName,
+        [this] { ShowMessageOnce(kDxtWarningMessage, kDxtWarningTitle, kDxtWarningKey); },
+        host_.Access());
 }
 
 void FileCommands::ShowMessageOnce(const std::string& message, const std::string& title,
@@ -88,7 +90,7 @@ void FileCommands::newtex_Click() {
     if (dialog.Tag != "Yes") return;
     const std::int32_t width = TextBoxInteger(dialog.Text1->text().toStdString());
     const std::int32_t height = TextBoxInteger(dialog.Text2->text().toStdString());
-    CreateNewTexture(width, height, dialog.SelectedAlpha());
+    CreateNewTexture(width, height, dialog.SelectedAlpha(), host_.Access());
 }
 
 SaveOutcome FileCommands::SaveTexture(std::int32_t textureIndex, const std::string& fileName,
@@ -97,7 +99,8 @@ SaveOutcome FileCommands::SaveTexture(std::int32_t textureIndex, const std::stri
     try {
         return ::tintora::SaveTexture(
             textureIndex, fileName, kind,
-            [this](const std::string& label) { return Form6Window().ShowModal(label); });
+            [this](const std::string& label) { return Form6Window().ShowModal(label); }, &host_,
+            &host_);
     } catch (...) {
         // A failed write leaves the status line as it was (the compression may have shown its
         // progress there).
@@ -124,7 +127,7 @@ void FileCommands::save_Click() {
             if (!CD.fileName.empty()) SaveTexture(x, CD.fileName, CD.filterIndex - 1);
         }
     }
-    RefreshCaptions();
+    RefreshCaptions(&host_);
 }
 
 void FileCommands::saveas_Click() {
@@ -144,7 +147,7 @@ void FileCommands::saveas_Click() {
             TextureAt(x).Title = TitleFromPath(chosen);
         }
     }
-    RefreshCaptions();
+    RefreshCaptions(&host_);
 }
 
 }  // namespace tintora

@@ -16,6 +16,7 @@
 
 #include "files/texture_save.h"
 #include "services/services.h"
+#include "texture_window/window_host.h"
 
 class QLabel;
 class QWidget;
@@ -48,8 +49,9 @@ inline constexpr const char* kSaveAsDialogFilter =
 
 class FileCommands {
   public:
-    // parent owns the dialogs; statusLine is the main window's Label1 (may be null).
-    FileCommands(Services& services, QWidget* parent, QLabel* statusLine);
+    // parent owns the dialogs; statusLine is the main window's Label1 (may be null); host is the
+    // main window, which opens the texture windows and shows progress.
+    FileCommands(Services& services, QWidget* parent, QLabel* statusLine, WindowHost& host);
     FileCommands(const FileCommands&) = delete;
     FileCommands& operator=(const FileCommands&) = delete;
 
@@ -94,6 +96,7 @@ class FileCommands {
     void TakeChoice(const FileChoice& choice);
 
     Services& services_;
+    WindowHost& host_;
     QWidget* parent_;
     QPointer<QLabel> statusLine_;
     QPointer<MsgBox2> msgBox2_;

@@ -16,7 +16,8 @@
 
 namespace tintora {
 
-NewTexture::NewTexture(Services& services, QWidget* parent) : QDialog(parent), services_(services) {
+NewTexture::NewTexture(Services& services, MessageSink* reports, QWidget* parent)
+    : QDialog(parent), services_(services), reports_(reports) {
     setObjectName(QStringLiteral("NewTexture"));
     setWindowTitle(QStringLiteral("New Texture..."));
     setModal(true);
@@ -70,9 +71,9 @@ NewTexture::NewTexture(Services& services, QWidget* parent) : QDialog(parent), s
     setTabOrder(Command2, Option1);
 
     connect(Command1, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { Command1_Click(); }); });
+            [this] { RunHandler(reports_, [this] { Command1_Click(); }); });
     connect(Command2, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { Command2_Click(); }); });
+            [this] { RunHandler(reports_, [this] { Command2_Click(); }); });
 }
 
 void NewTexture::Command1_Click() {

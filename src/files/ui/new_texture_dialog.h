@@ -17,6 +17,7 @@
 
 #include "files/new_texture.h"
 #include "services/services.h"
+#include "document/window_system.h"
 
 class QGroupBox;
 class QLabel;
@@ -30,7 +31,8 @@ class NewTexture : public QDialog {
     Q_OBJECT
 
   public:
-    NewTexture(Services& services, QWidget* parent = nullptr);
+    // Errors of its handlers go to reports (may be null).
+    NewTexture(Services& services, MessageSink* reports, QWidget* parent = nullptr);
 
     QLabel* Sele = nullptr;
     QLabel* Label1 = nullptr;
@@ -64,6 +66,7 @@ class NewTexture : public QDialog {
 
   private:
     Services& services_;
+    MessageSink* reports_;
     bool closedByFrame_ = false;
 };
 

@@ -22,7 +22,7 @@ constexpr std::int32_t CodeOf(HeightSource source) {
 
 }  // namespace
 
-Form10::Form10(QWidget* parent) : QDialog(parent) {
+Form10::Form10(WindowHost& host, QWidget* parent) : QDialog(parent), host_(host) {
     setObjectName(QStringLiteral("Form10"));
     setWindowTitle(QStringLiteral("Generate a normal map texture"));
     setModal(false);
@@ -70,9 +70,9 @@ Form10::Form10(QWidget* parent) : QDialog(parent) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(Command1, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { Command1_Click(); }); });
+            [this] { RunHandler(&host_, [this] { Command1_Click(); }); });
     connect(Command2, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { Command2_Click(); }); });
+            [this] { RunHandler(&host_, [this] { Command2_Click(); }); });
 }
 
 std::int32_t Form10::SourceCode() const {
@@ -84,7 +84,7 @@ std::int32_t Form10::SourceCode() const {
 }
 
 void Form10::Command1_Click() {
-    if (CreateNormalMapTexture(SourceCode(), Text1->text().toStdString()) == 0) return;
+    if (CreateNormalMapTexture(SourceCode(), Text1->text().toStdString(), host_.Access()) == 0) return;
     hide();
 }
 
@@ -93,7 +93,7 @@ void Form10::Command2_Click() {
 }
 
 void Form10::reject() {
-    RunHandler([this] { Command2_Click(); });
+    RunHandler(&host_, [this] { Command2_Click(); });
 }
 
 }  // namespace tintora

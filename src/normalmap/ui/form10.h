@@ -19,6 +19,8 @@
 #include <array>
 #include <cstdint>
 
+#include "texture_window/window_host.h"
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -30,7 +32,8 @@ class Form10 : public QDialog {
     Q_OBJECT
 
   public:
-    explicit Form10(QWidget* parent = nullptr);
+    // host: the main window (it must outlive this one).
+    explicit Form10(WindowHost& host, QWidget* parent = nullptr);
 
     QLabel* Label2 = nullptr;
     // Option1(0) "Blue", Option1(1) "Red", Option1(2) "Luminance", Option1(3) "Alpha".
@@ -51,6 +54,9 @@ class Form10 : public QDialog {
   public Q_SLOTS:
     // Escape and the close box: "Cancel".
     void reject() override;
+
+  private:
+    WindowHost& host_;
 };
 
 }  // namespace tintora

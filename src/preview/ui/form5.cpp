@@ -73,8 +73,8 @@ void PresentedPicture::paintEvent(QPaintEvent* /*event*/) {
     if (!presented_.isNull()) painter.drawImage(0, 0, presented_);
 }
 
-Form5::Form5(Services& services, QMdiArea& area)
-    : QWidget(nullptr), services_(services), area_(area) {
+Form5::Form5(Services& services, QMdiArea& area, WindowHost& host)
+    : QWidget(nullptr), services_(services), area_(area), host_(host) {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("3d view"));
     resize(kDesignWidth, kDesignHeight);
@@ -173,8 +173,9 @@ void Form5::Form_Resize() {
     // An empty view keeps the swap chain it has: there is nothing to draw into. Before start-up
     // has made the preview document there is no swap chain to rebuild.
     if (pictureHeight <= 0 || width() <= 0 || Module1().PreviewDocIndex <= 0) return;
-    RunHandler([this] {
-        ResizeSwapChain(Module1().PreviewDocIndex, Picture1->width(), Picture1->height());
+    RunHandler(&host_, [this] {
+        ResizeSwapChain(Module1().PreviewDocIndex, Picture1->width(), Picture1->height(), &host_,
+                        &host_);
     });
 }
 

@@ -21,6 +21,7 @@
 #include "device/resources.h"
 #include "services/services.h"
 #include "preview/preview_frame.h"
+#include "texture_window/window_host.h"
 
 class QCheckBox;
 class QMdiArea;
@@ -63,7 +64,8 @@ class Form5 : public QWidget, public PresentTarget {
     static constexpr int kTimerInterval = 40;
 
     // Made as a hidden child of area; Form_Load shows it. The main window is area's window.
-    Form5(Services& services, QMdiArea& area);
+    // host: the main window (it must outlive this one).
+    Form5(Services& services, QMdiArea& area, WindowHost& host);
     ~Form5() override;
     Form5(const Form5&) = delete;
     Form5& operator=(const Form5&) = delete;
@@ -123,6 +125,7 @@ class Form5 : public QWidget, public PresentTarget {
   private:
     Services& services_;
     QMdiArea& area_;
+    WindowHost& host_;
     QMdiSubWindow* subWindow_ = nullptr;
 };
 
