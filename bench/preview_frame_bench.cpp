@@ -66,7 +66,15 @@ int main() {
     state.Device = state.D3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x20, pp);
     state.PresentParams = pp;
     CopyingPicture picture;
-    state.Hooks.PreviewPictureBox = [&picture]() -> PresentTarget* { return &picture; };
+    // The preview document presents into the picture; nothing else of a window system is needed.
+    struct PictureBoxOnly : DocumentWindows {
+        PresentTarget* box;
+        explicit PictureBoxOnly(PresentTarget* target) : box(target) {}
+        DocumentWindow* CreateTextureWindow(std::int32_t) override { return nullptr; }
+        PresentTarget* PreviewPictureBox() override { return box; }
+        void ShowPreviewWindow() override {}
+        void HidePreviewWindow() override {}
+    } windows(&picture);
     state.SphereMesh =
         LoadMeshFromX(std::string(TINTORA_DATA_DIR) + "/sphere.x", D3DXMESH_MANAGED, state.Device);
 
@@ -86,7 +94,7 @@ int main() {
     DocumentAt(window).TextureIndex = entry;
     state.ActiveWindowIndex = window;
     RenderDocument(window, false);
-    state.PreviewDocIndex = CreateDocument(256, 256, true, true);
+    state.PreviewDocIndex = CreateDocument(256, 256, true, true, &windows);
     DocumentAt(state.PreviewDocIndex).IsPreview = true;
 
     const int threads = tbb::info::default_concurrency();
@@ -95,7 +103,7 @@ int main() {
                 (std::to_string(threads) + " threads").c_str());
     const int views[][2] = {{256, 256}, {320, 240}, {1024, 768}};
     for (const auto& size2 : views) {
-        ResizeSwapChain(state.PreviewDocIndex, size2[0], size2[1]);
+        ResizeSwapChain(state.PreviewDocIndex, size2[0], size2[1], &windows);
         for (bool sphere : {true, false}) {
             PreviewCamera camera;
             PreviewFrameView view;

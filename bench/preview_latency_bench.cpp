@@ -59,7 +59,7 @@ void WhenModal(QTimer& timer, std::function<void(Widget&)> script) {
 }
 
 // Contrast/luminosity and hue/saturation previews computed and drawn five times each.
-void OnePreview(std::int32_t document, const DocumentWindow& window) {
+void OnePreview(MDIForm1& editor, std::int32_t document, const DocumentWindow& window) {
     const std::int32_t texture = DocumentAt(document).TextureIndex;
     struct Kind {
         const char* name;
@@ -67,11 +67,11 @@ void OnePreview(std::int32_t document, const DocumentWindow& window) {
     };
     const Kind kinds[] = {
         {"contrast/luminosity",
-         [texture](int v) {
-             AdjustContrastLuminosity(texture, 1, ContrastFactor(v), -v, StatusLine());
+         [&editor, texture](int v) {
+             AdjustContrastLuminosity(texture, 1, ContrastFactor(v), -v, &editor);
          }},
         {"hue/saturation",
-         [texture](int v) { AdjustHueSaturation(texture, 1, v, -v, StatusLine()); }},
+         [&editor, texture](int v) { AdjustHueSaturation(texture, 1, v, -v, &editor); }},
     };
     for (const Kind& kind : kinds) {
         std::vector<double> compute;
@@ -82,7 +82,7 @@ void OnePreview(std::int32_t document, const DocumentWindow& window) {
             kind.compute(10 * run);
             compute.push_back(MillisecondsSince(clock));
             clock.restart();
-            RenderDocument(document, true);
+            RenderDocument(document, true, &editor);
             render.push_back(MillisecondsSince(clock));
         }
         std::printf(
@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
     if (document <= 0 || DocumentAt(document).Window == nullptr) return 1;
     QTest::qWait(100);
 
-    OnePreview(document, *DocumentAt(document).Window);
+    OnePreview(*editor, document, *DocumentAt(document).Window);
     DragAtMouseSpeed(*editor);
     if (!boxes.shown.empty()) std::printf("message boxes shown: %zu\n", boxes.shown.size());
     editor.reset();

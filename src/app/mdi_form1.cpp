@@ -310,7 +310,9 @@ void MDIForm1::DoEventsWhileDrawing() {
 void MDIForm1::SetStatusText(const std::string& text) {
     // The progress texts of long operations ("Busy (n%)", "Busy (n %)") show the wait cursor.
     if (text.rfind("Busy (", 0) == 0) busy_->Progress();
-    Label1->setText(QString::fromStdString(text));
+    const QString shown = QString::fromStdString(text);
+    Label1->setText(shown);
+    Q_EMIT statusTextShown(shown);
 }
 
 DocumentWindow* MDIForm1::CreateTextureWindow(std::int32_t slot) {

@@ -202,6 +202,10 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     std::int64_t lastRecoverCount() const { return lastRecoverCount_; }
     Services& services() { return services_; }
 
+  Q_SIGNALS:
+    // A status text has just been shown (SetStatusText), after the wait cursor was put up for it.
+    void statusTextShown(const QString& text);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;

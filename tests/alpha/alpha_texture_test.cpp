@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/document_fixture.h"
+#include "support/recording_windows.h"
 
 namespace tintora::testing {
 namespace {
@@ -18,13 +19,11 @@ class AlphaTextureTest : public DocumentTest {
   public:
     void SetUp() override {
         DocumentTest::SetUp();
-        Module1().Hooks.DoEvents = [this] {
+        ui.doEvents = [this] {
             ++doEvents;
             if (onEvents) onEvents();
         };
-        Module1().Hooks.SetStatusText = [this](const std::string& text) {
-            statusTexts.push_back(text);
-        };
+        ui.statusText = [this](const std::string& text) { statusTexts.push_back(text); };
     }
 
     // An entry whose main texture holds a pattern and whose buffers and preview texture hold
@@ -49,6 +48,7 @@ class AlphaTextureTest : public DocumentTest {
     int doEvents = 0;
     std::function<void()> onEvents;
     std::vector<std::string> statusTexts;
+    RecordingWindows ui;
 };
 
 TEST_F(AlphaTextureTest, ColourKeyPreviewLeavesTheTextureAndCommitKeepsIt) {
@@ -62,7 +62,7 @@ TEST_F(AlphaTextureTest, ColourKeyPreviewLeavesTheTextureAndCommitKeepsIt) {
         After(main, 40, [key](PixelView view) { ApplyColourKeyAlpha(view, key, 31); });
     ASSERT_NE(expected, main);
 
-    AlphaFromColourKey(slot, key, 31);
+    AlphaFromColourKey(slot, key, 31, &ui);
     EXPECT_EQ(ReadTexture(*entry.Texture), main);
     EXPECT_EQ(BufferBytes(entry.Pixels), main);  // refreshed from the texture, nothing else
     EXPECT_EQ(BufferBytes(entry.PreviewPixels), expected);
@@ -86,9 +86,9 @@ TEST_F(AlphaTextureTest, ColourKeyPreviewLeavesTheTextureAndCommitKeepsIt) {
 TEST_F(AlphaTextureTest, ColourKeyStopsWhenPendingMessagesFreeTheTexture) {
     const std::int32_t slot = MakeEntry(64, 64, 1);
     onEvents = [slot] { FreeTextureEntry(slot); };
-    EXPECT_EQ(ErrorCodeOf([&] { AlphaFromColourKey(slot, 0, 3); }), kErrSubscriptOutOfRange);
+    EXPECT_EQ(ErrorCodeOf([&] { AlphaFromColourKey(slot, 0, 3, &ui); }), kErrSubscriptOutOfRange);
     EXPECT_EQ(doEvents, 1);
-    EXPECT_EQ(ErrorCodeOf([&] { AlphaFromColourKey(slot, 0, 3); }), kErrObjectNotSet);
+    EXPECT_EQ(ErrorCodeOf([&] { AlphaFromColourKey(slot, 0, 3, &ui); }), kErrObjectNotSet);
 }
 
 // Each preview starts again from the main texture, so an earlier one never feeds a later one;

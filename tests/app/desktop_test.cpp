@@ -116,22 +116,19 @@ TEST_F(DesktopTest, MenuCommandsAndProgressTextsShowTheWaitCursor) {
     RunUntilIdle();
     // The cursor at every status text of "Auto contrast" (its progress and its result).
     std::vector<int> shapes;
-    auto& hooks = Module1().Hooks;
-    const auto setStatus = hooks.SetStatusText;
-    hooks.SetStatusText = [&](const std::string& text) {
-        shapes.push_back(OverrideShape());
-        setStatus(text);
-    };
+    const auto watch = QObject::connect(editor.get(), &MDIForm1::statusTextShown,
+                                        [&] { shapes.push_back(OverrideShape()); });
     editor->autocontrast->trigger();
+    QObject::disconnect(watch);
     ASSERT_FALSE(shapes.empty());
     EXPECT_EQ(shapes, std::vector<int>(shapes.size(), Qt::WaitCursor));
     RunUntilIdle();
     EXPECT_EQ(OverrideShape(), -1);
 
     // A progress text from anywhere (here a dialog's preview) shows it too, until idle.
-    setStatus("Busy (3 %)");
+    editor->SetStatusText("Busy (3 %)");
     EXPECT_TRUE(editor->Busy().showing());
-    setStatus("Action finished");
+    editor->SetStatusText("Action finished");
     RunUntilIdle();
     EXPECT_FALSE(editor->Busy().showing());
     EXPECT_EQ(editor->Label1->text(), QStringLiteral("Action finished"));

@@ -84,9 +84,9 @@ TEST_F(MainWindowTest, WithNoTextureWindowTiledGoesIntoSlotZeroAndAlphaMapDoesNo
     Start();
     editor->viewtiled->trigger();
     editor->viewtiled->trigger();  // the marked item chosen again stays marked
-    EXPECT_EQ(DocumentAt(0).ViewMode, kViewTiled);
+    EXPECT_EQ(DocumentAt(0).ViewMode, ViewMode::Tiled);
     EXPECT_EQ(Marks(*editor), (std::vector<bool>{false, true, false, false, false}));
-    EXPECT_EQ(DocumentAt(Module1().PreviewDocIndex).ViewMode, 0);
+    EXPECT_EQ(DocumentAt(Module1().PreviewDocIndex).ViewMode, ViewMode::Normal);
     editor->alphamap->trigger();
     EXPECT_FALSE(editor->alphamap->isChecked());
     EXPECT_FALSE(DocumentAt(0).AlphaOnly);
@@ -99,9 +99,9 @@ TEST_F(MainWindowTest, ViewItemsActOnTheActiveWindowAndTheirMarksFollowIt) {
     ASSERT_EQ(Module1().ActiveWindowIndex, 3);
     editor->viewfilter->trigger();
     editor->alphamap->trigger();
-    EXPECT_EQ(DocumentAt(3).ViewMode, kViewStretchFiltering);
+    EXPECT_EQ(DocumentAt(3).ViewMode, ViewMode::StretchFiltering);
     EXPECT_TRUE(DocumentAt(3).AlphaOnly);
-    EXPECT_EQ(DocumentAt(2).ViewMode, kViewNormal);
+    EXPECT_EQ(DocumentAt(2).ViewMode, ViewMode::Normal);
     EXPECT_EQ(Marks(*editor), (std::vector<bool>{false, false, true, false, true}));
 
     auto* form = dynamic_cast<Form1*>(DocumentAt(2).Window);
@@ -118,16 +118,16 @@ TEST_F(MainWindowTest, ViewItemsActOnTheActiveWindowAndTheirMarksFollowIt) {
 
 TEST_F(MainWindowTest, ToolButtonsSetTheCurrentToolAndPickingShowsThePicker) {
     Start();
-    EXPECT_EQ(Module1().CurrentTool, 0);
+    EXPECT_EQ(Module1().CurrentTool, Tool::None);
     editor->ColorFormWindow().hide();
     editor->Option1->click();
-    EXPECT_EQ(Module1().CurrentTool, 2);
+    EXPECT_EQ(Module1().CurrentTool, Tool::PickColor);
     EXPECT_TRUE(editor->ColorFormWindow().isVisible());
     editor->Option2->click();
-    EXPECT_EQ(Module1().CurrentTool, 3);
+    EXPECT_EQ(Module1().CurrentTool, Tool::SetColorKey);
     EXPECT_FALSE(editor->Option1->isChecked());
     editor->Se->click();
-    EXPECT_EQ(Module1().CurrentTool, 1);
+    EXPECT_EQ(Module1().CurrentTool, Tool::Select);
     EXPECT_FALSE(editor->Option2->isChecked());
 }
 

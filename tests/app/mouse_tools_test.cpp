@@ -101,7 +101,7 @@ TEST_F(MouseToolsTest, StatusLineAndViewMenuFollowTheMouse) {
     EXPECT_EQ(Module1().BackgroundColor, 0u);
     editor->viewtiled->trigger();
     editor->viewmenu->hide();
-    EXPECT_EQ(DocumentAt(2).ViewMode, kViewTiled);
+    EXPECT_EQ(DocumentAt(2).ViewMode, ViewMode::Tiled);
 }
 
 }  // namespace

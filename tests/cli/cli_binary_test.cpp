@@ -99,7 +99,7 @@ class CliBinaryTest : public FilesTest {
     std::vector<std::uint8_t> EditorBytes(const std::string& input,
                                           const std::function<void(std::int32_t&)>& edit,
                                           Commit commit, const char* format) {
-        std::int32_t x = LoadTextureFile(input, {});
+        std::int32_t x = LoadTextureFile(input, {}, ui.Access());
         edit(x);
         if (commit == Commit::Preview) CommitPreview(x);
         if (commit == Commit::AlphaPreview) CommitAlphaPreview(x);
@@ -160,8 +160,8 @@ TEST_F(CliBinaryTest, EveryOperationWritesTheEditorsBytes) {
          {"--alpha-from-file", other + ",luminosity"},
          "dds32",
          Commit::AlphaPreview,
-         [&other](X x) {
-             const std::int32_t source = LoadTextureFile(other, {});
+         [this, &other](X x) {
+             const std::int32_t source = LoadTextureFile(other, {}, ui.Access());
              EXPECT_TRUE(AlphaFromOtherTexture(x, source, AlphaChannel::Luminosity));
          }},
         {"normal map",

@@ -17,6 +17,7 @@
 #include "color/colors.h"
 #include "document/module1.h"
 #include "services/scripted_ui_services.h"
+#include "support/recording_host.h"
 
 namespace tintora::testing {
 namespace {
@@ -52,9 +53,7 @@ class ColorFormTest : public ::testing::Test {
         services.messageBoxes = &boxes;
         services.dialogs = &dialogs;
         services.settings = &settings;
-        auto& hooks = Module1().Hooks;
-        hooks.MessageBox = [this](const std::string& text) { messages.push_back(text); };
-        hooks.ShowColorKeySample = [this](std::uint32_t color) { keySamples.push_back(color); };
+        host.messageBox = [this](const std::string& text) { messages.push_back(text); };
         main = std::make_unique<QWidget>();
         main->setGeometry(0, 0, 1100, 560);
     }
@@ -64,7 +63,9 @@ class ColorFormTest : public ::testing::Test {
     }
 
     ColorForm& Load() {
-        form = new ColorForm(services, *main);
+        form = new ColorForm(services, *main, host);
+        QObject::connect(form, &ColorForm::foregroundShown,
+                         [this](std::uint32_t color) { keySamples.push_back(color); });
         form->Form_Load();
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form));
@@ -82,6 +83,7 @@ class ColorFormTest : public ::testing::Test {
     Services services;
     Strings messages;
     std::vector<std::uint32_t> keySamples;
+    RecordingHost host;
     std::unique_ptr<QWidget> main;
     ColorForm* form = nullptr;  // a child of main
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/document_fixture.h"
+#include "support/recording_windows.h"
 
 namespace tintora::testing {
 namespace {
@@ -37,20 +38,21 @@ TEST_F(TablesTest, SlotsStartAtOneReuseTheLowestFreeOneAndNeverShrink) {
     // The document table is separate. A reused slot keeps its view fields (a window opened into
     // a closed tiled window's slot starts tiled); a new slot starts zeroed.
     EXPECT_EQ(TakeDocumentSlot(), 1);
-    DocumentAt(1).ViewMode = 3;
+    DocumentAt(1).ViewMode = ViewMode::Tiled;
     DocumentAt(1).InUse = false;
     EXPECT_EQ(TakeDocumentSlot(), 1);
-    EXPECT_EQ(DocumentAt(1).ViewMode, 3);
+    EXPECT_EQ(DocumentAt(1).ViewMode, ViewMode::Tiled);
     EXPECT_EQ(TakeDocumentSlot(), 2);
-    EXPECT_EQ(DocumentAt(2).ViewMode, 0);
+    EXPECT_EQ(DocumentAt(2).ViewMode, ViewMode::Normal);
     EXPECT_EQ(ErrorCodeOf([] { DocumentAt(3); }), kErrSubscriptOutOfRange);
 }
 
 TEST_F(TablesTest, AnEntryHoldsTwoTexturesAndTwoBuffersUntilFreed) {
     int previewShown = 0;
-    Module1().Hooks.ShowPreviewWindow = [&previewShown] { ++previewShown; };
-    EXPECT_EQ(CreateTextureEntry(16, 16, true), 1);
-    EXPECT_EQ(CreateTextureEntry(32, 8, true), 2);
+    RecordingWindows ui;
+    ui.showPreviewWindow = [&previewShown] { ++previewShown; };
+    EXPECT_EQ(CreateTextureEntry(16, 16, true, &ui), 1);
+    EXPECT_EQ(CreateTextureEntry(32, 8, true, &ui), 2);
     EXPECT_EQ(previewShown, 2);
     {
         const TextureEntry& entry = TextureAt(2);
@@ -69,8 +71,8 @@ TEST_F(TablesTest, AnEntryHoldsTwoTexturesAndTwoBuffersUntilFreed) {
         EXPECT_EQ(entry.PreviewPixels.byteCount(), 32u * 8u * 4u);
     }
     // Without the main texture the caller supplies it; the largest side the device takes works.
-    EXPECT_EQ(TextureAt(CreateTextureEntry(8, 4, false)).Texture, nullptr);
-    EXPECT_NE(CreateTextureEntry(kMaxTextureSize, 1, true), 0);
+    EXPECT_EQ(TextureAt(CreateTextureEntry(8, 4, false, &ui)).Texture, nullptr);
+    EXPECT_NE(CreateTextureEntry(kMaxTextureSize, 1, true, &ui), 0);
 
     TextureAt(2).FileName = "/tmp/bricks.png";
     FreeTextureEntry(2);
@@ -79,7 +81,7 @@ TEST_F(TablesTest, AnEntryHoldsTwoTexturesAndTwoBuffersUntilFreed) {
     EXPECT_TRUE(freed.Pixels.empty() && freed.PreviewPixels.empty());
     EXPECT_EQ(freed.FileName, "/tmp/bricks.png");  // until the slot is reused
     EXPECT_TRUE(TextureAt(1).InUse);
-    EXPECT_EQ(CreateTextureEntry(64, 2, true), 2);
+    EXPECT_EQ(CreateTextureEntry(64, 2, true, &ui), 2);
     EXPECT_EQ(TextureAt(2).FileName, "");
     EXPECT_EQ(TextureAt(2).Texture->width(), 64);
 }
@@ -87,8 +89,9 @@ TEST_F(TablesTest, AnEntryHoldsTwoTexturesAndTwoBuffersUntilFreed) {
 // A zero side creates nothing; a rejected size or a missing device throws before a slot is taken.
 TEST_F(TablesTest, ARefusedEntryTakesNoSlotAndShowsNoPreview) {
     int previewShown = 0;
-    Module1().Hooks.ShowPreviewWindow = [&previewShown] { ++previewShown; };
-    CreateTextureEntry(4, 4, true);
+    RecordingWindows ui;
+    ui.showPreviewWindow = [&previewShown] { ++previewShown; };
+    CreateTextureEntry(4, 4, true, &ui);
     FreeTextureEntry(1);
     previewShown = 0;
     struct Case {
@@ -105,13 +108,14 @@ TEST_F(TablesTest, ARefusedEntryTakesNoSlotAndShowsNoPreview) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
         std::int32_t slot = -1;
-        EXPECT_EQ(ErrorCodeOf([&] { slot = CreateTextureEntry(c.width, c.height, true); }), c.code);
+        EXPECT_EQ(ErrorCodeOf([&] { slot = CreateTextureEntry(c.width, c.height, true, &ui); }),
+                  c.code);
         EXPECT_EQ(slot, c.code == 0 ? 0 : -1);
         EXPECT_FALSE(TextureAt(1).InUse);
         EXPECT_EQ(Module1().TextureTableUBound, 1);
     }
     Module1().Device.reset();
-    EXPECT_EQ(ErrorCodeOf([] { CreateTextureEntry(4, 4, true); }), kErrObjectNotSet);
+    EXPECT_EQ(ErrorCodeOf([&] { CreateTextureEntry(4, 4, true, &ui); }), kErrObjectNotSet);
     EXPECT_FALSE(TextureAt(1).InUse);
     EXPECT_EQ(previewShown, 0);
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/document_fixture.h"
+#include "support/recording_windows.h"
 
 namespace tintora::testing {
 namespace {
@@ -26,8 +27,8 @@ class FakeWindow : public DocumentWindow {
     explicit FakeWindow(std::int32_t windowSlot) : slot(windowSlot) {}
     void SetCaption(const std::string& text) override { caption = text; }
     std::string Caption() const override { return caption; }
-    std::string Tag() const override { return tag; }
-    void SetTag(const std::string& text) override { tag = text; }
+    WindowTag Tag() const override { return tag; }
+    void SetTag(WindowTag value) override { tag = value; }
     void Repaint() override { ++repaints; }
     void SetClientSize(int width, int height) override {
         if (!keepClientSize) clientWidth = width, clientHeight = height;
@@ -53,7 +54,7 @@ class FakeWindow : public DocumentWindow {
 
     std::int32_t slot;
     std::string caption = "Texture1";
-    std::string tag;
+    WindowTag tag = WindowTag::Creating;
     int clientWidth = 0, clientHeight = 0;
     bool keepClientSize = false;
     std::function<void(FakeWindow&)> onSetClientSize;
@@ -72,23 +73,22 @@ class ViewsTest : public DocumentTest {
   protected:
     void SetUp() override {
         DocumentTest::SetUp();
-        auto& hooks = Module1().Hooks;
-        hooks.CreateTextureWindow = [this](std::int32_t slot) -> DocumentWindow* {
+        ui_.createTextureWindow = [this](std::int32_t slot) -> DocumentWindow* {
             windows_.push_back(std::make_unique<FakeWindow>(slot));
             FakeWindow* window = windows_.back().get();
             if (onWindowCreated_) onWindowCreated_(*window);
-            ActivateTextureWindow(slot);  // a shown MDI child becomes the active one
+            ActivateTextureWindow(slot, &ui_);  // a shown MDI child becomes the active one
             return window;
         };
-        hooks.PreviewPictureBox = [this] { return &pictureBox_; };
-        hooks.SetViewMenuChecks = [this](std::int32_t mode, bool alphaOnly) {
-            menuCalls_.emplace_back(mode, alphaOnly);
+        ui_.previewPictureBox = [this] { return &pictureBox_; };
+        ui_.viewMenuChecks = [this](ViewMode mode, bool alphaOnly) {
+            menuCalls_.emplace_back(static_cast<std::int32_t>(mode), alphaOnly);
         };
-        hooks.MessageBox = [this](const std::string& text) { messages_.push_back(text); };
-        hooks.EndProgram = [this] { ++endProgramCalls_; };
-        hooks.ShowPreviewWindow = [this] { previewVisible_ = true; };
-        hooks.HidePreviewWindow = [this] { previewVisible_ = false; };
-        hooks.DoEvents = [this] {
+        ui_.messageBox = [this](const std::string& text) { messages_.push_back(text); };
+        ui_.endProgram = [this] { ++endProgramCalls_; };
+        ui_.showPreviewWindow = [this] { previewVisible_ = true; };
+        ui_.hidePreviewWindow = [this] { previewVisible_ = false; };
+        ui_.doEvents = [this] {
             if (doEvents_) doEvents_();
         };
         Module1().BackgroundColor = kBackground;
@@ -97,7 +97,7 @@ class ViewsTest : public DocumentTest {
     // The preview's document, as start-up makes it: the first slot.
     std::int32_t StartPreview() {
         auto& state = Module1();
-        state.PreviewDocIndex = CreateDocument(64, 64, true, true);
+        state.PreviewDocIndex = CreateDocument(64, 64, true, true, &ui_);
         DocumentAt(state.PreviewDocIndex).IsPreview = true;
         return state.PreviewDocIndex;
     }
@@ -105,9 +105,9 @@ class ViewsTest : public DocumentTest {
     // A texture entry of one colour and a window showing it, as the new-texture command makes
     // them.
     std::int32_t OpenTexture(int width, int height, Bgra colour = {10, 20, 30, 255}) {
-        const std::int32_t entry = CreateTextureEntry(width, height, true);
+        const std::int32_t entry = CreateTextureEntry(width, height, true, &ui_);
         FillTexture(*TextureAt(entry).Texture, [colour](int, int) { return colour; });
-        const std::int32_t doc = CreateDocument(width, height, true, false);
+        const std::int32_t doc = CreateDocument(width, height, true, false, &ui_);
         DocumentAt(doc).TextureIndex = entry;
         return doc;
     }
@@ -120,6 +120,7 @@ class ViewsTest : public DocumentTest {
     std::function<void(FakeWindow&)> onWindowCreated_;
     FakeWindow pictureBox_{0};  // the preview's picture box
     std::vector<std::pair<std::int32_t, bool>> menuCalls_;
+    RecordingWindows ui_;
     std::vector<std::string> messages_;
     int endProgramCalls_ = 0;
     bool previewVisible_ = false;
@@ -157,12 +158,12 @@ TEST_F(ViewsTest, AWindowsChainDepthAndViewportHaveItsSizeAtCreationAndAfterARes
     expectChain(256, 128, D3DFMT_D16);
 
     // Only a window tagged "resize" (complete) is rebuilt, with a D24X8 depth surface.
-    EXPECT_EQ(w.tag, "resize");
-    w.SetTag("");
-    ResizeSwapChain(doc, 100, 50);
+    EXPECT_EQ(w.tag, WindowTag::Resize);
+    w.SetTag(WindowTag::Creating);
+    ResizeSwapChain(doc, 100, 50, &ui_, &ui_);
     expectChain(256, 128, D3DFMT_D16);
-    w.SetTag("resize");
-    ResizeSwapChain(doc, 100, 50);
+    w.SetTag(WindowTag::Resize);
+    ResizeSwapChain(doc, 100, 50, &ui_, &ui_);
     expectChain(100, 50, D3DFMT_D24X8);
 }
 
@@ -172,8 +173,8 @@ TEST_F(ViewsTest, ResizeAndPaintWhileTheWindowIsBeingCreatedFindNothingToDo) {
     onWindowCreated_ = [&](FakeWindow& window) {
         window.onSetClientSize = [&](FakeWindow& w) {
             ++handlerRuns;
-            ResizeSwapChain(w.slot, w.clientWidth + 10, w.clientHeight + 10);
-            RenderDocument(w.slot, false);
+            ResizeSwapChain(w.slot, w.clientWidth + 10, w.clientHeight + 10, &ui_, &ui_);
+            RenderDocument(w.slot, false, &ui_);
         };
     };
     const std::int32_t doc = OpenTexture(64, 32);
@@ -203,7 +204,8 @@ TEST_F(ViewsTest, AFailedCreationLeavesNoHalfMadeDocumentBehind) {
             window.keepClientSize = c.keepClientSize;
         };
         // Size 0: the chain takes the window's client size (0 unless kept), the depth fails.
-        EXPECT_EQ(ErrorCodeOf([] { CreateDocument(0, 0, true, false); }), D3DERR_INVALIDCALL);
+        EXPECT_EQ(ErrorCodeOf([this] { CreateDocument(0, 0, true, false, &ui_); }),
+                  D3DERR_INVALIDCALL);
         ASSERT_EQ(windows_.size(), 2u);
         EXPECT_TRUE(windows_[1]->closed);
         const TextureDocument& failed = DocumentAt(3);
@@ -211,7 +213,7 @@ TEST_F(ViewsTest, AFailedCreationLeavesNoHalfMadeDocumentBehind) {
         EXPECT_EQ(Module1().ActiveWindowIndex, 0);
         EXPECT_TRUE(DocumentAt(first).InUse);
         onWindowCreated_ = nullptr;
-        EXPECT_EQ(CreateDocument(8, 8, true, false), 3);
+        EXPECT_EQ(CreateDocument(8, 8, true, false, &ui_), 3);
     }
 }
 
@@ -219,7 +221,7 @@ TEST_F(ViewsTest, RefreshCaptionsShowsEntryTitleAndSizeAndRedraws) {
     StartPreview();
     const std::int32_t doc = OpenTexture(256, 128);
     TextureAt(1).Title = "bricks.png";
-    RefreshCaptions();
+    RefreshCaptions(&ui_);
     EXPECT_EQ(WindowOf(doc).caption, "1-bricks.png (256x128)");
     EXPECT_EQ(DocumentAt(doc).Title, "bricks.png");
     EXPECT_EQ(WindowOf(doc).presents, 1);
@@ -231,7 +233,7 @@ TEST_F(ViewsTest, ClosingFreesBothSlotsAndTheLastWindowHidesThePreview) {
     const std::int32_t a = OpenTexture(16, 16);
     const std::int32_t b = OpenTexture(16, 16);
     EXPECT_TRUE(previewVisible_);
-    CloseTextureWindow(b);
+    CloseTextureWindow(b, &ui_);
     EXPECT_TRUE(previewVisible_);
     EXPECT_EQ(Module1().ActiveWindowIndex, 0);
     const TextureDocument& closed = DocumentAt(b);
@@ -240,33 +242,35 @@ TEST_F(ViewsTest, ClosingFreesBothSlotsAndTheLastWindowHidesThePreview) {
     EXPECT_FALSE(freed.InUse || freed.Texture || freed.PreviewTexture);
 
     // Texture slot 2 is taken again by a new entry; a second close of b must not free it.
-    EXPECT_EQ(CreateTextureEntry(8, 8, true), 2);
-    ActivateTextureWindow(a);
-    CloseTextureWindow(b);
+    EXPECT_EQ(CreateTextureEntry(8, 8, true, &ui_), 2);
+    ActivateTextureWindow(a, &ui_);
+    CloseTextureWindow(b, &ui_);
     EXPECT_TRUE(TextureAt(2).InUse);
     EXPECT_EQ(Module1().ActiveWindowIndex, a);
 
-    CloseTextureWindow(a);
+    CloseTextureWindow(a, &ui_);
     EXPECT_FALSE(previewVisible_);
     EXPECT_TRUE(DocumentAt(Module1().PreviewDocIndex).InUse);
 }
 
 TEST_F(ViewsTest, MenuMarksFollowTheActiveDocumentAndOnlyChangeOnActivation) {
     using Marks = std::pair<std::int32_t, bool>;
+    constexpr auto kTiled = static_cast<std::int32_t>(ViewMode::Tiled);
+    constexpr auto kStretchFiltering = static_cast<std::int32_t>(ViewMode::StretchFiltering);
     StartPreview();
     const std::int32_t a = OpenTexture(16, 16);
     const std::int32_t b = OpenTexture(16, 16);
-    DocumentAt(a).ViewMode = kViewTiled;
-    DocumentAt(b).ViewMode = kViewStretchFiltering;
+    DocumentAt(a).ViewMode = ViewMode::Tiled;
+    DocumentAt(b).ViewMode = ViewMode::StretchFiltering;
     DocumentAt(b).AlphaOnly = true;
     menuCalls_.clear();
-    ActivateTextureWindow(a);
-    ActivateTextureWindow(a);  // already active: nothing happens
-    ActivateTextureWindow(b);
-    EXPECT_EQ(menuCalls_, (std::vector<Marks>{{kViewTiled, false}, {kViewStretchFiltering, true}}));
+    ActivateTextureWindow(a, &ui_);
+    ActivateTextureWindow(a, &ui_);  // already active: nothing happens
+    ActivateTextureWindow(b, &ui_);
+    EXPECT_EQ(menuCalls_, (std::vector<Marks>{{kTiled, false}, {kStretchFiltering, true}}));
     // An unknown mode is passed on as it is (the menu then leaves its four mode marks).
-    DocumentAt(b).ViewMode = 7;
-    SyncViewMenu();
+    DocumentAt(b).ViewMode = static_cast<ViewMode>(7);
+    SyncViewMenu(&ui_);
     EXPECT_EQ(menuCalls_.back(), (Marks{7, true}));
 }
 
@@ -274,27 +278,28 @@ TEST_F(ViewsTest, MenuMarksFollowTheActiveDocumentAndOnlyChangeOnActivation) {
 
 TEST(ViewQuadForTest, ModesGiveTheirRectangles) {
     struct Case {
-        std::int32_t mode, cw, ch, w, h;
+        ViewMode mode;
+        std::int32_t cw, ch, w, h;
         ViewQuad expected;
     };
     const Case cases[] = {
         // Odd difference: half a pixel; even difference: whole pixels.
-        {kViewNormal, 301, 300, 256, 256, {true, 22.5f, 22.0f, 256, 256, true, 1, 1}},
-        {kViewNormal, 300, 301, 256, 256, {true, 22.0f, 22.5f, 256, 256, true, 1, 1}},
+        {ViewMode::Normal, 301, 300, 256, 256, {true, 22.5f, 22.0f, 256, 256, true, 1, 1}},
+        {ViewMode::Normal, 300, 301, 256, 256, {true, 22.0f, 22.5f, 256, 256, true, 1, 1}},
         // Larger than the window: cut off equally on both sides.
-        {kViewNormal, 256, 256, 512, 512, {true, -128, -128, 512, 512, true, 1, 1}},
-        {kViewNormal, 255, 256, 512, 512, {true, -128.5f, -128, 512, 512, true, 1, 1}},
+        {ViewMode::Normal, 256, 256, 512, 512, {true, -128, -128, 512, 512, true, 1, 1}},
+        {ViewMode::Normal, 255, 256, 512, 512, {true, -128.5f, -128, 512, 512, true, 1, 1}},
         // Stretched over the window less its last column and row.
-        {kViewStretchFiltering, 300, 200, 64, 32, {true, 0, 0, 299, 199, true, 1, 1}},
-        {kViewStretchPixellised, 300, 200, 64, 32, {true, 0, 0, 299, 199, false, 1, 1}},
-        {kViewTiled, 300, 200, 128, 128, {true, 0, 0, 300, 200, true, 2.34375f, 1.5625f}},
+        {ViewMode::StretchFiltering, 300, 200, 64, 32, {true, 0, 0, 299, 199, true, 1, 1}},
+        {ViewMode::StretchPixellised, 300, 200, 64, 32, {true, 0, 0, 299, 199, false, 1, 1}},
+        {ViewMode::Tiled, 300, 200, 128, 128, {true, 0, 0, 300, 200, true, 2.34375f, 1.5625f}},
         // No texture: nothing divides by zero.
-        {kViewTiled, 300, 200, 0, 0, {true, 0, 0, 300, 200, true, 0, 0}},
-        {4, 300, 200, 128, 128, {false, 0, 0, 0, 0, true, 1, 1}},
-        {-1, 300, 200, 128, 128, {false, 0, 0, 0, 0, true, 1, 1}},
+        {ViewMode::Tiled, 300, 200, 0, 0, {true, 0, 0, 300, 200, true, 0, 0}},
+        {static_cast<ViewMode>(4), 300, 200, 128, 128, {false, 0, 0, 0, 0, true, 1, 1}},
+        {static_cast<ViewMode>(-1), 300, 200, 128, 128, {false, 0, 0, 0, 0, true, 1, 1}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "mode " << c.mode << " chain " << c.cw << "x" << c.ch
+        SCOPED_TRACE(::testing::Message() << "mode " << static_cast<int>(c.mode) << " chain " << c.cw << "x" << c.ch
                                           << " texture " << c.w << "x" << c.h);
         const ViewQuad q = ViewQuadFor(c.mode, c.cw, c.ch, c.w, c.h);
         const ViewQuad& e = c.expected;
@@ -313,32 +318,34 @@ TEST_F(ViewsTest, RedrawShowsTheModesRectangleOnTheBackground) {
     constexpr Bgr kBlack = {0, 0, 0}, kWhite = {255, 255, 255};
     struct Case {
         const char* what;
-        std::int32_t mode;
+        ViewMode mode;
         bool alphaOnly, usePreview, noTexture;
         Bgr corner, centre, lastPixel;  // pixels (0, 0), (5, 5) and (11, 11)
     };
     const Case cases[] = {
-        {"normal: centred", kViewNormal, false, false, false, kBackgroundBgr, kMain,
+        {"normal: centred", ViewMode::Normal, false, false, false, kBackgroundBgr, kMain,
          kBackgroundBgr},
-        {"preview texture", kViewNormal, false, true, false, kBackgroundBgr, kPreview,
+        {"preview texture", ViewMode::Normal, false, true, false, kBackgroundBgr, kPreview,
          kBackgroundBgr},
-        {"alpha only", kViewNormal, true, false, false, kBlack, kWhite, kBlack},
-        {"tiled", kViewTiled, false, false, false, kMain, kMain, kMain},
-        {"stretched", kViewStretchPixellised, false, false, false, kMain, kMain, kBackgroundBgr},
-        {"unknown mode", 9, false, false, false, kBackgroundBgr, kBackgroundBgr, kBackgroundBgr},
-        {"no texture", kViewTiled, false, false, true, kBackgroundBgr, kBackgroundBgr,
+        {"alpha only", ViewMode::Normal, true, false, false, kBlack, kWhite, kBlack},
+        {"tiled", ViewMode::Tiled, false, false, false, kMain, kMain, kMain},
+        {"stretched", ViewMode::StretchPixellised, false, false, false, kMain, kMain,
+         kBackgroundBgr},
+        {"unknown mode", static_cast<ViewMode>(9), false, false, false, kBackgroundBgr,
+         kBackgroundBgr, kBackgroundBgr},
+        {"no texture", ViewMode::Tiled, false, false, true, kBackgroundBgr, kBackgroundBgr,
          kBackgroundBgr},
     };
     const std::int32_t doc = OpenTexture(8, 8);
     FillTexture(*TextureAt(1).PreviewTexture, [](int, int) { return Bgra{200, 100, 50, 255}; });
-    ResizeSwapChain(doc, 12, 12);
+    ResizeSwapChain(doc, 12, 12, &ui_, &ui_);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TextureDocument& d = DocumentAt(doc);
         d.ViewMode = c.mode;
         d.AlphaOnly = c.alphaOnly;
         d.TextureIndex = c.noTexture ? 0 : 1;
-        RenderDocument(doc, c.usePreview);
+        RenderDocument(doc, c.usePreview, &ui_);
         EXPECT_EQ(WindowOf(doc).At(0, 0), c.corner);
         EXPECT_EQ(WindowOf(doc).At(5, 5), c.centre);
         EXPECT_EQ(WindowOf(doc).At(11, 11), c.lastPixel);
@@ -355,23 +362,23 @@ TEST_F(ViewsTest, APaintArrivingDuringADrawingIsDropped) {
     doEvents_ = [&] {
         EXPECT_TRUE(Module1().RenderGuard);
         ++nested;
-        RenderDocument(b, false);
-        RenderDocument(a, false);
+        RenderDocument(b, false, &ui_);
+        RenderDocument(a, false, &ui_);
     };
-    RenderDocument(a, false);
+    RenderDocument(a, false, &ui_);
     EXPECT_EQ(nested, 2) << "messages run after the scene and after the present";
     EXPECT_EQ(WindowOf(a).presents, 1);
     EXPECT_EQ(WindowOf(a).repaints, 1);
     EXPECT_EQ(WindowOf(b).presents, 0);
     EXPECT_FALSE(Module1().RenderGuard);
     doEvents_ = nullptr;
-    RenderDocument(b, false);
+    RenderDocument(b, false, &ui_);
     EXPECT_EQ(WindowOf(b).presents, 1);
 
     // The preview document is never drawn here.
-    RenderDocument(Module1().PreviewDocIndex, false);
+    RenderDocument(Module1().PreviewDocIndex, false, &ui_);
     DocumentAt(b).IsPreview = true;
-    RenderDocument(b, false);
+    RenderDocument(b, false, &ui_);
     EXPECT_EQ(pictureBox_.presents, 0);
     EXPECT_EQ(WindowOf(b).presents, 1);
 }
@@ -379,35 +386,35 @@ TEST_F(ViewsTest, APaintArrivingDuringADrawingIsDropped) {
 TEST_F(ViewsTest, TheGuardAndTheSceneAreResetWhenAStepThrows) {
     const std::int32_t doc = OpenTexture(16, 16);
     doEvents_ = [] { throw PlatformError(E_FAIL, "handler failed"); };
-    EXPECT_EQ(ErrorCodeOf([&] { RenderDocument(doc, false); }), E_FAIL);
+    EXPECT_EQ(ErrorCodeOf([&] { RenderDocument(doc, false, &ui_); }), E_FAIL);
     EXPECT_FALSE(Module1().RenderGuard);
     doEvents_ = nullptr;
 
     // A failure inside the scene (a texture slot outside the table).
     DocumentAt(doc).TextureIndex = 99;
-    EXPECT_EQ(ErrorCodeOf([&] { RenderDocument(doc, false); }), kErrSubscriptOutOfRange);
+    EXPECT_EQ(ErrorCodeOf([&] { RenderDocument(doc, false, &ui_); }), kErrSubscriptOutOfRange);
     EXPECT_FALSE(Module1().RenderGuard);
     EXPECT_FALSE(device().inScene()) << "the scene is ended so the next drawing can begin one";
     DocumentAt(doc).TextureIndex = 1;
     const int before = WindowOf(doc).presents;
-    RenderDocument(doc, false);
+    RenderDocument(doc, false, &ui_);
     EXPECT_EQ(WindowOf(doc).presents, before + 1);
 }
 
 TEST_F(ViewsTest, AWindowClosedOrResizedWhileMessagesRunIsNotPresentedTheOldImage) {
     const std::int32_t a = OpenTexture(16, 16);
     const std::int32_t b = OpenTexture(16, 16);
-    doEvents_ = [&] { CloseTextureWindow(a); };
-    RenderDocument(a, false);
+    doEvents_ = [&] { CloseTextureWindow(a, &ui_); };
+    RenderDocument(a, false, &ui_);
     EXPECT_EQ(windows_[0]->presents, 0);
     EXPECT_FALSE(Module1().RenderGuard);
 
     bool resized = false;
     doEvents_ = [&] {
-        if (!resized) ResizeSwapChain(b, 20, 20);
+        if (!resized) ResizeSwapChain(b, 20, 20, &ui_, &ui_);
         resized = true;
     };
-    RenderDocument(b, false);
+    RenderDocument(b, false, &ui_);
     EXPECT_EQ(WindowOf(b).presents, 0);
     EXPECT_EQ(DocumentAt(b).ChainWidth, 20);
 }
@@ -416,14 +423,14 @@ TEST_F(ViewsTest, AWindowClosedOrResizedWhileMessagesRunIsNotPresentedTheOldImag
 
 TEST_F(ViewsTest, ThePreviewIsRebuiltInTheDesktopFormatAndSkipsFailingSteps) {
     // No document yet: nothing happens.
-    EXPECT_NO_THROW(ResizeSwapChain(Module1().PreviewDocIndex, 50, 50));
+    EXPECT_NO_THROW(ResizeSwapChain(Module1().PreviewDocIndex, 50, 50, &ui_, &ui_));
     AdapterInfo info;
     info.displayFormat = [] { return D3DFMT_R5G6B5; };
     info.depthFormats = {D3DFMT_D24X8};
     Module1().D3D = Direct3DCreate8(info);
     const std::int32_t preview = StartPreview();
 
-    ResizeSwapChain(preview, 120, 90);
+    ResizeSwapChain(preview, 120, 90, &ui_, &ui_);
     const TextureDocument& p = DocumentAt(preview);
     ASSERT_TRUE(p.SwapChain && p.DepthSurface);
     EXPECT_EQ(p.SwapChain->window(), &pictureBox_);
@@ -434,13 +441,13 @@ TEST_F(ViewsTest, ThePreviewIsRebuiltInTheDesktopFormatAndSkipsFailingSteps) {
     EXPECT_EQ(p.Viewport.Height, 90u);
 
     // Size 0 with an empty picture box: the chain and depth surface fail and stay released.
-    EXPECT_NO_THROW(ResizeSwapChain(preview, 0, 0));
+    EXPECT_NO_THROW(ResizeSwapChain(preview, 0, 0, &ui_, &ui_));
     EXPECT_FALSE(DocumentAt(preview).SwapChain || DocumentAt(preview).DepthSurface);
-    ResizeSwapChain(preview, 30, 20);
+    ResizeSwapChain(preview, 30, 20, &ui_, &ui_);
     EXPECT_TRUE(DocumentAt(preview).SwapChain && DocumentAt(preview).DepthSurface);
     // Without a device the steps that can run still do.
     Module1().Device.reset();
-    EXPECT_NO_THROW(ResizeSwapChain(preview, 40, 40));
+    EXPECT_NO_THROW(ResizeSwapChain(preview, 40, 40, &ui_, &ui_));
     EXPECT_FALSE(DocumentAt(preview).SwapChain);
     EXPECT_EQ(DocumentAt(preview).ChainWidth, 40);
     EXPECT_TRUE(messages_.empty());
@@ -448,7 +455,7 @@ TEST_F(ViewsTest, ThePreviewIsRebuiltInTheDesktopFormatAndSkipsFailingSteps) {
     // On a desktop that cannot be used the program ends.
     info.displayFormat = [] { return D3DFMT_X1R5G5B5; };
     Module1().D3D = Direct3DCreate8(info);
-    EXPECT_NO_THROW(ResizeSwapChain(preview, 40, 40));
+    EXPECT_NO_THROW(ResizeSwapChain(preview, 40, 40, &ui_, &ui_));
     EXPECT_EQ(messages_, std::vector<std::string>{kUnsupportedDesktopMessage});
     EXPECT_EQ(endProgramCalls_, 1);
 }
@@ -477,8 +484,9 @@ TEST(CheckDisplayFormatsTest, AcceptsTheDesktopFormatsAndPicksTheFirstMatchingDe
         ResetModule1();
         std::vector<std::string> messages;
         int ends = 0;
-        Module1().Hooks.MessageBox = [&](const std::string& text) { messages.push_back(text); };
-        Module1().Hooks.EndProgram = [&] { ++ends; };
+        RecordingWindows fatal;
+        fatal.messageBox = [&](const std::string& text) { messages.push_back(text); };
+        fatal.endProgram = [&] { ++ends; };
         AdapterInfo info;
         info.displayFormat = [desktop = c.desktop] { return desktop; };
         info.depthFormats = c.depths;
@@ -486,7 +494,7 @@ TEST(CheckDisplayFormatsTest, AcceptsTheDesktopFormatsAndPicksTheFirstMatchingDe
 
         D3DFORMAT adapterFormat = D3DFMT_UNKNOWN;
         D3DFORMAT depthFormat = D3DFMT_UNKNOWN;
-        CheckDisplayFormats(adapterFormat, depthFormat);
+        CheckDisplayFormats(adapterFormat, depthFormat, &fatal);
         EXPECT_EQ(adapterFormat, c.desktop);
         EXPECT_EQ(depthFormat, c.expectedDepth);
         EXPECT_EQ(messages,

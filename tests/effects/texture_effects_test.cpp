@@ -12,6 +12,7 @@
 #include "effects/hue_saturation.h"
 #include "effects_support.h"
 #include "support/document_fixture.h"
+#include "support/recording_windows.h"
 
 namespace tintora::testing {
 namespace {
@@ -22,7 +23,8 @@ class TextureEffectsTest : public DocumentTest {
   public:
     void SetUp() override {
         DocumentTest::SetUp();
-        Module1().Hooks.DoEvents = [this] { ++doEvents; };
+        ui.doEvents = [this] { ++doEvents; };
+        ui.statusText = [this](const std::string& text) { statusTexts.push_back(text); };
     }
 
     // A texture entry whose main texture holds the photograph-like picture and whose buffers
@@ -41,13 +43,13 @@ class TextureEffectsTest : public DocumentTest {
         return slot;
     }
 
-    StatusFn Recorder() {
-        return [this](const std::string& text) { statusTexts.push_back(text); };
-    }
+    // The status line and message pump the operations are handed.
+    ProgressDisplay* Recorder() { return &ui; }
 
     Image picture{0, 0};
     int doEvents = 0;
     std::vector<std::string> statusTexts;
+    RecordingWindows ui;
 };
 
 // A preview refreshes Pixels from the texture and leaves the texture alone; PreviewPixels and the
@@ -55,19 +57,19 @@ class TextureEffectsTest : public DocumentTest {
 // pending messages, the last at 100.
 TEST_F(TextureEffectsTest, PreviewsWriteOnlyThePreviewPair) {
     const struct {
-        std::function<void(std::int32_t, const StatusFn&)> preview;
+        std::function<void(std::int32_t, ProgressDisplay*)> preview;
         Kernel kernel;
         const char* texts;  // every progress text
         const char* last;
     } cases[] = {
-        {[](std::int32_t slot, const StatusFn& status) {
+        {[](std::int32_t slot, ProgressDisplay* status) {
              AdjustContrastLuminosity(slot, 1, ContrastFactor(40), -20, status);
          },
          [](PixelView in, PixelView out) {
              AdjustContrastLuminosity(in, out, ContrastFactor(40), -20);
          },
          R"(Busy \(\d{1,3}%\))", "Busy (100%)"},
-        {[](std::int32_t slot, const StatusFn& status) {
+        {[](std::int32_t slot, ProgressDisplay* status) {
              AdjustHueSaturation(slot, 1, -65, 20, status);
          },
          [](PixelView in, PixelView out) { AdjustHueSaturation(in, out, -65, 20); },
@@ -110,23 +112,23 @@ TEST_F(TextureEffectsTest, CommitMakesThePreviewPermanent) {
 TEST_F(TextureEffectsTest, InPlaceOperationsWriteThePixelsAndTheTexture) {
     const struct {
         const char* name;
-        std::function<void(std::int32_t, const StatusFn&)> run;
+        std::function<void(std::int32_t, ProgressDisplay*)> run;
         Kernel kernel;
         bool fromTexture;
         std::vector<std::string> texts;
     } cases[] = {
         {"invert",
-         [](std::int32_t slot, const StatusFn&) { InvertColors(slot); },
+         [](std::int32_t slot, ProgressDisplay*) { InvertColors(slot); },
          [](PixelView in, PixelView out) { InvertColors(in, out); },
          true,
          {}},
         {"auto contrast",
-         [](std::int32_t slot, const StatusFn& status) { AutoContrast(slot, status); },
+         [](std::int32_t slot, ProgressDisplay* status) { AutoContrast(slot, status); },
          [](PixelView in, PixelView out) { AutoContrast(in, out); },
          false,
          {"Busy (25%)", "Busy (50%)", "Action done..."}},
         {"equalize",
-         [](std::int32_t slot, const StatusFn&) { Equalize(slot); },
+         [](std::int32_t slot, ProgressDisplay*) { Equalize(slot); },
          [](PixelView in, PixelView out) { Equalize(in, out); },
          false,
          {}},
@@ -154,12 +156,12 @@ TEST_F(TextureEffectsTest, InPlaceOperationsWriteThePixelsAndTheTexture) {
 
 TEST_F(TextureEffectsTest, ClosingTheTextureWhileAnOperationWaitsStopsIt) {
     const std::function<void(std::int32_t)> operations[] = {
-        [](std::int32_t slot) { AdjustHueSaturation(slot, 1, 10, 10); },
-        [](std::int32_t slot) { AutoContrast(slot); },
+        [this](std::int32_t slot) { AdjustHueSaturation(slot, 1, 10, 10, &ui); },
+        [this](std::int32_t slot) { AutoContrast(slot, &ui); },
     };
     for (const auto& operation : operations) {
         const std::int32_t slot = MakeEntry(300, 300);
-        Module1().Hooks.DoEvents = [slot] {
+        ui.doEvents = [slot] {
             if (TextureAt(slot).InUse) FreeTextureEntry(slot);
         };
         EXPECT_EQ(ErrorCodeOf([&] { operation(slot); }), kErrSubscriptOutOfRange);

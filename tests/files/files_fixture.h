@@ -1,6 +1,6 @@
 // The file tests without windows (also used by the command-line and reliability tests): the
 // program state with a software device, texture windows that only record what they are told,
-// hooks that record message boxes, status texts and pending-message runs, and a scratch directory.
+// a window system that records message boxes, status texts and pending-message runs, and a scratch directory.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,7 @@
 #include "drawing/views.h"
 #include "support/document_fixture.h"
 #include "support/image_test_support.h"
+#include "support/recording_windows.h"
 
 namespace tintora::testing {
 
@@ -26,8 +27,8 @@ class RecordingWindow : public DocumentWindow {
         caption = text;
     }
     std::string Caption() const override { return caption; }
-    std::string Tag() const override { return tag; }
-    void SetTag(const std::string& text) override { tag = text; }
+    WindowTag Tag() const override { return tag; }
+    void SetTag(WindowTag value) override { tag = value; }
     void Repaint() override {}
     void SetClientSize(int, int) override {}
     void CloseWindow() override { closed = true; }
@@ -36,7 +37,7 @@ class RecordingWindow : public DocumentWindow {
     void PresentImage(const ImageView&) override {}
 
     std::string caption;
-    std::string tag;
+    WindowTag tag = WindowTag::Creating;
     bool closed = false;
     // A caption text that makes SetCaption fail (for the failure paths).
     const char* failCaption = nullptr;
@@ -46,17 +47,16 @@ class FilesTest : public DocumentTest {
   protected:
     void SetUp() override {
         DocumentTest::SetUp();
-        auto& hooks = Module1().Hooks;
-        hooks.CreateTextureWindow = [this](std::int32_t slot) -> DocumentWindow* {
+        ui.createTextureWindow = [this](std::int32_t slot) -> DocumentWindow* {
             windows.push_back(std::make_unique<RecordingWindow>());
             windows.back()->failCaption = failCaption;
             // A shown window becomes the active one.
             ActivateTextureWindow(slot);
             return windows.back().get();
         };
-        hooks.MessageBox = [this](const std::string& text) { messages.push_back(text); };
-        hooks.SetStatusText = [this](const std::string& text) { statusTexts.push_back(text); };
-        hooks.DoEvents = [this] {
+        ui.messageBox = [this](const std::string& text) { messages.push_back(text); };
+        ui.statusText = [this](const std::string& text) { statusTexts.push_back(text); };
+        ui.doEvents = [this] {
             ++doEventsCalls;
             if (onDoEvents) onDoEvents();
         };
@@ -83,6 +83,8 @@ class FilesTest : public DocumentTest {
     }
 
     std::vector<std::unique_ptr<RecordingWindow>> windows;
+    // The window system the file operations are handed (ui.Access(), &ui).
+    RecordingWindows ui;
     std::vector<std::string> messages;
     std::vector<std::string> statusTexts;
     int doEventsCalls = 0;

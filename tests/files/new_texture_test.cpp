@@ -39,7 +39,7 @@ TEST_F(NewTextureTest, CreatesAFilledEntryInAWindow) {
                  {AlphaInitialization::NoAlphaLayer, 0xFF332211u}};
     std::int32_t slot = 0;
     for (const auto& c : cases) {
-        const std::int32_t x = CreateNewTexture(8, 4, c.alpha);
+        const std::int32_t x = CreateNewTexture(8, 4, c.alpha, ui.Access());
         EXPECT_EQ(x, ++slot);
         const TextureEntry& entry = TextureAt(x);
         EXPECT_EQ(entry.Title, "Untitled");
@@ -60,13 +60,13 @@ TEST_F(NewTextureTest, CreatesAFilledEntryInAWindow) {
 // A size the device cannot hold: the window and its swap chain are made, the entry is refused;
 // the error comes through and nothing is left.
 TEST_F(NewTextureTest, FailedCreationLeavesNothing) {
-    EXPECT_THROW(CreateNewTexture(9000, 16, AlphaInitialization::Opaque), PlatformError);
+    EXPECT_THROW(CreateNewTexture(9000, 16, AlphaInitialization::Opaque, ui.Access()), PlatformError);
     ASSERT_EQ(windows.size(), 1u);
     EXPECT_TRUE(windows[0]->closed);
     EXPECT_EQ(DocumentsInUse(), 0);
     EXPECT_EQ(EntriesInUse(), 0);
     EXPECT_EQ(Module1().ActiveWindowIndex, 0);
-    EXPECT_EQ(CreateNewTexture(16, 16, AlphaInitialization::Opaque), 1);
+    EXPECT_EQ(CreateNewTexture(16, 16, AlphaInitialization::Opaque, ui.Access()), 1);
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ class LoadTest : public FilesTest {
   protected:
     // Loads path counting the premultiplied warnings.
     std::int32_t Load(const std::string& path) {
-        return LoadTextureFile(path, [this] { ++warnings; });
+        return LoadTextureFile(path, [this] { ++warnings; }, ui.Access());
     }
 
     // Writes pixels as a file of the given type and format (a block format through the

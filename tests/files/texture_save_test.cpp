@@ -47,10 +47,13 @@ class SaveTest : public FilesTest {
     // Saves entry x to path as kind, answering the export dialog with answer.
     SaveOutcome Save(std::int32_t x, const std::string& path, std::int32_t kind,
                      const std::string& answer = {}) {
-        return SaveTexture(x, path, kind, [this, answer](const std::string& label) {
-            labels.push_back(label);
-            return answer;
-        });
+        return SaveTexture(
+            x, path, kind,
+            [this, answer](const std::string& label) {
+                labels.push_back(label);
+                return answer;
+            },
+            &ui, &ui);
     }
 
     std::vector<std::uint32_t> pixels;

@@ -12,6 +12,7 @@
 #include "document/module1.h"
 #include "drawing/views.h"
 #include "support/document_fixture.h"
+#include "support/recording_windows.h"
 
 namespace tintora::testing {
 namespace {
@@ -84,13 +85,13 @@ class PreviewFrameTest : public DocumentTest {
     void SetUp() override {
         DocumentTest::SetUp();
         Module1().BackgroundColor = kBackground;
-        Module1().Hooks.PreviewPictureBox = [this]() -> PresentTarget* { return &picture; };
+        ui.previewPictureBox = [this]() -> PresentTarget* { return &picture; };
     }
 
     // The preview document at width x height, as start-up makes it; with the sphere loaded.
     void MakePreview(int width, int height, bool sphere = true) {
         auto& state = Module1();
-        state.PreviewDocIndex = CreateDocument(width, height, true, true);
+        state.PreviewDocIndex = CreateDocument(width, height, true, true, &ui);
         DocumentAt(state.PreviewDocIndex).IsPreview = true;
         view.pictureWidth = static_cast<float>(width);
         view.pictureHeight = static_cast<float>(height);
@@ -125,6 +126,7 @@ class PreviewFrameTest : public DocumentTest {
     FakePicture picture;
     PreviewCamera camera;
     PreviewFrameView view;
+    RecordingWindows ui;
 };
 
 TEST(PreviewMouseTest, LeftDragTurnsRightDragZoomsOtherButtonsDoNothing) {

@@ -80,7 +80,7 @@ TEST_F(HostileFilesTest, FuzzFoundFilesAreRefusedOrOpenCleanly) {
 
         largestAllocation = 0;
         try {
-            const std::int32_t x = LoadTextureFile(path, {});
+            const std::int32_t x = LoadTextureFile(path, {}, ui.Access());
             EXPECT_EQ(TextureAt(x).Texture->format(), D3DFMT_A8R8G8B8);
             CloseTextureWindow(Module1().ActiveWindowIndex);
             windows.clear();

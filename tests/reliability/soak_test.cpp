@@ -62,7 +62,7 @@ class SoakTest : public FilesTest {
     // save in one of the written types, close the window.
     void Round(int round, const std::vector<std::string>& sources) {
         const std::string& source = sources[static_cast<std::size_t>(round) % sources.size()];
-        const std::int32_t x = LoadTextureFile(source, {});
+        const std::int32_t x = LoadTextureFile(source, {}, ui.Access());
         const std::int32_t window = Module1().ActiveWindowIndex;
         ASSERT_EQ(DocumentAt(window).TextureIndex, x);
         AdjustContrastLuminosity(x, 1, 1.25f, 10);

@@ -16,6 +16,7 @@
 
 #include "drawing/views.h"
 #include "support/document_fixture.h"
+#include "support/recording_host.h"
 
 namespace tintora::testing {
 namespace {
@@ -46,28 +47,28 @@ class Form1Test : public DocumentTest {
         area->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(area.get()));
 
-        auto& hooks = state.Hooks;
-        hooks.CreateTextureWindow = [this](std::int32_t slot) -> DocumentWindow* {
-            return CreateForm1(area.get(), slot);
+        auto& hooks = host;
+        hooks.createTextureWindow = [this](std::int32_t slot) -> DocumentWindow* {
+            return CreateForm1(area.get(), slot, host);
         };
-        hooks.DoEvents = [this] {
+        hooks.doEvents = [this] {
             calls.push_back("DoEvents");
             QCoreApplication::processEvents();
         };
-        hooks.MessageBox = [this](const std::string& text) { messages.push_back(text); };
-        hooks.SetViewMenuChecks = [this](std::int32_t mode, bool alphaOnly) {
+        hooks.messageBox = [this](const std::string& text) { messages.push_back(text); };
+        hooks.viewMenuChecks = [this](ViewMode mode, bool alphaOnly) {
             calls.push_back("SetViewMenuChecks");
             menuCalls.emplace_back(mode, alphaOnly);
         };
-        hooks.SetStatusText = [this](const std::string& text) {
+        hooks.statusText = [this](const std::string& text) {
             calls.push_back("status " + text);
         };
-        hooks.RefreshColorValue = [this] { calls.push_back("RefreshColorValue"); };
-        hooks.PopupViewMenu = [this](int x, int y) { popups.emplace_back(x, y); };
-        hooks.ShowPreviewWindow = [this] { previewVisible = true; };
-        hooks.HidePreviewWindow = [this] { previewVisible = false; };
+        hooks.refreshColorValue = [this] { calls.push_back("RefreshColorValue"); };
+        hooks.popupViewMenu = [this](int x, int y) { popups.emplace_back(x, y); };
+        hooks.showPreviewWindow = [this] { previewVisible = true; };
+        hooks.hidePreviewWindow = [this] { previewVisible = false; };
         // The preview's document takes slot 1, as at start-up (no picture box here).
-        state.PreviewDocIndex = CreateDocument(32, 32, true, true);
+        state.PreviewDocIndex = CreateDocument(32, 32, true, true, &host);
         DocumentAt(state.PreviewDocIndex).IsPreview = true;
     }
     void TearDown() override {
@@ -78,13 +79,13 @@ class Form1Test : public DocumentTest {
     // A texture window showing a new width x height texture, as the new-texture command makes
     // them; with a client size, sized to it and drawn at that size.
     Form1* Open(int width, int height, int clientWidth = 0, int clientHeight = 0) {
-        const std::int32_t entry = CreateTextureEntry(width, height, true);
+        const std::int32_t entry = CreateTextureEntry(width, height, true, &host);
         FillTexture(*TextureAt(entry).Texture, [](int x, int y) {
             const std::uint32_t c = Texel(x, y);
             return Bgra{static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
                         static_cast<std::uint8_t>(c), 255};
         });
-        const std::int32_t doc = CreateDocument(width, height, true, false);
+        const std::int32_t doc = CreateDocument(width, height, true, false, &host);
         DocumentAt(doc).TextureIndex = entry;
         auto* form = static_cast<Form1*>(DocumentAt(doc).Window);
         if (clientWidth == 0) return form;
@@ -105,16 +106,17 @@ class Form1Test : public DocumentTest {
     std::unique_ptr<QMdiArea> area;
     Strings calls;  // hook calls in order
     Strings messages;
-    std::vector<std::pair<std::int32_t, bool>> menuCalls;
+    std::vector<std::pair<ViewMode, bool>> menuCalls;
     std::vector<QPoint> popups;
     bool previewVisible = false;
+    RecordingHost host;
 };
 
 TEST_F(Form1Test, ANewWindowHasItsClientSizeCaptionAndTagAndIsActive) {
     Form1* form = Open(64, 48);
     EXPECT_EQ(form->windowindex, 2);
     EXPECT_EQ(form->size(), QSize(64, 48));
-    EXPECT_EQ(form->Tag(), "resize");
+    EXPECT_EQ(form->Tag(), WindowTag::Resize);
     EXPECT_EQ(SubOf(form)->windowTitle(), QStringLiteral("Window2"));
     EXPECT_EQ(area->activeSubWindow(), SubOf(form));
     EXPECT_EQ(Module1().ActiveWindowIndex, 2);
@@ -148,15 +150,15 @@ TEST_F(Form1Test, ShowsTheTextureAfterTheQueuedPaintAndFollowsAResize) {
 TEST_F(Form1Test, ActivationSetsTheActiveWindowAndTheMenuMarks) {
     Form1* a = Open(16, 16);
     Form1* b = Open(16, 16);
-    DocumentAt(a->windowindex).ViewMode = kViewTiled;
+    DocumentAt(a->windowindex).ViewMode = ViewMode::Tiled;
     DocumentAt(a->windowindex).AlphaOnly = true;
     menuCalls.clear();
     area->setActiveSubWindow(SubOf(a));
     EXPECT_EQ(Module1().ActiveWindowIndex, a->windowindex);
-    EXPECT_EQ(menuCalls, (std::vector<std::pair<std::int32_t, bool>>{{kViewTiled, true}}));
+    EXPECT_EQ(menuCalls, (std::vector<std::pair<ViewMode, bool>>{{ViewMode::Tiled, true}}));
     area->activateNextSubWindow();
     EXPECT_EQ(Module1().ActiveWindowIndex, b->windowindex);
-    EXPECT_EQ(menuCalls.back(), (std::pair<std::int32_t, bool>{kViewNormal, false}));
+    EXPECT_EQ(menuCalls.back(), (std::pair<ViewMode, bool>{ViewMode::Normal, false}));
 }
 
 TEST_F(Form1Test, ClosingTheSubwindowFreesTheSlotsAndActivatesTheNextWindow) {
@@ -229,14 +231,14 @@ TEST_F(Form1Test, TheStatusTextStretchesTheWindowOntoTheTexture) {
     // every view mode.
     ASSERT_NE(Open(256, 128, 512, 512), nullptr);
     struct Case {
-        std::int32_t mode;
+        ViewMode mode;
         float x, y;
         const char* text;
     };
-    for (const Case& c : {Case{kViewStretchPixellised, 100, 300, "(50,75)"},
-                          Case{kViewTiled, 100.75f, 300, "(50,75)"},  // 50.375
-                          Case{kViewNormal, 101, 2, "(50,0)"},        // 50.5 and 0.5 go down
-                          Case{kViewNormal, 103, 6, "(52,2)"}}) {     // 51.5 and 1.5 go up
+    for (const Case& c : {Case{ViewMode::StretchPixellised, 100, 300, "(50,75)"},
+                          Case{ViewMode::Tiled, 100.75f, 300, "(50,75)"},  // 50.375
+                          Case{ViewMode::Normal, 101, 2, "(50,0)"},        // 50.5 and 0.5 go down
+                          Case{ViewMode::Normal, 103, 6, "(52,2)"}}) {     // 51.5 and 1.5 go up
         DocumentAt(2).ViewMode = c.mode;
         EXPECT_EQ(TexelPositionText(2, c.x, c.y), c.text);
     }
@@ -268,7 +270,7 @@ TEST_F(Form1Test, MovesAndDragsSetTheStatusThenLetMessagesRun) {
 
 TEST_F(Form1Test, PickingTakesThePixelShownAndTheButtonChoosesTheColour) {
     auto& state = Module1();
-    state.CurrentTool = 2;
+    state.CurrentTool = Tool::PickColor;
     // Normal mode: the 16 x 8 texture lies at 16, 16 in a 48 x 40 window.
     Form1* form = Open(16, 8, 48, 40);
     ASSERT_NE(form, nullptr);
@@ -280,7 +282,7 @@ TEST_F(Form1Test, PickingTakesThePixelShownAndTheButtonChoosesTheColour) {
     EXPECT_EQ(state.ForegroundColor, kBackground);
 
     // Middle and right buttons set the background; "Set ColorKey" picks the same way.
-    state.CurrentTool = 3;
+    state.CurrentTool = Tool::SetColorKey;
     state.ForegroundColor = 0;
     QTest::mouseClick(form, Qt::MiddleButton, {}, QPoint(16 + 4, 16 + 7));
     EXPECT_EQ(state.BackgroundColor, Texel(4, 7));
@@ -289,8 +291,8 @@ TEST_F(Form1Test, PickingTakesThePixelShownAndTheButtonChoosesTheColour) {
     EXPECT_EQ(state.ForegroundColor, 0u);
 
     // Stretched: whatever pixel the window shows there.
-    DocumentAt(2).ViewMode = kViewStretchPixellised;
-    RenderDocument(2, false);
+    DocumentAt(2).ViewMode = ViewMode::StretchPixellised;
+    RenderDocument(2, false, &host);
     QTest::mouseClick(form, Qt::LeftButton, {}, QPoint(30, 20));
     EXPECT_EQ(state.ForegroundColor, Texel(30 * 16 / 47, 20 * 8 / 39));
     EXPECT_TRUE(messages.empty());
@@ -300,7 +302,7 @@ TEST_F(Form1Test, WithTheSelectToolAPressOnlyActivates) {
     Form1* a = Open(16, 16, 16, 16);
     Form1* b = Open(16, 16, 16, 16);
     ASSERT_TRUE(a != nullptr && b != nullptr);
-    Module1().CurrentTool = 1;
+    Module1().CurrentTool = Tool::Select;
     menuCalls.clear();
     QTest::mousePress(a, Qt::LeftButton, {}, QPoint(3, 3));
     EXPECT_EQ(Module1().ActiveWindowIndex, a->windowindex);
@@ -319,7 +321,7 @@ TEST_F(Form1Test, ARightReleaseSyncsAndOpensTheViewMenuAtTheMouse) {
     DocumentAt(2).AlphaOnly = true;
     QTest::mouseClick(form, Qt::LeftButton, {}, QPoint(12, 20));  // opens nothing
     QTest::mouseClick(form, Qt::RightButton, {}, QPoint(5, 6));
-    EXPECT_EQ(menuCalls.back(), (std::pair<std::int32_t, bool>{kViewNormal, true}));
+    EXPECT_EQ(menuCalls.back(), (std::pair<ViewMode, bool>{ViewMode::Normal, true}));
     EXPECT_EQ(popups, std::vector<QPoint>{form->mapToGlobal(QPoint(5, 6))});
 }
 

@@ -74,7 +74,7 @@ TEST_F(AlphaWindowsTest, ColourKeyWindowFollowsTheToolButtons) {
     EXPECT_EQ(form.Command3->text(), QStringLiteral("New texture"));
     // The sample shows the key colour as it changes.
     Module1().ForegroundColor = 0x00336699u;
-    Module1().Hooks.RefreshColorValue();
+    editor->RefreshColorValue();
     EXPECT_EQ(form.SampleColor(), 0x00336699u);
 
     editor->Option2->click();

@@ -249,14 +249,14 @@ TEST_F(AdjustmentTest, HueSaturationDialogKeepsItsSliders) {
 TEST_F(AdjustmentTest, ClosingDuringAPreviewWaitsForIt) {
     Open(512, 512);
     const QImage shownBefore = Shown();
-    const auto statusLine = Module1().Hooks.SetStatusText;
     for (const bool ok : {false, true}) {
         SCOPED_TRACE(ok ? "OK" : "Cancel");
         bool pressed = false;
         bool pressedWhileRunning = false;
         WhenModal<Form8> script([&](Form8& form) {
-            Module1().Hooks.SetStatusText = [&](const std::string& text) {
-                statusLine(text);
+            // At the preview's first progress text below 100: move, then close.
+            const auto atProgress = [&](const QString& shown) {
+                const std::string text = shown.toStdString();
                 if (pressed || text.rfind("Busy (", 0) != 0 || text == "Busy (100 %)") return;
                 pressed = true;
                 pressedWhileRunning = form.scheduler().previewRunning();
@@ -264,11 +264,13 @@ TEST_F(AdjustmentTest, ClosingDuringAPreviewWaitsForIt) {
                 (ok ? form.Command1 : form.Command2)->click();
                 EXPECT_TRUE(form.isVisible());  // not before the preview has finished
             };
+            const auto watch =
+                QObject::connect(editor.get(), &MDIForm1::statusTextShown, &form, atProgress);
             form.HScroll1->setValue(ok ? 90 : 45);
             ASSERT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }, 20000));
+            QObject::disconnect(watch);
         });
         tbb::task_arena(2).execute([this] { editor->huesatu->trigger(); });
-        Module1().Hooks.SetStatusText = statusLine;
         ASSERT_EQ(script.shown, 1);
         EXPECT_TRUE(pressedWhileRunning);
         EXPECT_EQ(MainBytes(), ok ? HueSaturated(picture.bytes, 90, -70) : picture.bytes);

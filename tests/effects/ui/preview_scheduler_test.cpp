@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "document/module1.h"
+#include "support/recording_windows.h"
 
 namespace tintora::testing {
 namespace {
@@ -24,7 +25,7 @@ class PreviewSchedulerTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetModule1();
-        Module1().Hooks.MessageBox = [this](const std::string& text) { reports.push_back(text); };
+        sink.messageBox = [this](const std::string& text) { reports.push_back(text); };
     }
     void TearDown() override { ResetModule1(); }
 
@@ -35,7 +36,7 @@ class PreviewSchedulerTest : public ::testing::Test {
                 events.push_back("preview");
                 if (during) during();
             },
-            &owner);
+            &owner, &sink);
         return *scheduler;
     }
 
@@ -49,6 +50,7 @@ class PreviewSchedulerTest : public ::testing::Test {
     std::unique_ptr<PreviewScheduler> scheduler;
     Strings events;
     Strings reports;
+    RecordingWindows sink;
 };
 
 TEST_F(PreviewSchedulerTest, RequestsInARowRunOnePreviewLaterAndDropForgetsThem) {

@@ -21,6 +21,7 @@
 #include "drawing/views.h"
 #include "services/scripted_ui_services.h"
 #include "support/document_fixture.h"
+#include "support/recording_host.h"
 
 namespace tintora::testing {
 namespace {
@@ -49,8 +50,8 @@ class Form5Test : public DocumentTest {
 
     // Loads the window as start-up does.
     Form5& Load() {
-        form = new Form5(services, *area);
-        Module1().Hooks.PreviewPictureBox = [this]() -> PresentTarget* { return form->Picture1; };
+        form = new Form5(services, *area, host);
+        host.previewPictureBox = [this]() -> PresentTarget* { return form->Picture1; };
         form->Form_Load();
         return *form;
     }
@@ -60,17 +61,17 @@ class Form5Test : public DocumentTest {
         form->SetOuterSizeTwips(5000, 5000);
         auto& state = Module1();
         state.PreviewDocIndex =
-            CreateDocument(form->Picture1->width(), form->Picture1->height(), true, true);
+            CreateDocument(form->Picture1->width(), form->Picture1->height(), true, true, &host);
         DocumentAt(state.PreviewDocIndex).IsPreview = true;
     }
 
     // A texture window (without a window) showing a width x height texture, active and drawn.
     void OpenTexture(int width, int height) {
         const std::int32_t entry = CreateTextureEntry(width, height, true);
-        const std::int32_t slot = CreateDocument(width, height, false, false);
+        const std::int32_t slot = CreateDocument(width, height, false, false, &host);
         DocumentAt(slot).TextureIndex = entry;
         Module1().ActiveWindowIndex = slot;
-        RenderDocument(slot, false);
+        RenderDocument(slot, false, &host);
     }
 
     // Sizes the MDI child so that the window's client area is height pixels high.
@@ -93,6 +94,7 @@ class Form5Test : public DocumentTest {
     std::unique_ptr<QMainWindow> main;
     QMdiArea* area = nullptr;
     Form5* form = nullptr;
+    RecordingHost host;
 };
 
 TEST_F(Form5Test, ControlsAndTheirCaptions) {
