@@ -32,7 +32,7 @@ std::int32_t ColourKeyThreshold(const std::string& rangeText);
 // of 0 or less makes every pixel opaque.
 //
 // progress, when given, receives the "Busy (n%)" counter between groups of pixels on the calling
-// thread (see document/pixel_groups.h).
+// thread (see base/pixel_groups.h).
 void ApplyColourKeyAlpha(PixelView pixels, std::uint32_t keyWindowColor, std::int32_t threshold,
                          const ProgressFn& progress = {});
 

@@ -1,5 +1,5 @@
 // Window colours and the colour picker's arithmetic, without any window. SplitColor and MakeColor
-// come from document/window_colors.h.
+// come from base/window_colors.h.
 //
 // A window colour is a 32-bit value with red in bits 0-7, green in bits 8-15 and blue in bits
 // 16-23 (0x00BBGGRR). Its top byte is 0 for every colour the picker makes, except the value

@@ -6,7 +6,7 @@
 // Tintora cannot write ZVT files: saving one writes nothing and tells the user so.
 //
 // Every write goes to a temporary file beside the target and replaces it only when complete (see
-// platform/file_io.h): a failed save leaves an existing file as it was.
+// imagefiles/file_io.h): a failed save leaves an existing file as it was.
 //
 // UI thread only.
 #pragma once

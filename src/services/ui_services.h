@@ -1,8 +1,8 @@
 // What the editor asks of the desktop beyond drawing: message boxes, the file and colour dialogs,
 // the per-user settings store, the machine's memory figures and the display's pixel format.
 //
-// Each service is a small interface. The editor uses the Qt implementations (platform/qt/); tests
-// use the scripted ones (platform/scripted_ui_services.h), which answer from a queue and record
+// Each service is a small interface. The editor uses the Qt implementations (services/qt/); tests
+// use the scripted ones (services/scripted_ui_services.h), which answer from a queue and record
 // what was asked. Everything here is called on the UI thread. No Qt type appears here.
 #pragma once
 
