@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "device/mesh_x.h"
 #include "document/module1.h"
 #include "drawing/views.h"
-#include "device/mesh_x.h"
 #include "preview/preview_frame.h"
 
 using namespace tintora;

@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/error.h"
 #include "fuzz_support.h"
 #include "imagefiles/bmp_codec.h"
-#include "base/error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);

@@ -2,9 +2,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/error.h"
 #include "fuzz_support.h"
 #include "imagefiles/dds_codec.h"
-#include "base/error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {

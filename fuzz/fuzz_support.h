@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "imagefiles/image_codec.h"
 #include "base/d3d8_types.h"
+#include "imagefiles/image_codec.h"
 
 namespace tintora::fuzz {
 

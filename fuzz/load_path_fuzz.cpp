@@ -14,10 +14,10 @@
 #include <filesystem>
 #include <string>
 
+#include "base/error.h"
 #include "document/module1.h"
 #include "files/texture_load.h"
 #include "fuzz_support.h"
-#include "base/error.h"
 #include "support/test_device.h"
 
 namespace {

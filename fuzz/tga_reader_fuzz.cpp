@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "fuzz_support.h"
 #include "base/error.h"
+#include "fuzz_support.h"
 #include "imagefiles/tga_codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

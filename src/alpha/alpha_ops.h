@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <string>
 
-#include "base/pixel_groups.h"
 #include "base/pixel_buffer.h"
+#include "base/pixel_groups.h"
 
 namespace tintora {
 

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "document/locked_pixels.h"
-#include "document/module1.h"
 #include "base/error.h"
 #include "base/number_text.h"
+#include "document/locked_pixels.h"
+#include "document/module1.h"
 
 namespace tintora {
 

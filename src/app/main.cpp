@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "services/services.h"
 #include "app/startup.h"
 #include "document/module1.h"
 #include "services/qt/qt_ui_services.h"
 #include "services/qt/system_memory.h"
+#include "services/services.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

@@ -20,14 +20,13 @@
 #include <QStylePainter>
 #include <QTimer>
 
-#include "app/busy_cursor.h"
-#include "app/form3.h"
-#include "preview/ui/form5.h"
 #include "alpha/ui/form7.h"
 #include "alpha/ui/form9.h"
+#include "app/busy_cursor.h"
+#include "app/form3.h"
 #include "app/memory_display.h"
+#include "base/setting_values.h"
 #include "color/ui/color_form.h"
-#include "texture_window/form1.h"
 #include "document/module1.h"
 #include "drawing/views.h"
 #include "effects/ui/effect_commands.h"
@@ -35,7 +34,8 @@
 #include "effects/ui/form8.h"
 #include "files/ui/file_commands.h"
 #include "normalmap/ui/form10.h"
-#include "base/setting_values.h"
+#include "preview/ui/form5.h"
+#include "texture_window/form1.h"
 
 namespace tintora {
 

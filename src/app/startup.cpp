@@ -8,13 +8,13 @@
 
 #include "alpha/ui/form7.h"
 #include "app/form3.h"
-#include "preview/ui/form5.h"
 #include "color/ui/color_form.h"
-#include "texture_window/form1.h"
-#include "document/module1.h"
-#include "drawing/views.h"
 #include "device/device.h"
 #include "device/mesh_x.h"
+#include "document/module1.h"
+#include "drawing/views.h"
+#include "preview/ui/form5.h"
+#include "texture_window/form1.h"
 
 namespace tintora {
 

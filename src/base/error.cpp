@@ -15,12 +15,17 @@ std::string NamingFile(const std::string& verb, const std::string& fileName,
 
 ErrorKind PlatformError::kind() const noexcept {
     switch (code_) {
-        case D3DERR_INVALIDCALL: return ErrorKind::InvalidCall;
-        case D3DXERR_INVALIDDATA: return ErrorKind::InvalidData;
-        case E_FAIL: return ErrorKind::FileSystem;
+        case D3DERR_INVALIDCALL:
+            return ErrorKind::InvalidCall;
+        case D3DXERR_INVALIDDATA:
+            return ErrorKind::InvalidData;
+        case E_FAIL:
+            return ErrorKind::FileSystem;
         case E_OUTOFMEMORY:
-        case kErrOutOfMemory: return ErrorKind::OutOfMemory;
-        default: return code_ > 0 && code_ < 1000 ? ErrorKind::Runtime : ErrorKind::Device;
+        case kErrOutOfMemory:
+            return ErrorKind::OutOfMemory;
+        default:
+            return code_ > 0 && code_ < 1000 ? ErrorKind::Runtime : ErrorKind::Device;
     }
 }
 

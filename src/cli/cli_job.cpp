@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include "base/error.h"
 #include "document/locked_pixels.h"
 #include "effects/channel_maps.h"
 #include "effects/contrast_luminosity.h"
 #include "effects/hue_saturation.h"
 #include "files/texture_load.h"
 #include "files/texture_save.h"
-#include "base/error.h"
 
 namespace tintora::cli {
 
@@ -60,7 +60,7 @@ PixelView SourceImages::Pixels(const std::string& fileName) const {
     for (std::size_t i = 0; i < names_.size(); ++i) {
         if (names_[i] == fileName) return pixels_[i]->view();
     }
-    throw PlatformError(E_FAIL, "\"" + fileName + "\" was not loaded");
+    throw PlatformError(E_FAIL, QuotedName(fileName) + " was not loaded");
 }
 
 void ApplyOperation(const Operation& operation, PixelView pixels, const SourceImages& sources) {

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_options.h"
 #include "base/pixel_buffer.h"
+#include "cli/cli_options.h"
 #include "device/device.h"
 
 namespace tintora::cli {

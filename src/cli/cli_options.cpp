@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "normalmap/normal_map_texture.h"
 #include "base/error.h"
+#include "normalmap/normal_map_texture.h"
 
 namespace tintora::cli {
 

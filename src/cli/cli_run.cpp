@@ -156,7 +156,7 @@ RunPlan MakeRunPlan(const CommandLine& line) {
     plan.format = *line.format;
     std::error_code ignored;
     if (fs::exists(line.output, ignored) && !IsDirectory(line.output)) {
-        throw UsageError("\"" + line.output + "\" must be a directory: it receives " +
+        throw UsageError(QuotedName(line.output) + " must be a directory: it receives " +
                          (anyDirectory ? "the files of a directory" : "several files"));
     }
     std::vector<std::string> files;
@@ -175,8 +175,8 @@ RunPlan MakeRunPlan(const CommandLine& line) {
         const std::string output = (fs::path(line.output) / name).string();
         const auto [place, added] = inputOf.emplace(output, input);
         if (!added) {
-            throw UsageError("\"" + place->second + "\" and \"" + input +
-                             "\" would both be written to \"" + output + "\"");
+            throw UsageError(QuotedName(place->second) + " and " + QuotedName(input) +
+                             " would both be written to " + QuotedName(output));
         }
         plan.jobs.push_back({input, output});
     }

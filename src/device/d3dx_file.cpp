@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "imagefiles/bmp_codec.h"
-#include "device/d3dx.h"
-#include "imagefiles/dds_codec.h"
 #include "base/error.h"
+#include "device/d3dx.h"
+#include "imagefiles/bmp_codec.h"
+#include "imagefiles/dds_codec.h"
 #include "imagefiles/file_io.h"
 #include "imagefiles/image_file.h"
 #include "imagefiles/qt_image_codec.h"

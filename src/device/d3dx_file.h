@@ -54,9 +54,9 @@
 #include <string>
 
 #include "base/d3d8_types.h"
+#include "base/pixel_format.h"
 #include "device/device.h"
 #include "imagefiles/image_codec.h"
-#include "base/pixel_format.h"
 
 namespace tintora {
 

@@ -29,8 +29,8 @@
 #include <vector>
 
 #include "base/d3d8_types.h"
-#include "device/d3dx_math.h"
 #include "base/error.h"
+#include "device/d3dx_math.h"
 #include "device/resources.h"
 
 namespace tintora {

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "base/pixel_buffer.h"
 #include "base/error.h"
+#include "base/pixel_buffer.h"
 #include "device/resources.h"
 
 namespace tintora {

@@ -2,8 +2,8 @@
 #include <cstring>
 #include <string>
 
-#include "document/module1.h"
 #include "base/error.h"
+#include "document/module1.h"
 
 namespace tintora {
 

@@ -3,8 +3,8 @@
 #include <utility>
 #include <vector>
 
-#include "document/module1.h"
 #include "base/error.h"
+#include "document/module1.h"
 
 namespace tintora {
 

@@ -20,7 +20,7 @@ enum class WindowTag : std::int32_t;
 // What the document layer needs of a texture window (the editor's Form1 implements it). The
 // swap chain of the window's document presents into it.
 class DocumentWindow : public PresentTarget {
-public:
+  public:
     virtual void SetCaption(const std::string& caption) = 0;
     virtual std::string Caption() const = 0;
     virtual WindowTag Tag() const = 0;

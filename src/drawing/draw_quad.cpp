@@ -1,5 +1,5 @@
-#include "document/module1.h"
 #include "base/error.h"
+#include "document/module1.h"
 
 namespace tintora {
 

@@ -12,8 +12,8 @@
 #include <cstdint>
 
 #include "base/pixel_buffer.h"
-#include "effects/channel_maps.h"
 #include "base/pixel_groups.h"
+#include "effects/channel_maps.h"
 
 namespace tintora {
 

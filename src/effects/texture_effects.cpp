@@ -2,11 +2,11 @@
 
 #include <cstring>
 
+#include "base/error.h"
 #include "document/module1.h"
 #include "effects/channel_maps.h"
 #include "effects/contrast_luminosity.h"
 #include "effects/hue_saturation.h"
-#include "base/error.h"
 
 namespace tintora {
 

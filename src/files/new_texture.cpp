@@ -3,10 +3,10 @@
 #include <cstring>
 #include <vector>
 
+#include "base/error.h"
+#include "device/d3dx.h"
 #include "document/module1.h"
 #include "drawing/pending_document.h"
-#include "device/d3dx.h"
-#include "base/error.h"
 
 namespace tintora {
 

@@ -3,12 +3,12 @@
 #include <array>
 #include <new>
 
+#include "base/error.h"
+#include "device/d3dx.h"
+#include "device/d3dx_file.h"
 #include "document/module1.h"
 #include "drawing/pending_document.h"
 #include "drawing/views.h"
-#include "device/d3dx.h"
-#include "device/d3dx_file.h"
-#include "base/error.h"
 
 namespace tintora {
 

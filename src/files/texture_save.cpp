@@ -2,9 +2,9 @@
 
 #include <cctype>
 
-#include "document/module1.h"
-#include "device/d3dx_file.h"
 #include "base/error.h"
+#include "device/d3dx_file.h"
+#include "document/module1.h"
 
 namespace tintora {
 

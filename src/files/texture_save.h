@@ -16,9 +16,9 @@
 #include <optional>
 #include <string>
 
+#include "base/pixel_format.h"
 #include "device/device.h"
 #include "document/window_system.h"
-#include "base/pixel_format.h"
 
 namespace tintora {
 

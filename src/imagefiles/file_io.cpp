@@ -21,10 +21,6 @@ constexpr std::size_t kWriteChunk = std::size_t{1} << 20;
 
 std::optional<WriteFault> g_fault;
 
-std::string Quote(const std::string& fileName) {
-    return "\"" + fileName + "\"";
-}
-
 std::string ErrnoText(int error) {
     return std::strerror(error);
 }
@@ -89,17 +85,17 @@ int CreateTemporary(const std::string& target, const std::string& shownName,
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempName = stem + std::to_string(counter++);
         if (FaultAt(WriteStage::Create)) {
-            Fail("cannot create a temporary file beside " + Quote(shownName) + ": " +
+            Fail("cannot create a temporary file beside " + QuotedName(shownName) + ": " +
                  ErrnoText(g_fault->error));
         }
         const int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) return fd;
         if (errno != EEXIST) {
-            Fail("cannot create a temporary file beside " + Quote(shownName) + ": " +
+            Fail("cannot create a temporary file beside " + QuotedName(shownName) + ": " +
                  ErrnoText(errno));
         }
     }
-    Fail("cannot create a temporary file beside " + Quote(shownName) +
+    Fail("cannot create a temporary file beside " + QuotedName(shownName) +
          ": too many temporary files of the same name");
 }
 
@@ -112,19 +108,19 @@ void WriteAll(int fd, std::span<const std::uint8_t> bytes, const std::string& sh
             const auto allowed =
                 static_cast<std::size_t>(std::max<std::int64_t>(0, g_fault->afterBytes));
             if (done >= allowed) {
-                Fail("cannot write " + Quote(shownName) + ": " + ErrnoText(g_fault->error));
+                Fail("cannot write " + QuotedName(shownName) + ": " + ErrnoText(g_fault->error));
             }
             chunk = std::min(chunk, allowed - done);
         }
         const ssize_t written = ::write(fd, bytes.data() + done, chunk);
         if (written < 0) {
             if (errno == EINTR) continue;
-            Fail("cannot write " + Quote(shownName) + ": " + ErrnoText(errno));
+            Fail("cannot write " + QuotedName(shownName) + ": " + ErrnoText(errno));
         }
         done += static_cast<std::size_t>(written);
     }
     if (FaultAt(WriteStage::Write)) {
-        Fail("cannot write " + Quote(shownName) + ": " + ErrnoText(g_fault->error));
+        Fail("cannot write " + QuotedName(shownName) + ": " + ErrnoText(g_fault->error));
     }
 }
 
@@ -143,16 +139,16 @@ void SyncDirectory(const std::string& target) {
 ByteBuffer ReadFileBytes(const std::string& fileName) {
     // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; it is refused below.
     FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) Fail("cannot open " + Quote(fileName) + ": " + ErrnoText(errno));
+    if (fd.get() < 0) Fail("cannot open " + QuotedName(fileName) + ": " + ErrnoText(errno));
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) {
-        Fail("cannot read " + Quote(fileName) + ": " + ErrnoText(errno));
+        Fail("cannot read " + QuotedName(fileName) + ": " + ErrnoText(errno));
     }
-    if (S_ISDIR(info.st_mode)) Fail(Quote(fileName) + " is a directory");
-    if (!S_ISREG(info.st_mode)) Fail(Quote(fileName) + " is not a regular file");
-    if (info.st_size == 0) Fail(Quote(fileName) + " is empty");
+    if (S_ISDIR(info.st_mode)) Fail(QuotedName(fileName) + " is a directory");
+    if (!S_ISREG(info.st_mode)) Fail(QuotedName(fileName) + " is not a regular file");
+    if (info.st_size == 0) Fail(QuotedName(fileName) + " is empty");
     if (info.st_size > kMaxReadFileBytes) {
-        Fail(Quote(fileName) + " is too large (" + std::to_string(info.st_size) +
+        Fail(QuotedName(fileName) + " is too large (" + std::to_string(info.st_size) +
              " bytes; image files of up to " + std::to_string(kMaxReadFileBytes) +
              " bytes can be opened)");
     }
@@ -162,13 +158,13 @@ ByteBuffer ReadFileBytes(const std::string& fileName) {
         const ssize_t got = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
         if (got < 0) {
             if (errno == EINTR) continue;
-            Fail("cannot read " + Quote(fileName) + ": " + ErrnoText(errno));
+            Fail("cannot read " + QuotedName(fileName) + ": " + ErrnoText(errno));
         }
         if (got == 0) break;  // the file shrank while being read
         done += static_cast<std::size_t>(got);
     }
     bytes.resize(done);
-    if (bytes.empty()) Fail(Quote(fileName) + " is empty");
+    if (bytes.empty()) Fail(QuotedName(fileName) + " is empty");
     return bytes;
 }
 
@@ -184,21 +180,21 @@ void WriteFileAtomically(const std::string& fileName, std::span<const std::uint8
         }
         WriteAll(fd.get(), bytes, fileName);
         if (FaultAt(WriteStage::Sync)) {
-            Fail("cannot write " + Quote(fileName) + ": " + ErrnoText(g_fault->error));
+            Fail("cannot write " + QuotedName(fileName) + ": " + ErrnoText(g_fault->error));
         }
         if (::fsync(fd.get()) != 0) {
-            Fail("cannot write " + Quote(fileName) + ": " + ErrnoText(errno));
+            Fail("cannot write " + QuotedName(fileName) + ": " + ErrnoText(errno));
         }
         const int closed = fd.Close();
         if (FaultAt(WriteStage::Close)) {
-            Fail("cannot write " + Quote(fileName) + ": " + ErrnoText(g_fault->error));
+            Fail("cannot write " + QuotedName(fileName) + ": " + ErrnoText(g_fault->error));
         }
-        if (closed != 0) Fail("cannot write " + Quote(fileName) + ": " + ErrnoText(errno));
+        if (closed != 0) Fail("cannot write " + QuotedName(fileName) + ": " + ErrnoText(errno));
         if (FaultAt(WriteStage::Rename)) {
-            Fail("cannot replace " + Quote(fileName) + ": " + ErrnoText(g_fault->error));
+            Fail("cannot replace " + QuotedName(fileName) + ": " + ErrnoText(g_fault->error));
         }
         if (::rename(tempName.c_str(), target.c_str()) != 0) {
-            Fail("cannot replace " + Quote(fileName) + ": " + ErrnoText(errno));
+            Fail("cannot replace " + QuotedName(fileName) + ": " + ErrnoText(errno));
         }
     } catch (...) {
         ::unlink(tempName.c_str());

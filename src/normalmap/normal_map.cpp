@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/error.h"
 #include "document/locked_pixels.h"
 #include "document/module1.h"
-#include "base/error.h"
 
 namespace tintora {
 

@@ -3,12 +3,12 @@
 #include <cmath>
 #include <memory>
 
+#include "base/error.h"
+#include "base/number_text.h"
 #include "document/module1.h"
 #include "drawing/pending_document.h"
 #include "drawing/views.h"
 #include "normalmap/normal_map.h"
-#include "base/error.h"
-#include "base/number_text.h"
 
 namespace tintora {
 

@@ -4,10 +4,10 @@
 #include <exception>
 #include <memory>
 
-#include "document/module1.h"
+#include "base/error.h"
 #include "device/d3dx_math.h"
 #include "device/device.h"
-#include "base/error.h"
+#include "document/module1.h"
 
 namespace tintora {
 

@@ -17,9 +17,9 @@
 #include <limits>
 #include <new>
 
-#include "texture_window/mouse_codes.h"
-#include "drawing/views.h"
 #include "base/error.h"
+#include "drawing/views.h"
+#include "texture_window/mouse_codes.h"
 
 namespace tintora {
 

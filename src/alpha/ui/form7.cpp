@@ -12,12 +12,12 @@
 
 #include "alpha/alpha_ops.h"
 #include "alpha/alpha_texture.h"
-#include "texture_window/form1.h"
-#include "texture_window/widget_names.h"
+#include "base/number_text.h"
+#include "base/window_colors.h"
 #include "document/module1.h"
 #include "drawing/views.h"
-#include "base/window_colors.h"
-#include "base/number_text.h"
+#include "texture_window/form1.h"
+#include "texture_window/widget_names.h"
 
 namespace tintora {
 

@@ -16,11 +16,11 @@
 
 #include "alpha/alpha_ops.h"
 #include "alpha/alpha_texture.h"
-#include "texture_window/form1.h"
-#include "texture_window/widget_names.h"
+#include "base/setting_values.h"
 #include "document/module1.h"
 #include "drawing/views.h"
-#include "base/setting_values.h"
+#include "texture_window/form1.h"
+#include "texture_window/widget_names.h"
 
 namespace tintora {
 

@@ -5,12 +5,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "color/colors.h"
-#include "texture_window/form1.h"
-#include "document/module1.h"
-#include "texture_window/mouse_codes.h"
-#include "drawing/views.h"
 #include "base/setting_values.h"
+#include "color/colors.h"
+#include "document/module1.h"
+#include "drawing/views.h"
+#include "texture_window/form1.h"
+#include "texture_window/mouse_codes.h"
 
 namespace tintora {
 

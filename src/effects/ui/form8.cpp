@@ -3,11 +3,11 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "texture_window/form1.h"
 #include "document/module1.h"
 #include "drawing/views.h"
-#include "effects/ui/effect_commands.h"
 #include "effects/texture_effects.h"
+#include "effects/ui/effect_commands.h"
+#include "texture_window/form1.h"
 
 namespace tintora {
 

@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "texture_window/form1.h"
 #include "base/setting_values.h"
+#include "texture_window/form1.h"
 
 namespace tintora {
 

@@ -5,16 +5,16 @@
 #include <QWidget>
 #include <optional>
 
+#include "base/number_text.h"
 #include "document/module1.h"
 #include "drawing/views.h"
-#include "files/ui/form6.h"
 #include "files/message_once.h"
-#include "files/ui/msg_box2.h"
 #include "files/new_texture.h"
-#include "files/ui/new_texture_dialog.h"
-#include "base/number_text.h"
 #include "files/texture_load.h"
 #include "files/texture_save.h"
+#include "files/ui/form6.h"
+#include "files/ui/msg_box2.h"
+#include "files/ui/new_texture_dialog.h"
 
 namespace tintora {
 

@@ -10,9 +10,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "base/number_text.h"
 #include "texture_window/form1.h"
 #include "texture_window/widget_names.h"
-#include "base/number_text.h"
 
 namespace tintora {
 

@@ -15,9 +15,9 @@
 #include <QDialog>
 #include <string>
 
+#include "document/window_system.h"
 #include "files/new_texture.h"
 #include "services/services.h"
-#include "document/window_system.h"
 
 class QGroupBox;
 class QLabel;

@@ -8,9 +8,9 @@
 #include <QVBoxLayout>
 #include <utility>
 
-#include "texture_window/form1.h"
 #include "normalmap/normal_map.h"
 #include "normalmap/normal_map_texture.h"
+#include "texture_window/form1.h"
 
 namespace tintora {
 

@@ -12,11 +12,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "texture_window/form1.h"
+#include "base/setting_values.h"
 #include "document/module1.h"
 #include "drawing/views.h"
-#include "base/setting_values.h"
 #include "preview/preview_settings.h"
+#include "texture_window/form1.h"
 
 namespace tintora {
 

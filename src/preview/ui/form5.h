@@ -19,8 +19,8 @@
 #include <QWidget>
 
 #include "device/resources.h"
-#include "services/services.h"
 #include "preview/preview_frame.h"
+#include "services/services.h"
 #include "texture_window/window_host.h"
 
 class QCheckBox;
