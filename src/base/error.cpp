@@ -8,7 +8,7 @@ std::string QuotedName(const std::string& fileName) {
 
 std::string NamingFile(const std::string& verb, const std::string& fileName,
                        const std::string& reason) {
-    if (!fileName.empty() && reason.find(fileName) != std::string::npos) return reason;
+    if (reason.find(fileName) != std::string::npos) return reason;  // an empty name too
     if (verb.empty()) return fileName + ": " + reason;
     return verb + " " + QuotedName(fileName) + ": " + reason;
 }

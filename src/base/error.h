@@ -37,8 +37,9 @@ enum class ErrorKind {
 std::string QuotedName(const std::string& fileName);
 
 // reason, prefixed with `<verb> "<file>": ` unless it already names the file (most messages of
-// the readers and writers do): "cannot load \"a.bmp\": not enough memory". Without a verb the
-// prefix is `<file>: `, the form of a report line per file ("a.bmp: not enough memory").
+// the readers and writers do) or the name is empty: "cannot load \"a.bmp\": not enough memory".
+// Without a verb the prefix is `<file>: `, the form of a report line per file ("a.bmp: not
+// enough memory").
 std::string NamingFile(const std::string& verb, const std::string& fileName,
                        const std::string& reason);
 

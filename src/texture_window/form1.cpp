@@ -63,7 +63,9 @@ std::string ErrorReportText(const std::exception& error) {
     if (const auto* platform = dynamic_cast<const PlatformError*>(&error)) {
         return "Error " + std::to_string(platform->code()) + ": " + platform->what();
     }
-    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) return "Error " + std::to_string(kErrOutOfMemory) + ": Out of memory";
+    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) {
+        return "Error " + std::to_string(kErrOutOfMemory) + ": Out of memory";
+    }
     return std::string("Error: ") + error.what();
 }
 

@@ -1,7 +1,6 @@
-// TINTORA_ASAN is defined when this translation unit is built with AddressSanitizer (gcc or clang),
-// with the two functions of the sanitizer's allocator interface that tests use: the sanitizer's
-// allocator replaces malloc's, so heap figures and allocation hooks must come from it. They are
-// declared here because gcc ships no <sanitizer/allocator_interface.h>; libasan has them.
+// TINTORA_ASAN is defined under AddressSanitizer (gcc or clang), with the functions of its
+// allocator (which replaces malloc's) that tests use; gcc ships no
+// <sanitizer/allocator_interface.h>.
 #pragma once
 
 #include <cstddef>

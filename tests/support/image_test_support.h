@@ -1,9 +1,6 @@
-// Helpers shared by the image-file tests on a device: surfaces made from pixel lists and loading
-// as the editor does (scratch directories and file bytes: test_files.h; ImageMagick:
-// image_magick.h).
+// Image tests on a software device: surfaces made from pixel lists, their pixels back, and loading
+// a file as the editor does (test files and ImageMagick: test_files.h).
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
@@ -14,20 +11,18 @@
 #include "base/pixel_format.h"
 #include "device/d3dx_file.h"
 #include "device/device.h"
-#include "support/image_magick.h"
 #include "support/test_device.h"
 #include "support/test_files.h"
 
 namespace tintora::testing {
 
-// The A8R8G8B8 pixels of a whole surface of any format, rows tight.
+// The A8R8G8B8 pixels of a whole surface, or a texture's top level, of any format, rows tight.
 inline std::vector<std::uint32_t> ArgbOf(const Surface& surface) {
     std::vector<std::uint32_t> out(static_cast<std::size_t>(surface.width()) * surface.height());
     DecodeToArgb(surface.storageFormat(), surface.bits(), surface.pitch(), surface.width(),
                  surface.height(), out.data());
     return out;
 }
-
 inline std::vector<std::uint32_t> ArgbOf(const Texture& texture) {
     return ArgbOf(*texture.GetSurfaceLevel(0));
 }
@@ -45,7 +40,7 @@ inline std::shared_ptr<Surface> ArgbSurface(Device& device, int width, int heigh
 inline std::shared_ptr<Texture> ArgbTexture(Device& device, int width, int height,
                                             const std::vector<std::uint32_t>& pixels) {
     auto texture = device.CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
-    auto level = texture->GetSurfaceLevel(0);
+    const auto level = texture->GetSurfaceLevel(0);
     std::memcpy(level->bits(), pixels.data(), pixels.size() * 4);
     level->Touch();
     return texture;
@@ -58,13 +53,5 @@ inline std::shared_ptr<Texture> LoadTexture(Device& device, const std::string& p
                                        D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_POINT,
                                        D3DX_FILTER_NONE, 0, info, nullptr);
 }
-
-// Test fixture with a software device.
-class DeviceTest : public ::testing::Test {
-  protected:
-    DeviceTest() : d3d_(Direct3DCreate8()), device_(MakeTestDevice(d3d_)) {}
-    std::shared_ptr<Direct3D8> d3d_;
-    std::shared_ptr<Device> device_;
-};
 
 }  // namespace tintora::testing

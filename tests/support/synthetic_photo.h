@@ -2,24 +2,19 @@
 // Deterministic (no global random state), so codec quality figures can be compared between runs.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
 namespace tintora::testing {
 
-// width x height A8R8G8B8 pixels (0xAARRGGBB), rows top to bottom. With withAlpha the alpha falls
-// smoothly from 255 at the top to 0 at the bottom; otherwise it is 255 everywhere.
+// width x height A8R8G8B8 pixels, rows top to bottom. With withAlpha the alpha falls smoothly
+// from 255 at the top to 0 at the bottom; otherwise it is 255 everywhere.
 inline std::vector<std::uint32_t> SyntheticPhoto(int width, int height, bool withAlpha = false,
                                                  std::uint32_t seed = 12345) {
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    std::vector<std::uint32_t> pixels;
     std::uint32_t state = seed == 0 ? 1 : seed;
-    const auto noise = [&state] {  // xorshift32, -8..7
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return static_cast<int>(state & 15) - 8;
-    };
     const auto clamp = [](double v) {
         return static_cast<std::uint32_t>(v < 0 ? 0 : v > 255 ? 255 : v + 0.5);
     };
@@ -27,29 +22,22 @@ inline std::vector<std::uint32_t> SyntheticPhoto(int width, int height, bool wit
         const double v = (y + 0.5) / height;
         for (int x = 0; x < width; ++x) {
             const double u = (x + 0.5) / width;
-            // Sky-like gradient with soft shading.
-            double r = 60 + 150 * u + 30 * std::sin(6.0 * v + 2.0 * u);
-            double g = 90 + 120 * v + 25 * std::cos(5.0 * u * v * 3.0);
-            double b = 180 - 100 * v + 40 * std::sin(9.0 * u);
-            // A hard-edged disc and a bar: the edges that block codecs find hard.
             const double dx = u - 0.35, dy = v - 0.55;
-            if (dx * dx + dy * dy < 0.04) {
-                r = 220 - 60 * v;
-                g = 40 + 30 * u;
-                b = 30;
-            }
-            if (u > 0.6 && u < 0.68 && v > 0.1) {
-                r = 20;
-                g = 25 + 80 * v;
-                b = 35;
-            }
-            // Fine texture (a "fabric" pattern) and grain.
+            // A sky-like gradient with soft shading, then a hard-edged disc and bar over it.
+            std::array<double, 3> rgb = {60 + 150 * u + 30 * std::sin(6.0 * v + 2.0 * u),
+                                         90 + 120 * v + 25 * std::cos(5.0 * u * v * 3.0),
+                                         180 - 100 * v + 40 * std::sin(9.0 * u)};
+            if (dx * dx + dy * dy < 0.04) rgb = {220 - 60 * v, 40 + 30 * u, 30};
+            if (u > 0.6 && u < 0.68 && v > 0.1) rgb = {20, 25 + 80 * v, 35};
+            // A fine "fabric" texture and grain (xorshift32, -8..7).
             const double fabric = 12 * std::sin(u * width * 0.9) * std::sin(v * height * 0.7);
-            const int n = noise();
-            const std::uint32_t a = withAlpha ? clamp(255.0 * (1.0 - v)) : 255u;
-            pixels[static_cast<std::size_t>(y) * width + x] =
-                (a << 24) | (clamp(r + fabric + n) << 16) | (clamp(g + fabric + n) << 8) |
-                clamp(b + fabric + n);
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            const int n = static_cast<int>(state & 15) - 8;
+            pixels.push_back((withAlpha ? clamp(255.0 * (1.0 - v)) : 255u) << 24 |
+                             clamp(rgb[0] + fabric + n) << 16 | clamp(rgb[1] + fabric + n) << 8 |
+                             clamp(rgb[2] + fabric + n));
         }
     }
     return pixels;

@@ -9,8 +9,7 @@ namespace tintora::testing {
 
 inline D3DPRESENT_PARAMETERS TestPresentParams() {
     D3DPRESENT_PARAMETERS pp;
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
+    pp.BackBufferWidth = pp.BackBufferHeight = 64;
     pp.BackBufferFormat = D3DFMT_X8R8G8B8;
     pp.Windowed = 1;
     pp.EnableAutoDepthStencil = -1;

@@ -1,20 +1,16 @@
-// The preview window in a real MDI area on Qt's offscreen platform: controls, settings, the
-// resize rule, the mouse and the frame timer.
+// The preview window in an MDI area: controls, settings, the resize rule, timer and mouse.
 #include "preview/ui/form5.h"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMouseEvent>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-#include <QtGlobal>
-#include <memory>
+#include <tuple>
 
 #include "base/setting_values.h"
 #include "document/module1.h"
@@ -28,219 +24,111 @@ namespace {
 
 class Form5Test : public DocumentTest {
   protected:
-    void SetUp() override {
-        DocumentTest::SetUp();
-        services.settings = &settings;
-        main = std::make_unique<QMainWindow>();
-        area = new QMdiArea(main.get());
-        main->setCentralWidget(area);
-        main->resize(1000, 800);
-        main->show();
-    }
-
-    void TearDown() override {
-        main.reset();
-        DocumentTest::TearDown();
-    }
-
-    void SetSetting(const char* key, const char* value) {
-        settings.values[{"Tintora", "Tintora", key}] = value;
-    }
-    std::string Setting(const char* key) { return settings.values[{"Tintora", "Tintora", key}]; }
-
-    // Loads the window as start-up does.
+    // Loads the window as start-up does, 5000 x 5000 twips, with the preview document at
+    // Picture1's size, in a main window of 1000 x 800 pixels.
     Form5& Load() {
+        main.setCentralWidget(area);
+        main.resize(1000, 800);
+        main.show();
+        services.settings = &settings;
         form = new Form5(services, *area, host);
         host.previewPictureBox = [this]() -> PresentTarget* { return form->Picture1; };
         form->Form_Load();
+        loadedHeight = form->subWindow()->frameGeometry().height();
+        form->SetOuterSizeTwips(5000, 5000);
+        Module1().PreviewDocIndex =
+            CreateDocument(form->Picture1->width(), form->Picture1->height(), true, true, &host);
+        DocumentAt(Module1().PreviewDocIndex).IsPreview = true;
         return *form;
     }
-
-    // Start-up's next steps: 5000 x 5000 twips, the preview document at Picture1's size.
-    void MakePreviewDocument() {
-        form->SetOuterSizeTwips(5000, 5000);
-        auto& state = Module1();
-        state.PreviewDocIndex =
-            CreateDocument(form->Picture1->width(), form->Picture1->height(), true, true, &host);
-        DocumentAt(state.PreviewDocIndex).IsPreview = true;
-    }
-
-    // A texture window (without a window) showing a width x height texture, active and drawn.
-    void OpenTexture(int width, int height) {
-        const std::int32_t entry = CreateTextureEntry(width, height, true);
-        const std::int32_t slot = CreateDocument(width, height, false, false, &host);
-        DocumentAt(slot).TextureIndex = entry;
-        Module1().ActiveWindowIndex = slot;
-        RenderDocument(slot, false, &host);
-    }
-
-    // Sizes the MDI child so that the window's client area is height pixels high.
-    void SetClientHeight(int height) {
-        QMdiSubWindow* sub = form->subWindow();
-        sub->resize(sub->width(), sub->height() - form->height() + height);
-        ASSERT_EQ(form->height(), height);
-    }
-
-    const TextureDocument& Preview() { return DocumentAt(Module1().PreviewDocIndex); }
-
-    void Mouse(QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons, QPointF at) {
-        QMouseEvent event(type, at, form->Picture1->mapToGlobal(at), button, buttons,
-                          Qt::NoModifier);
-        QApplication::sendEvent(form->Picture1, &event);
-    }
+    std::string& Setting(const char* key) { return settings.values[{"Tintora", "Tintora", key}]; }
 
     ScriptedSettingsStore settings;
     Services services;
-    std::unique_ptr<QMainWindow> main;
-    QMdiArea* area = nullptr;
+    QMainWindow main;
+    QMdiArea* area = new QMdiArea(&main);
     Form5* form = nullptr;
+    int loadedHeight = 0;  // the window's outer height, pixels, when its settings were read
     RecordingHost host;
 };
 
-TEST_F(Form5Test, ControlsAndTheirCaptions) {
+// Without settings: the sphere, unchecked, left 200 twips, top = the main window's height less
+// the window's less 1500 twips. The options choose the shape, the check box turns rotation on.
+TEST_F(Form5Test, ControlsAndDefaults) {
     Form5& f = Load();
-    EXPECT_EQ(f.windowTitle(), QStringLiteral("3d view"));
-    EXPECT_EQ(f.Option1->text(), QStringLiteral("Sphere"));
-    EXPECT_EQ(f.Option2->text(), QStringLiteral("Wall"));
-    EXPECT_EQ(f.Check1->text(), QStringLiteral("AutoRotate"));
-    EXPECT_EQ(f.Option1->parentWidget(), f.Picture2);
-    EXPECT_EQ(f.Check1->parentWidget(), f.Picture2);
-    EXPECT_TRUE(f.subWindow()->isVisible());
-    EXPECT_TRUE(f.Timer1->isActive());
-    EXPECT_EQ(f.Timer1->interval(), 40);
-
-    // The two options exclude each other and choose the shape; the check box turns rotation on.
+    EXPECT_EQ(QStringList({f.windowTitle(), f.Option1->text(), f.Option2->text(), f.Check1->text()})
+                  .join('|'),
+              "3d view|Sphere|Wall|AutoRotate");
+    EXPECT_TRUE(f.Timer1->isActive() && f.Timer1->interval() == 40);
+    EXPECT_TRUE(f.Option1->isChecked() && f.Check1->checkState() == Qt::Unchecked);
+    EXPECT_EQ(f.subWindow()->x(), TwipsToPixels(200));
+    EXPECT_EQ(f.subWindow()->y(),
+              TwipsToPixels((main.frameGeometry().height() - loadedHeight) * 15.0f - 1500.0f));
     f.Option2->click();
-    EXPECT_FALSE(f.Option1->isChecked());
-    EXPECT_FALSE(f.FrameView().sphere);
+    EXPECT_FALSE(f.Option1->isChecked() || f.FrameView().sphere);
     f.Option1->click();
-    EXPECT_TRUE(f.FrameView().sphere);
     f.Check1->click();
-    EXPECT_TRUE(f.FrameView().autoRotate);
+    EXPECT_TRUE(f.FrameView().sphere && f.FrameView().autoRotate);
 }
 
-TEST_F(Form5Test, WithoutSettingsTheWindowTakesTheDefaults) {
-    Form5& f = Load();
-    EXPECT_TRUE(f.Option1->isChecked());
-    EXPECT_EQ(f.Check1->checkState(), Qt::Unchecked);
-    // Left 200 twips; top = main window height - own height - 1500 twips.
-    const float top = static_cast<float>(main->frameGeometry().height() * kTwipsPerPixel) -
-                      static_cast<float>(f.subWindow()->frameGeometry().height() * kTwipsPerPixel) -
-                      1500.0f;
-    EXPECT_EQ(f.subWindow()->pos(), QPoint(TwipsToPixels(200), TwipsToPixels(top)));
-    EXPECT_TRUE(settings.saved.empty());
-}
-
-TEST_F(Form5Test, StoredChoicesAreShownAndWrittenBackWithoutAutoRotation) {
-    SetSetting("3DX", "3000");
-    SetSetting("3DY", "1500");
-    SetSetting("3DView", "False");
-    SetSetting("3DCheck", "1");
-    Form5& f = Load();
-    EXPECT_EQ(f.subWindow()->pos(), QPoint(200, 100));
-    EXPECT_TRUE(f.Option2->isChecked());
-    EXPECT_EQ(f.Check1->checkState(), Qt::Checked);
-    EXPECT_FALSE(f.FrameView().sphere);
-    EXPECT_TRUE(f.FrameView().autoRotate);
-
-    f.subWindow()->move(30, 20);
-    f.SetSettings();
-    EXPECT_EQ(Setting("3DX"), "450");
-    EXPECT_EQ(Setting("3DY"), "300");
-    EXPECT_EQ(Setting("3DView"), "False");
-    EXPECT_EQ(Setting("3DCheck"), "0");
-}
-
-TEST_F(Form5Test, AGrayedBoxDoesNotRotateAndAClickMakesItAPlainCheckBox) {
-    SetSetting("3DCheck", "2");
-    Form5& f = Load();
-    EXPECT_EQ(f.Check1->checkState(), Qt::PartiallyChecked);
-    EXPECT_FALSE(f.FrameView().autoRotate);
-    f.Check1->click();
-    EXPECT_EQ(f.Check1->checkState(), Qt::Checked);
-    f.Check1->click();
-    EXPECT_EQ(f.Check1->checkState(), Qt::Unchecked);
-    EXPECT_FALSE(f.Check1->isTristate());
-}
-
+// The picture fills the client above the 51-pixel panel, 10 pixels between them, and the swap
+// chain follows; a client too short for the panel empties the picture and keeps the swap chain,
+// into which the frames go on.
 TEST_F(Form5Test, PictureFillsTheClientAboveThePanelAndTheSwapChainFollows) {
     Form5& f = Load();
-    MakePreviewDocument();
-    SetClientHeight(300);
-    EXPECT_EQ(f.Picture1->geometry(), QRect(0, 0, f.width(), 300 - 51 - 10));
-    EXPECT_EQ(f.Picture2->geometry(), QRect(0, 300 - 51, f.width(), 51));
-    EXPECT_EQ(Preview().ChainWidth, f.width());
-    EXPECT_EQ(Preview().ChainHeight, 239);
-    const auto backBuffer = Preview().SwapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO);
-    EXPECT_EQ(backBuffer->width(), f.width());
-    EXPECT_EQ(backBuffer->height(), 239);
-    EXPECT_EQ(Preview().DepthSurface->height(), 239);
-
-    // A client too short for the panel empties the view and keeps the swap chain, into which
-    // the frames go on.
-    const auto chain = Preview().SwapChain;
-    for (int height : {61, 40}) {
-        SetClientHeight(height);
-        EXPECT_EQ(f.Picture1->height(), 0) << height;
-        EXPECT_EQ(f.Picture2->y(), height - 51) << height;
-        EXPECT_EQ(Preview().SwapChain, chain) << height;
-        EXPECT_EQ(Preview().ChainHeight, 239) << height;
+    for (const auto& [client, picture, chain] :
+         {std::tuple{300, 239, 239}, {61, 0, 239}, {40, 0, 239}, {62, 1, 1}}) {
+        f.subWindow()->resize(f.subWindow()->width(),
+                              f.subWindow()->height() - f.height() + client);
+        ASSERT_EQ(f.height(), client);
+        EXPECT_EQ(f.Picture1->geometry(), QRect(0, 0, f.width(), picture));
+        EXPECT_EQ(f.Picture2->geometry(), QRect(0, client - 51, f.width(), 51));
+        const auto back = DocumentAt(Module1().PreviewDocIndex)
+                              .SwapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO);
+        EXPECT_EQ(QSize(back->width(), back->height()), QSize(f.width(), chain)) << client;
+        EXPECT_EQ(DocumentAt(Module1().PreviewDocIndex).DepthSurface->height(), chain) << client;
+        f.Timer1_Timer();
     }
-    OpenTexture(64, 64);
-    f.Timer1_Timer();
-    SetClientHeight(62);
-    EXPECT_EQ(Preview().ChainHeight, 1);
 }
 
-TEST_F(Form5Test, MinimisingLeavesTheSwapChainAsItIs) {
+// Stored choices are shown (auto-rotation too) and written back, auto-rotation never. The timer
+// draws also while the window is hidden (closing hides it), until it is unloaded; the mouse in
+// the picture turns and zooms the shape.
+TEST_F(Form5Test, StoredChoicesTheTimerAndTheMouse) {
+    std::tie(Setting("3DX"), Setting("3DY"), Setting("3DView"), Setting("3DCheck")) =
+        std::tuple("3000", "1500", "False", "1");
     Form5& f = Load();
-    MakePreviewDocument();
-    const auto chain = Preview().SwapChain;
-    const int height = Preview().ChainHeight;
-    f.subWindow()->showMinimized();
-    QApplication::processEvents();
-    // Whatever size the window is given while minimised, its resize handler leaves the chain.
-    f.resize(f.width(), 150);
-    f.Form_Resize();
-    EXPECT_EQ(Preview().SwapChain, chain);
-    EXPECT_EQ(Preview().ChainHeight, height);
+    EXPECT_EQ(f.subWindow()->pos(), QPoint(200, 100));
+    EXPECT_TRUE(f.Option2->isChecked() && f.Check1->isChecked() && !f.FrameView().sphere);
+    f.subWindow()->move(30, 20);
+    f.SetSettings();
+    EXPECT_EQ(Setting("3DX") + Setting("3DY") + Setting("3DView") + Setting("3DCheck"),
+              "450300False0");
 
-    f.subWindow()->showNormal();
-    QApplication::processEvents();
-    EXPECT_EQ(Preview().ChainHeight, f.Picture1->height());
-}
-
-TEST_F(Form5Test, MouseInThePictureTurnsAndZoomsTheShape) {
-    Form5& f = Load();
-    Mouse(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, {100, 100});
-    Mouse(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, {130, 70});
-    EXPECT_FLOAT_EQ(f.camera.Angle, -1.0f);
-    EXPECT_FLOAT_EQ(f.camera.AngleY, 1.0f);
-    Mouse(QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, {50, 50});
-    Mouse(QEvent::MouseMove, Qt::NoButton, Qt::RightButton, {80, 75});
-    EXPECT_FLOAT_EQ(f.camera.Far, 25.0f);
-}
-
-TEST_F(Form5Test, TimerDrawsIntoThePictureAlsoWhileHiddenUntilUnloaded) {
-    Form5& f = Load();
-    MakePreviewDocument();
-    OpenTexture(256, 256);
-    f.subWindow()->close();  // closing hides the window
+    const std::int32_t entry = CreateTextureEntry(256, 256, true);
+    Module1().ActiveWindowIndex = CreateDocument(256, 256, false, false, &host);
+    DocumentAt(Module1().ActiveWindowIndex).TextureIndex = entry;
+    RenderDocument(Module1().ActiveWindowIndex, false, &host);
+    f.subWindow()->close();
     EXPECT_FALSE(f.subWindow()->isVisible());
-    f.Check1->setChecked(true);
     const int before = f.Picture1->presentCount();
     QTest::qWait(400);
     EXPECT_GE(f.Picture1->presentCount() - before, 4);
     EXPECT_GT(f.camera.Angle, 0.07f);
     EXPECT_EQ(f.Picture1->presentedImage().size(), f.Picture1->size());
-
-    f.ShowWindow(true);
-    EXPECT_EQ(area->activeSubWindow(), f.subWindow());
-
     f.Form_QueryUnload();
     const int stopped = f.Picture1->presentCount();
     QTest::qWait(120);
     EXPECT_EQ(f.Picture1->presentCount(), stopped);
+
+    f.camera = {};
+    QTest::mousePress(f.Picture1, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseMove(f.Picture1, QPoint(130, 70));
+    QTest::mouseRelease(f.Picture1, Qt::LeftButton, {}, QPoint(130, 70));
+    QTest::mousePress(f.Picture1, Qt::RightButton, {}, QPoint(50, 50));
+    QTest::mouseMove(f.Picture1, QPoint(80, 75));
+    EXPECT_EQ(std::tuple(f.camera.Angle, f.camera.AngleY, f.camera.Far),
+              std::tuple(-1.0f, 1.0f, 25.0f));
 }
 
 }  // namespace

@@ -1,0 +1,251 @@
+// The running editor: start-up, what the main window shows, commands with nothing to act on,
+// quitting, dropped files, the wait cursor, and the mouse tools.
+#include <qpa/qwindowsysteminterface.h>
+
+#include <QAction>
+#include <QCursor>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUrl>
+#include <vector>
+
+#include "color/ui/color_form.h"
+#include "device/mesh_x.h"
+#include "drawing/views.h"
+#include "editor_fixture.h"
+#include "preview/ui/form5.h"
+
+namespace tintora::testing {
+namespace {
+
+using StartupTest = EditorTest;
+
+// Start-up on a 16-bit display with a file named on the command line runs every step.
+TEST_F(StartupTest, ASixteenBitDisplayRunsEveryStepAndOpensTheCommandLineFile) {
+    display.depth = 16;
+    Start("\"" + SamplePath("checker.bmp") + "\"");  // quotes are removed
+    auto& state = Module1();
+    EXPECT_TRUE(boxes.shown.empty() && editor->isVisible() && !editor->Form3Window().isVisible());
+    // The desktop format and the first depth format the adapter matches; the preview's chain.
+    ASSERT_TRUE(state.Device);
+    const D3DPRESENT_PARAMETERS& pp = state.PresentParams;
+    EXPECT_EQ((std::pair{pp.BackBufferFormat, pp.AutoDepthStencilFormat}),
+              (std::pair{D3DFMT_R5G6B5, D3DFMT_D32}));
+    Form5& preview = editor->Form5Window();
+    EXPECT_EQ(DocumentAt(state.PreviewDocIndex).SwapChain->window(), preview.Picture1);
+    // The colour picker is shown, the sphere loaded; the file's texture shows the preview.
+    EXPECT_TRUE(editor->ColorFormWindow().isVisible());
+    EXPECT_EQ(state.SphereMesh ? state.SphereMesh->GetNumFaces() : 0, 960u);
+    EXPECT_EQ(TextureWindowCount(), 1);
+    EXPECT_EQ(DocumentAt(state.ActiveWindowIndex).Window->Caption(), "1-checker.bmp (256x256)");
+    EXPECT_TRUE(preview.subWindow()->isVisible());
+}
+
+TEST_F(StartupTest, AnUnusableDisplayStopsWithTheFirstMessage) {
+    display.depth = 8;
+    Start();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, kUnsupportedDesktopMessage);
+    EXPECT_EQ(endCalls, 1);
+    EXPECT_FALSE(Module1().Device || Module1().D3D || Module1().SphereMesh);
+    EXPECT_FALSE(editor->Form5Loaded() || editor->ColorFormLoaded());
+}
+
+// A missing sphere and an unreadable command-line file are reported; the editor goes on.
+TEST_F(StartupTest, FailingStepsAreReportedAndTheEditorGoesOn) {
+    QFile::remove(ProgramFile("sphere.x"));
+    const std::string missing = SamplePath("no_such_file.bmp");
+    Start(missing);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    const std::pair<HRESULT, std::string> reports[] = {{kErrorFileNotFound, "sphere.x"},
+                                                       {E_FAIL, missing}};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const std::string& text = boxes.shown[i].text;
+        EXPECT_EQ(text.rfind("Error " + std::to_string(reports[i].first) + ": ", 0), 0u) << text;
+        EXPECT_NE(text.find(reports[i].second), std::string::npos) << text;
+    }
+    EXPECT_TRUE(editor->isVisible() && endCalls == 0 && !Module1().SphereMesh);
+}
+
+// A menu's items as "name=caption" ("-" for a separator) joined by "|"; none has a shortcut.
+std::string Items(const QWidget* menu) {
+    std::string items;
+    for (const QAction* action : menu->actions()) {
+        EXPECT_TRUE(action->shortcut().isEmpty());
+        items += (items.empty() ? "" : "|") + action->objectName().toStdString() + "=" +
+                 (action->isSeparator() ? "-" : action->text().toStdString());
+    }
+    return items;
+}
+
+using MainWindowTest = EditorTest;
+
+TEST_F(MainWindowTest, MenusPanelAndStatusStripShowTheirCaptions) {
+    editor = std::make_unique<MDIForm1>(services);
+    EXPECT_EQ(editor->windowTitle(), QStringLiteral("Tintora"));
+    std::string shown = Items(editor->menuBar());
+    for (const QMenu* menu : {editor->file, editor->viewmenu, editor->zoom, editor->effects})
+        shown += "\n" + Items(menu);
+    EXPECT_EQ(shown,
+              "file=&File|viewmenu=&View|effects=&Effects\n"
+              "newtex=&New|barre3=-|open=&Open|save=&Save|saveas=Save &As...|barre=-|quit=&Quit\n"
+              "viewnormal=Normal|viewtiled=Tiled|viewfilter=Stretch (filtering)|"
+              "viewpixel=Stretch (pixellised)|barre1=-|zoom=Zoom|barre3d=-|show=Show View3D|"
+              "barre9=-|alphamap=Alpha map only\n"
+              "zoomin=Zoom In|zoomout=Zoom Out\n"
+              "contrastlum=Adjust luminosity/contrast...|huesatu=Adjust hue/saturation...|"
+              "invertcolor=Invert colors|autocontrast=Auto contrast|equalize=Equalize");
+    shown.clear();
+    for (const char* name :
+         {"Label2", "Se", "Option1", "Option2", "Label3", "Command1", "Command2", "Command3",
+          "Command4", "Command5", "Command6", "Command7", "Label1", "Re", "MemAvail"}) {
+        const QWidget* control = editor->findChild<QWidget*>(QLatin1String(name));
+        shown += (control ? control->property("text").toString().toStdString() : "missing") + "|";
+    }
+    EXPECT_EQ(shown,
+              "Actions :|Select|Pick Color|Set ColorKey|Tool/Effect|AutoContrast|Lum./Contrast|"
+              "Invert colors|Equalize|Sat/Hue|Generate alpha-layer|Generate Normal map|Idle|"
+              "Recover Mem.|Mem Available :|");
+    EXPECT_TRUE(editor->viewnormal->isChecked() && editor->Se->isChecked());  // though no tool
+}
+
+// With no texture window the commands do nothing but "Tiled", which marks itself and goes into
+// slot 0, and "Show View3D". ("Generate alpha-layer" shows its window; the alpha tests cover it.)
+TEST_F(MainWindowTest, CommandsWithNoTextureWindowDoNothing) {
+    Start();
+    const auto windowsBefore = QApplication::topLevelWidgets().size();
+    for (QPushButton* button : {editor->Command7, editor->Command1, editor->Command2,
+                                editor->Command3, editor->Command4, editor->Command5})
+        button->click();
+    for (QAction* item :
+         {editor->save, editor->saveas, editor->zoomin, editor->zoomout, editor->contrastlum,
+          editor->huesatu, editor->invertcolor, editor->autocontrast, editor->equalize,
+          editor->alphamap, editor->viewtiled, editor->viewtiled, editor->showItem})
+        item->trigger();
+    EXPECT_TRUE(boxes.shown.empty() && dialogs.openRequests.empty() && TextureWindowCount() == 0);
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), windowsBefore);
+    EXPECT_TRUE(editor->viewtiled->isChecked() && !editor->viewnormal->isChecked());
+    EXPECT_FALSE(editor->alphamap->isChecked());
+    EXPECT_EQ(DocumentAt(0).ViewMode, ViewMode::Tiled);
+    EXPECT_EQ(editor->mdiArea->activeSubWindow(), editor->Form5Window().subWindow());
+}
+
+// Quit and the close box ask the same question; No keeps everything, Yes releases the device
+// and the mesh, stores the colour picker's and the preview's places and ends the program.
+TEST_F(MainWindowTest, QuittingAsksFirstAndYesReleasesStoresAndEnds) {
+    Start();
+    boxes.yesNoAnswers = {false, false, true};
+    editor->quit->trigger();
+    EXPECT_FALSE(editor->close());
+    EXPECT_TRUE(editor->quitTag == "no" && endCalls == 0 && settings.saved.empty());
+    EXPECT_TRUE(editor->close());
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    for (const auto& shown : boxes.shown)
+        EXPECT_EQ(shown.text + "|" + shown.caption,
+                  "Are you really sure to quit Zarvell3D Tintora ?|Zarvell3D Tintora");
+    EXPECT_EQ(boxes.shown[0].kind, ScriptedMessageBoxes::Shown::Kind::YesNo);
+    EXPECT_TRUE(editor->quitTag == "yes" && endCalls == 1 && services.ended);
+    EXPECT_FALSE(Module1().SphereMesh || Module1().Device);
+    std::string keys;
+    for (const auto& key : settings.saved)
+        keys += std::get<2>(key) + " ";
+    EXPECT_EQ(keys, "ColorX ColorY 3DX 3DY 3DView 3DCheck ");
+}
+
+// Drags data over a widget and drops it there, as the window system would.
+bool DragAndDrop(QWidget* target, QMimeData& data) {
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+using DesktopTest = EditorTest;
+
+// Only local files count (a missing one too: its load reports it), not a folder or a web
+// address; they open in their order once the drop has been answered.
+TEST_F(DesktopTest, DroppedFilesOpenEachThroughTheNormalLoad) {
+    Start();
+    const QUrl web(QStringLiteral("https://example.org/wall.png"));
+    const auto sample = [](const char* name) {
+        return QUrl::fromLocalFile(QString::fromStdString(SamplePath(name)));
+    };
+    QMimeData nothingToOpen;
+    nothingToOpen.setUrls({web, sample("")});  // a web address and a folder
+    EXPECT_FALSE(DragAndDrop(editor->mdiArea->viewport(), nothingToOpen));  // refused at the door
+    QMimeData files;
+    files.setUrls({sample("checker.bmp"), web, sample(""),
+                   QUrl::fromLocalFile(ProgramFile("gone bmp.bmp")), sample("odd_37x23.bmp")});
+    ASSERT_TRUE(DragAndDrop(editor->mdiArea->viewport(), files));
+    EXPECT_EQ(TextureWindowCount(), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(TextureWindowCount(), 2);
+    EXPECT_EQ(TextureAt(2).FileName, SamplePath("odd_37x23.bmp"));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].text.find("gone bmp.bmp"), std::string::npos) << boxes.shown[0].text;
+}
+
+// The shape of the application's override cursor, or -1 when none is set.
+int OverrideShape() {
+    const QCursor* cursor = QApplication::overrideCursor();
+    return cursor == nullptr ? -1 : static_cast<int>(cursor->shape());
+}
+
+// Progress holds the wait cursor until the program next waits for input, also through the
+// pending messages a long operation lets run; a command holds it while it runs.
+TEST_F(DesktopTest, TheWaitCursorFollowsProgressAndCommands) {
+    QEventLoop idle;
+    const auto runUntilIdle = [&idle] {
+        QTimer::singleShot(20, &idle, &QEventLoop::quit);
+        idle.exec();
+    };
+    Start(SamplePath("checker.bmp"));
+    runUntilIdle();
+    editor->SetStatusText("Busy (3 %)");  // as a dialog's preview reports progress
+    QCoreApplication::processEvents();
+    EXPECT_EQ(OverrideShape(), Qt::WaitCursor);
+    runUntilIdle();
+    EXPECT_EQ(OverrideShape(), -1);
+    std::vector<int> shapes;  // at every status text of "Auto contrast": progress and result
+    const auto watch = QObject::connect(editor.get(), &MDIForm1::statusTextShown,
+                                        [&] { shapes.push_back(OverrideShape()); });
+    editor->autocontrast->trigger();
+    QObject::disconnect(watch);
+    ASSERT_FALSE(shapes.empty());
+    EXPECT_EQ(shapes, std::vector<int>(shapes.size(), Qt::WaitCursor));
+}
+
+using MouseToolsTest = EditorTest;
+
+// A click queued while a window is being drawn runs after the drawing, so the window shows what
+// the click did.
+TEST_F(MouseToolsTest, AClickDuringADrawingRunsAfterItAndTheWindowShowsItsResult) {
+    Start();
+    const std::int32_t doc = OpenPng("t.png", 16, 16, [](int, int) {
+        return std::array<std::uint8_t, 4>{10, 20, 30, 255};
+    });
+    const auto& form = *static_cast<Form1*>(DocumentAt(doc).Window);
+    // A real click on "Invert colors", queued by the window system as a mouse click is, and the
+    // texture window drawn before the queue is read (as a paint or a command would draw it).
+    QPushButton* invert = editor->Command3;
+    QWindow* window = invert->window()->windowHandle();
+    ASSERT_NE(window, nullptr);
+    const QPoint local = invert->mapTo(invert->window(), invert->rect().center());
+    const QPoint global = invert->mapToGlobal(invert->rect().center());
+    QWindowSystemInterface::handleMouseEvent<QWindowSystemInterface::AsynchronousDelivery>(
+        window, local, global, Qt::LeftButton, Qt::LeftButton, QEvent::MouseButtonPress);
+    QWindowSystemInterface::handleMouseEvent<QWindowSystemInterface::AsynchronousDelivery>(
+        window, local, global, Qt::NoButton, Qt::LeftButton, QEvent::MouseButtonRelease);
+    RenderDocument(doc, false);
+    QTest::qWait(50);
+    EXPECT_EQ(form.Point(7, 3), 0x00F5EBE1u);  // inverted (R 225, G 235, B 245), and shown so
+}
+
+}  // namespace
+}  // namespace tintora::testing

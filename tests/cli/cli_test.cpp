@@ -1,0 +1,294 @@
+// tintora-cli: its command line, and the built binary as a pipeline runs it. Every operation is
+// checked against the editor: the input opened with the editor's loader, the editor's command
+// run on it (with the dialog's OK), the editor's Save, and the two files must be the same bytes.
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "alpha/alpha_texture.h"
+#include "cli/cli_options.h"
+#include "cli/cli_run.h"
+#include "effects/contrast_luminosity.h"
+#include "effects/texture_effects.h"
+#include "files/files_fixture.h"
+#include "files/texture_load.h"
+#include "files/texture_save.h"
+#include "normalmap/normal_map_texture.h"
+#include "support/synthetic_photo.h"
+
+namespace tintora::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+struct CliResult {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs the binary with arguments through the shell; its standard output and error go to files.
+CliResult RunCli(const Strings& arguments, const ScratchDir& scratch) {
+    std::string command = TINTORA_CLI_PATH;
+    for (const std::string& argument : arguments) {
+        command += " '";
+        for (const char c : argument)
+            command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        command += "'";
+    }
+    const std::string out = scratch.File("cli.stdout");
+    const std::string err = scratch.File("cli.stderr");
+    const int status = std::system((command + " >" + out + " 2>" + err).c_str());
+    const auto text = [](const std::string& path) {
+        const std::vector<std::uint8_t> bytes = ReadBytes(path);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text(out), text(err)};
+}
+
+// The editor's commands with their dialog's OK, as the tool's options name them.
+using X = std::int32_t&;  // the entry; a command that makes a new texture puts it there
+void Contrast(X x, int contrast, int luminosity) {
+    AdjustContrastLuminosity(x, 1, ContrastFactor(contrast), luminosity);
+    CommitPreview(x);
+}
+void HueSaturation(X x, int hue, int saturation) {
+    AdjustHueSaturation(x, 1, hue, saturation);
+    CommitPreview(x);
+}
+void ColourKey(X x, const char* range) {
+    AlphaFromColourKey(x, 0x00302010u, ColourKeyThreshold(range));  // the RGB of 0xC0102030
+    CommitAlphaPreview(x);
+}
+void AlphaOf(X x, AlphaChannel channel) {
+    AlphaFromOwnChannel(x, channel);
+    CommitAlphaPreview(x);
+}
+void NormalMap(X x, int height, const char* amplitude) {
+    x = CreateNormalMapTexture(height, amplitude);
+}
+
+// "--" ends the options; only a channel name after the last comma is split off a file name.
+TEST(CliOptions, ADoubleDashEndsTheOptionsAndFileNamesMayHoldCommas) {
+    const cli::CommandLine line = cli::ParseCommandLine(
+        {"a.png", "--alpha-from-file", "m,v2/m.png,red", "-o", "out", "--", "--odd-name.bmp"});
+    EXPECT_EQ(line.inputs, (Strings{"a.png", "--odd-name.bmp"}));
+    ASSERT_EQ(line.operations.size(), 1u);
+    EXPECT_EQ(line.operations[0].text, "m,v2/m.png");
+    EXPECT_EQ(line.operations[0].channel, AlphaChannel::Red);
+}
+
+// Each format is saved as the editor's Save and export dialog would (the byte comparisons rely
+// on it); an output's ending, in any case, names its format.
+TEST(CliOptions, FormatsMapToTheEditorsSaveChoices) {
+    for (const auto& [name, choice] : {std::pair{"bmp", "0 "},
+                                       {"dds32", "1 32"},
+                                       {"dds24", "1 24"},
+                                       {"dds16", "1 16"},
+                                       {"dxt3", "1 COMP"}}) {
+        const cli::SaveChoice c = cli::SaveChoiceFor(cli::FormatFromName(name).value());
+        EXPECT_EQ(std::to_string(c.kind) + " " + c.exportAnswer, choice);
+    }
+    EXPECT_EQ(cli::FormatFromOutputName("a/WALL.BMP"), cli::OutputFormat::Bitmap);
+    EXPECT_THROW(cli::FormatFromOutputName("dds"), cli::UsageError);
+}
+
+// An existing directory, or a trailing slash, takes each file by its input's name; a directory
+// input gives its image files, sorted, not its subdirectories or other files.
+TEST(CliRunPlan, OneFileOrADirectoryOfOutputs) {
+    ScratchDir scratch;
+    const auto outputs = [](const Strings& arguments) {
+        Strings names;
+        for (const cli::FileJob& job : cli::MakeRunPlan(cli::ParseCommandLine(arguments)).jobs)
+            names.push_back(job.output);
+        return names;
+    };
+    EXPECT_EQ(outputs({"in/a.png", "-o", scratch.path().string(), "--format", "bmp"}),
+              Strings{(scratch.path() / "a.bmp").string()});
+    EXPECT_EQ(outputs({"a.b.png", "-o", "new/", "--format", "dds16"}), Strings{"new/a.b.dds"});
+    const std::filesystem::path in = scratch.path() / "in";
+    std::filesystem::create_directories(in / "deeper");
+    for (const char* name : {"b.TGA", "a.png", "notes.txt", "c.jpeg", "deeper/d.png"})
+        WriteBytes((in / name).string(), {1});
+    EXPECT_EQ(outputs({in.string(), "z.dds", "-o", "out", "--format", "bmp"}),
+              (Strings{"out/a.bmp", "out/b.bmp", "out/c.bmp", "out/z.bmp"}));
+}
+
+class CliBinaryTest : public FilesTest {
+  protected:
+    // A photo-like 32-bit bitmap with pixels of the load's colour key and of the tool's.
+    std::string WritePhoto(const std::string& name, int width, int height, std::uint32_t seed) {
+        std::vector<std::uint32_t> pixels = SyntheticPhoto(width, height, true, seed);
+        pixels[3] = pixels[pixels.size() / 2] = kLoadColorKey;
+        for (int i = 0; i < 6; ++i)
+            pixels[static_cast<std::size_t>(width) * 2 + 5 + i] = 0xC0102030u + i;
+        const std::string path = scratch.File(name);
+        D3DXSaveTextureToFile(path, D3DXIFF_BMP, *ArgbTexture(device(), width, height, pixels),
+                              nullptr);
+        return path;
+    }
+
+    // Opens input in the editor, runs edit on its entry and saves as the format asks.
+    std::vector<std::uint8_t> EditorBytes(const std::string& input, const char* format,
+                                          const std::function<void(X)>& edit) {
+        std::int32_t x = LoadTextureFile(input, {}, ui.Access());
+        edit(x);
+        const cli::SaveChoice choice = cli::SaveChoiceFor(*cli::FormatFromName(format));
+        const std::string path = scratch.File("editor.out");
+        EXPECT_EQ(SaveTexture(x, path, choice.kind,
+                              [&](const std::string&) { return choice.exportAnswer; }),
+                  SaveOutcome::Written);
+        return ReadBytes(path);
+    }
+};
+
+TEST_F(CliBinaryTest, EveryOperationWritesTheEditorsBytes) {
+    const std::string photo = WritePhoto("photo.bmp", 37, 29, 11);
+    const std::string other = WritePhoto("other.bmp", 16, 8, 5);
+    using enum AlphaChannel;
+    const std::tuple<Strings, const char*, std::function<void(X)>> cases[] = {
+        {{"--invert"}, "bmp", [](X x) { InvertColors(x); }},
+        {{"--auto-contrast"}, "dds32", [](X x) { AutoContrast(x); }},
+        {{"--equalize"}, "dds24", [](X x) { Equalize(x); }},
+        {{"--contrast-luminosity", "63,-27"}, "dds16", [](X x) { Contrast(x, 63, -27); }},
+        {{"--hue-saturation=-150,35"}, "dxt3", [](X x) { HueSaturation(x, -150, 35); }},
+        {{"--colorkey", "102030,4.5"}, "bmp", [](X x) { ColourKey(x, "4.5"); }},
+        {{"--colorkey", "#102030"}, "dds32", [](X x) { ColourKey(x, "2"); }},  // default range
+        {{"--alpha-from", "saturation"}, "dds32", [](X x) { AlphaOf(x, Saturation); }},
+        {{"--alpha-from-file", other + ",luminosity"},
+         "dds32",
+         [this, &other](X x) {
+             EXPECT_TRUE(
+                 AlphaFromOtherTexture(x, LoadTextureFile(other, {}, ui.Access()), Luminosity));
+             CommitAlphaPreview(x);
+         }},
+        {{"--normalmap", "luminance,4.5"}, "bmp", [](X x) { NormalMap(x, 2, "4.5"); }},
+        {{"--normalmap", "green"}, "dds32", [](X x) { NormalMap(x, 16, "10.0"); }},
+        // A chain runs in command-line order.
+        {{"--colorkey", "102030,40", "--normalmap", "alpha,-3", "--contrast-luminosity", "-40,12"},
+         "dds32",
+         [](X x) { ColourKey(x, "40"), NormalMap(x, 8, "-3"), Contrast(x, -40, 12); }},
+    };
+    for (const auto& [operations, format, edit] : cases) {
+        SCOPED_TRACE(operations.front());
+        ResetModule1();
+        SetUp();
+        const std::vector<std::uint8_t> expected = EditorBytes(photo, format, edit);
+        const std::string output = scratch.File("cli.out");
+        Strings arguments{photo, "-o", output, "--format", format};
+        arguments.insert(arguments.end(), operations.begin(), operations.end());
+        const CliResult run = RunCli(arguments, scratch);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_TRUE(ReadBytes(output) == expected) << "not the editor's bytes";
+    }
+}
+
+// A DXT2 file takes the editor's premultiplied route on the worker's own device, and the tool
+// says so on standard error.
+TEST_F(CliBinaryTest, PremultipliedFilesLoadAsInTheEditor) {
+    auto blocks = device().CreateImageSurface(16, 8, D3DFMT_DXT2);
+    D3DXLoadSurfaceFromSurface(*blocks, nullptr, nullptr,
+                               *ArgbSurface(device(), 16, 8, SyntheticPhoto(16, 8, true, 7)),
+                               nullptr, nullptr, D3DX_DEFAULT_FILTER, 0);
+    const std::string input = scratch.File("premultiplied.dds");
+    D3DXSaveSurfaceToFile(input, D3DXIFF_DDS, *blocks, nullptr, nullptr);
+    const auto expected = EditorBytes(input, "dds32", [](X x) { Contrast(x, -20, 10); });
+    const std::string output = scratch.File("flat.dds");
+    const CliResult run = RunCli({input, "--contrast-luminosity", "-20,10", "-o", output}, scratch);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("warning: " + input + ": DXT2/DXT4"), std::string::npos) << run.err;
+    EXPECT_TRUE(ReadBytes(output) == expected) << "not the editor's bytes";
+}
+
+// Files of a directory (not its subfolders) run side by side on several workers; each output is
+// what the editor writes for its input, named after it.
+TEST_F(CliBinaryTest, ADirectoryRunsInParallelWithTheEditorsResults) {
+    std::filesystem::create_directories(scratch.path() / "in");
+    for (int i = 0; i < 6; ++i)
+        WritePhoto("in/t" + std::to_string(i) + ".bmp", 20 + 7 * i, 9 + 5 * i, 100 + i);
+    const std::string outputs = scratch.File("out");
+    const CliResult run = RunCli({scratch.File("in"), "--hue-saturation", "45,10", "--equalize",
+                                  "--jobs", "3", "--format", "dds16", "-o", outputs},
+                                 scratch);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("6 files: 6 written, 0 failed"), std::string::npos) << run.out;
+    for (int i = 0; i < 6; ++i) {
+        const std::string name = "t" + std::to_string(i);
+        const auto expected = EditorBytes(scratch.File("in/" + name + ".bmp"), "dds16",
+                                          [](X x) { HueSaturation(x, 45, 10), Equalize(x); });
+        EXPECT_TRUE(ReadBytes(outputs + "/" + name + ".dds") == expected) << name;
+    }
+}
+
+// A missing or damaged file among good ones fails alone: status 1, its name and reason on
+// standard error, no output for it, no temporary file left.
+TEST_F(CliBinaryTest, BadFilesFailAlone) {
+    const std::string good1 = WritePhoto("good1.bmp", 12, 10, 1);
+    const std::string good2 = WritePhoto("good2.bmp", 8, 8, 2);
+    const std::string missing = scratch.File("missing.png");
+    const std::string corrupt = scratch.File("corrupt.png");
+    std::vector<std::uint8_t> png = ReadBytes(PeerFile("png_rgba.png"));
+    png.resize(png.size() / 2);  // cut off in its image data
+    WriteBytes(corrupt, png);
+    const std::string outputs = scratch.File("out");
+    const CliResult run = RunCli(
+        {good1, missing, corrupt, good2, "--invert", "--format", "bmp", "-o", outputs, "-j", "2"},
+        scratch);
+    EXPECT_EQ(run.status, 1);
+    for (const std::string& reason : {missing, std::string("No such file"), corrupt})
+        EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("4 files: 2 written, 2 failed"), std::string::npos) << run.out;
+    EXPECT_TRUE(std::filesystem::exists(outputs + "/good1.bmp"));
+    EXPECT_TRUE(std::filesystem::exists(outputs + "/good2.bmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outputs), {}), 2);
+}
+
+// Runs that cannot start write nothing: status 2 and a reason on standard error for a command
+// line that cannot run, status 1 for a mask that cannot be read or an output that cannot be
+// written (named with its input).
+TEST_F(CliBinaryTest, RefusedRunsWriteNothing) {
+    const std::string photo = WritePhoto("photo.bmp", 8, 8, 3);
+    const std::string out = scratch.File("out");
+    const std::string bmp = out + ".bmp";
+    const std::string twin = scratch.File("photo.png");
+    WriteBytes(twin, ReadBytes(PeerFile("png_rgba.png")));
+    const std::string mask = scratch.File("no-mask.png");
+    const std::string unwritable = scratch.File("no/dir/x.bmp");
+    const std::string cannotWrite =
+        photo + ": cannot create a temporary file beside \"" + unwritable;
+    const std::tuple<Strings, int, std::string> cases[] = {
+        {{photo, "--sharpen", "-o", bmp}, 2, "unknown option --sharpen"},
+        {{photo, "--contrast-luminosity", "101,0", "-o", bmp}, 2, "between -100 and 100"},
+        {{photo, "--hue-saturation", "30", "-o", bmp}, 2, "two numbers"},
+        {{photo, "--hue-saturation", "-181,0", "-o", bmp}, 2, "between -180 and 180"},
+        {{photo, "--colorkey", "12345", "-o", bmp}, 2, "six hex digits"},
+        {{photo, "--alpha-from", "alpha", "-o", bmp}, 2, "--alpha-from takes"},
+        {{photo, "--normalmap", "red,steep", "-o", bmp}, 2, "must be a number"},
+        {{photo, "--format", "png", "-o", bmp}, 2, "--format takes"},
+        {{photo, "-o", out + ".png"}, 2, "cannot tell the format"},
+        {{photo, "--jobs", "0", "-o", bmp}, 2, "--jobs must lie between"},
+        {{photo, "--invert"}, 2, "no output"},
+        {{"-o", bmp}, 2, "no input"},
+        {{photo, "-o"}, 2, "-o needs a value"},
+        {{photo, twin, "-o", out}, 2, "--format is needed"},
+        {{photo, twin, "--format", "dds32", "-o", photo}, 2, "must be a directory"},
+        {{photo, twin, "--format", "bmp", "-o", out}, 2, "would both be written"},
+        {{photo, "--alpha-from-file", mask, "-o", bmp}, 1, "cannot open \"" + mask},
+        {{photo, "-o", unwritable}, 1, cannotWrite},
+    };
+    for (const auto& [arguments, status, reason] : cases) {
+        const CliResult run = RunCli(arguments, scratch);
+        EXPECT_EQ(run.status, status) << reason;
+        EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+        EXPECT_TRUE(status == 1 || run.err.find("--help") != std::string::npos) << reason;
+        EXPECT_FALSE(std::filesystem::exists(out) || std::filesystem::exists(bmp)) << reason;
+    }
+    const CliResult help = RunCli({"--help"}, scratch);
+    EXPECT_EQ(help.status, 0);
+    for (const char* option : {"--alpha-from ", "--alpha-from-file", "--jobs", "Exit status"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+}
+
+}  // namespace
+}  // namespace tintora::testing
