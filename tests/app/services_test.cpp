@@ -119,8 +119,8 @@ TEST(MemoryStatusTextTest, WorkedFigures) {
         {536870912, 221298688, 3670016, "212 MB (41%)", 4},
         {0, 0, std::nullopt, "0 MB (0%)", 0},  // nothing known: no division by zero
         // Megabytes of 1044032 bytes to tenths (Int(x * 10 + 0.5)), then ties to even.
-        {17179869184, 221856800, 0, "212 MB (1%)", 0},  // 212.5 and 213.5
-        {17179869184, 222900832, 0, "214 MB (1%)", 0},
+        {17179869184, 221856800, 0, "212 MB (1%)", 0},  // 212.5, and 213.46 to 213.5
+        {17179869184, 222859071, 0, "214 MB (1%)", 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(MemoryStatusText({c.totalPhys, c.availPhys}, c.textureMemory),

@@ -150,7 +150,7 @@ TEST_F(CliBinaryTest, EveryOperationWritesTheEditorsBytes) {
         {{"--invert"}, "bmp", [](X x) { InvertColors(x); }},
         {{"--auto-contrast"}, "dds32", [](X x) { AutoContrast(x); }},
         {{"--equalize"}, "dds24", [](X x) { Equalize(x); }},
-        {{"--contrast-luminosity", "63,-27"}, "dds16", [](X x) { Contrast(x, 63, -27); }},
+        {{"--contrast-luminosity", "100,-27"}, "dds16", [](X x) { Contrast(x, 100, -27); }},
         {{"--hue-saturation=-150,35"}, "dxt3", [](X x) { HueSaturation(x, -150, 35); }},
         {{"--colorkey", "102030,4.5"}, "bmp", [](X x) { ColourKey(x, "4.5"); }},
         {{"--colorkey", "#102030"}, "dds32", [](X x) { ColourKey(x, "2"); }},  // default range

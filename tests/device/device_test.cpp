@@ -230,6 +230,7 @@ TEST_F(DeviceTest, DepthTestHidesWhatLiesBehind) {
 }
 
 TEST_F(DeviceTest, CullingDropsTrianglesByTheirWinding) {
+    EXPECT_EQ(device_->GetRenderState(D3DRS_CULLMODE), D3DCULL_CCW);  // a fresh device's
     PlainStates(true);
     const TlVertex clockwise[3] = {{0, 0, 0.5f, 1, kWhite, 0, 0, 0},
                                    {8, 0, 0.5f, 1, kWhite, 0, 0, 0},

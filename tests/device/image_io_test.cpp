@@ -15,6 +15,7 @@
 #include "base/error.h"
 #include "device/d3dx_file.h"
 #include "imagefiles/file_io.h"
+#include "imagefiles/image_codec.h"
 #include "support/image_test_support.h"
 #include "support/synthetic_photo.h"
 
@@ -95,6 +96,11 @@ TEST_F(ImageIo, OurFilesReadBackByUsAndByImageMagick) {
         const std::string path = dir_.File(c.name);
         const auto surface = Converted(c.format, w, h, photo);
         D3DXSaveSurfaceToFile(path, c.type, *surface, nullptr, nullptr);
+        if (c.format == D3DFMT_DXT1 || c.format == D3DFMT_DXT3 || c.format == D3DFMT_DXT5) {
+            // The header's linear size is the whole level: 6 x 4 blocks of 8 or 16 bytes.
+            const auto size = LoadLe32(ReadFileBytes(path).data() + 20);
+            EXPECT_EQ(size, c.format == D3DFMT_DXT1 ? 192u : 384u);
+        }
         const Argb written = ArgbOf(*surface);
         D3DXIMAGE_INFO info;
         auto loaded = LoadTexture(*device_, path, &info);

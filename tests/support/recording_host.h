@@ -1,5 +1,4 @@
-// The main window's part for window tests (see recording_windows.h): a WindowHost whose every
-// call runs the function the test puts in its member.
+// A WindowHost for window tests whose every call runs the test's function (recording_windows.h).
 #pragma once
 
 #include <functional>

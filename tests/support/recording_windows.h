@@ -1,9 +1,5 @@
 // A window system for tests: each part runs the function the test puts in its member (nothing
-// when empty), so a test records or answers exactly the calls it cares about.
-//
-//   RecordingWindows windows;
-//   windows.statusText = [&](const std::string& text) { texts.push_back(text); };
-//   AutoContrast(slot, &windows);
+// when empty): `ui.statusText = [&](const std::string& t) { texts.push_back(t); };`.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +23,7 @@ template <typename Interfaces = AllWindowInterfaces>
 class RecordingWindowsOf : public Interfaces {
   public:
     std::function<void()> doEvents;
-    // Empty: as doEvents.
-    std::function<void()> doEventsWhileDrawing;
+    std::function<void()> doEventsWhileDrawing;  // empty: as doEvents
     std::function<void(const std::string&)> statusText;
     std::function<DocumentWindow*(std::int32_t slot)> createTextureWindow;
     std::function<PresentTarget*()> previewPictureBox;
@@ -39,7 +34,9 @@ class RecordingWindowsOf : public Interfaces {
     std::function<void()> endProgram;
 
     void DoEvents() override { Run(doEvents); }
-    void DoEventsWhileDrawing() override { doEventsWhileDrawing ? doEventsWhileDrawing() : DoEvents(); }
+    void DoEventsWhileDrawing() override {
+        doEventsWhileDrawing ? doEventsWhileDrawing() : DoEvents();
+    }
     void SetStatusText(const std::string& text) override { Run(statusText, text); }
     DocumentWindow* CreateTextureWindow(std::int32_t slot) override {
         return createTextureWindow ? createTextureWindow(slot) : nullptr;
