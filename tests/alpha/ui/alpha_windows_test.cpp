@@ -97,6 +97,8 @@ TEST_F(AlphaWindowsTest, ColourKeyWindowFlow) {
 
     const Bgra key = PatternTexel(3, 2, 6);
     Module1().ForegroundColor = key[0] << 16 | key[1] << 8 | key[2];
+    editor->RefreshColorValue();  // the picker shows the colour, and the sample follows
+    EXPECT_EQ(form.SampleColor(), Module1().ForegroundColor);
     form.Text1->setText(QStringLiteral("150"));
     form.Command2->click();
     const Bytes preview = Preview();
