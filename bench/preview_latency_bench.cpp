@@ -149,17 +149,8 @@ int main(int argc, char** argv) {
     const QString sphere = programDir.filePath(QStringLiteral("sphere.x"));
     if (!programDir.isValid() || !QFile::copy(QStringLiteral(TINTORA_DATA_DIR "/sphere.x"), sphere))
         return 1;
-    ScriptedMessageBoxes boxes;
-    ScriptedCommonDialogs dialogs;
-    ScriptedSettingsStore settings;
-    ScriptedMemoryStatus memory;
-    ScriptedDisplayInfo display;
-    Services services;
-    services.messageBoxes = &boxes;
-    services.dialogs = &dialogs;
-    services.settings = &settings;
-    services.memory = &memory;
-    services.display = &display;
+    ScriptedServices scripted;
+    Services& services = scripted.services;
     services.programDirectory = programDir.path().toStdString();
     services.endProgram = [] {};
 
@@ -179,7 +170,8 @@ int main(int argc, char** argv) {
 
     OnePreview(*editor, document, *DocumentAt(document).Window);
     DragAtMouseSpeed(*editor);
-    if (!boxes.shown.empty()) std::printf("message boxes shown: %zu\n", boxes.shown.size());
+    if (!scripted.boxes.shown.empty())
+        std::printf("message boxes shown: %zu\n", scripted.boxes.shown.size());
     editor.reset();
     ResetModule1();
     return 0;

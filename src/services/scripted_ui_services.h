@@ -18,6 +18,7 @@
 #include <tuple>
 #include <vector>
 
+#include "services/services.h"
 #include "services/ui_services.h"
 
 namespace tintora {
@@ -111,6 +112,27 @@ class ScriptedDisplayInfo : public DisplayInfo {
   public:
     int ScreenDepth() override { return depth; }
     int depth = 32;
+};
+
+// Every service scripted, gathered in the bundle the editor takes (tests and benchmarks of the
+// whole editor). The caller sets programDirectory and endProgram.
+struct ScriptedServices {
+    ScriptedServices() {
+        services.messageBoxes = &boxes;
+        services.dialogs = &dialogs;
+        services.settings = &settings;
+        services.memory = &memory;
+        services.display = &display;
+    }
+    ScriptedServices(const ScriptedServices&) = delete;
+    ScriptedServices& operator=(const ScriptedServices&) = delete;
+
+    ScriptedMessageBoxes boxes;
+    ScriptedCommonDialogs dialogs;
+    ScriptedSettingsStore settings;
+    ScriptedMemoryStatus memory;
+    ScriptedDisplayInfo display;
+    Services services;
 };
 
 }  // namespace tintora

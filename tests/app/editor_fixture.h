@@ -61,11 +61,6 @@ class EditorTest : public ::testing::Test {
         ResetModule1();
         ASSERT_TRUE(programDir_.isValid());
         ASSERT_TRUE(QFile::copy(TINTORA_DATA_DIR "/sphere.x", ProgramFile("sphere.x")));
-        services.messageBoxes = &boxes;
-        services.dialogs = &dialogs;
-        services.settings = &settings;
-        services.memory = &memory;
-        services.display = &display;
         services.programDirectory = programDir_.path().toStdString();
         services.endProgram = [this] { ++endCalls; };
         memory.figures = {536870912, 221298688};
@@ -127,12 +122,13 @@ class EditorTest : public ::testing::Test {
         return document;
     }
 
-    ScriptedMessageBoxes boxes;
-    ScriptedCommonDialogs dialogs;
-    ScriptedSettingsStore settings;
-    ScriptedMemoryStatus memory;
-    ScriptedDisplayInfo display;
-    Services services;
+    ScriptedServices scripted;
+    ScriptedMessageBoxes& boxes = scripted.boxes;
+    ScriptedCommonDialogs& dialogs = scripted.dialogs;
+    ScriptedSettingsStore& settings = scripted.settings;
+    ScriptedMemoryStatus& memory = scripted.memory;
+    ScriptedDisplayInfo& display = scripted.display;
+    Services& services = scripted.services;
     int endCalls = 0;
     std::unique_ptr<MDIForm1> editor;
 
