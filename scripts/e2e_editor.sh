@@ -7,7 +7,8 @@
 #   1. the texture shows texel for texel in "Normal" view, also centred in a larger window
 #   2-4. "Tiled", "Stretch (filtering)", "Stretch (pixellised)" cover the window as they should
 #   5. "Invert colors" on the tool panel inverts every texel on the screen
-#   6. "Save As..." through the file dialog writes a bitmap holding exactly the inverted texture
+#   6. "Save As..." through the file dialog, the DDS filter chosen but a name ending in .bmp typed,
+#      writes a bitmap holding exactly the inverted texture
 #   7. "Lum./Contrast": dragging a slider changes the picture live; "Cancel" brings it back
 #   8. "Adjust hue/saturation...": the previewed picture stays after "OK"
 #   9. "Open" through the file dialog, then "Alpha map only" shows the alpha channel as grey
@@ -160,9 +161,21 @@ e2e_tool_button 75 4140 1185 285
 expect "after Invert colors" same "$work/inverted.png" "$TEX_X" "$TEX_Y" checker-inverted
 
 # ---------------------------------------------------------------------------------------------
-e2e_step "File > Save As... writes the inverted texture as a bitmap"
+e2e_step "File > Save As... with the DDS filter chosen: a name ending in .bmp writes a bitmap"
 saved="$work/saved maps/inverted checker.bmp"
 e2e_menu f 4
+e2e_dialog '^Save texture to' "$MAIN_X" "$MAIN_Y"
+e2e_shoot "$work/save_as.png"
+# "Files of type" is the dialog's bottom row, "File name" the one above: the second filter is
+# "DirectX Texture File".
+e2e_click $((DX + DW / 2)) $((DY + DH - 24))
+sleep 0.3
+xdotool key --delay 150 Down Return
+sleep 0.3
+e2e_shoot "$work/save_as_dds.png"
+changed=$($E2E_IMAGE differ "$work/save_as.png" "$work/save_as_dds.png" $((DX + 100)) $((DY + DH - 34)) 300 20)
+((changed > 0)) || fail "the file type did not change to DirectX Texture File"
+e2e_click $((DX + DW / 2)) $((DY + DH - 54))
 e2e_type_file_name '^Save texture to' "$saved"
 e2e_wait_file "$saved"
 check "the saved bitmap" file "$saved" checker-inverted
@@ -328,7 +341,8 @@ montage-im6.q16 "$work/normal_dialog_only.png" "$work/normal_windows.png" -tile 
     -geometry +4+4 -background '#e0e0e0' -strip "png:$out/normal_map_window.png" ||
     fail "could not put the normal-map pictures together"
 # The caption of a texture window shows in the main window's title while it is maximised
-# (a double click on its title bar): "<texture index>-NormalMap<texture index> (256x256)".
+# (a double click on its title bar): "<texture index>-NormalMap<texture index> (256x256) *" (the
+# map has never been saved).
 xdotool mousemove $((NX + 128)) $((NY - 10)) click --repeat 2 --delay 80 1
 title=""
 for _ in $(seq 1 30); do
@@ -338,7 +352,7 @@ for _ in $(seq 1 30); do
     sleep 0.1
 done
 say "main window title: $title"
-grep -Eq '\[([0-9]+)-NormalMap\1 \(256x256\)\]' <<<"$title" ||
+grep -Eq '\[([0-9]+)-NormalMap\1 \(256x256\) \*\]' <<<"$title" ||
     fail "no window titled NormalMap<n> with its texture index"
 
 e2e_alive

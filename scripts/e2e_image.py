@@ -32,8 +32,9 @@ EXPECTED names a picture: "checker", "checker-inverted" (the sample checker.bmp 
 inverse, from scripts/make_samples.py), "marks" (see marks_pixel), "marks-keyed" (the alpha the
 colour key MARK_KEY gives "marks" at the range 2, as grey levels), "marks-green" (the green
 channel of "marks" as grey levels), "colour:R,G,B" (3 x 2 pixels of one colour),
-"alpha-grey:FILE" (the alpha channel of FILE as grey levels), "shot:SHOT:X:Y:W:H" (a box of a
-screenshot), or any image file.
+"alpha-grey:FILE" (the alpha channel of FILE as grey levels), "over-black:FILE" (FILE drawn by
+its alpha over black, rounded to nearest), "shot:SHOT:X:Y:W:H" (a box of a screenshot), or any
+image file.
 """
 
 from __future__ import annotations
@@ -160,6 +161,10 @@ def expected(name: str) -> Image:
         source = decode(name.split(":", 1)[1], alpha=True)
         return from_function(source.width, source.height,
                              lambda x, y: (source.at(x, y)[3],) * 3)
+    if name.startswith("over-black:"):
+        source = decode(name.split(":", 1)[1], alpha=True)
+        return from_function(source.width, source.height, lambda x, y: tuple(
+            (c * source.at(x, y)[3] + 127) // 255 for c in source.at(x, y)[:3]))
     if name.startswith("shot:"):
         _, path, x, y, w, h = name.rsplit(":", 5)
         return decode(path, crop=(int(x), int(y), int(w), int(h)))

@@ -48,15 +48,22 @@ void AlphaFromColourKey(std::int32_t textureIndex, std::uint32_t keyColor, std::
     const TextureEntry& entry = TextureAt(textureIndex);
     const std::uint8_t* pixels = entry.Pixels.data();
     const std::uint8_t* previewPixels = entry.PreviewPixels.data();
-    ApplyColourKeyAlpha(views.previewPixels, keyColor, threshold, [&](int counter) {
-        ShowStatus(display, "Busy (" + std::to_string(counter) + "%)");
-        if (display != nullptr) display->DoEvents();
-        // The pending messages may have closed the texture window and freed the buffers.
-        const TextureEntry& now = TextureAt(textureIndex);
-        if (!now.InUse || now.Pixels.data() != pixels || now.PreviewPixels.data() != previewPixels) {
-            throw PlatformError(kErrSubscriptOutOfRange, "Subscript out of range");
-        }
-    });
+    try {
+        ApplyColourKeyAlpha(views.previewPixels, keyColor, threshold, [&](int counter) {
+            ShowStatus(display, "Busy (" + std::to_string(counter) + "%)");
+            if (display != nullptr) display->DoEvents();
+            // The pending messages may have closed the texture window and freed the buffers.
+            const TextureEntry& now = TextureAt(textureIndex);
+            if (!now.InUse || now.Pixels.data() != pixels ||
+                now.PreviewPixels.data() != previewPixels) {
+                throw PlatformError(kErrSubscriptOutOfRange, "Subscript out of range");
+            }
+        });
+    } catch (...) {
+        // The status line does not stay on a progress text; the caller reports the error.
+        ShowStatus(display, "Action failed");
+        throw;
+    }
     ShowStatus(display, "Action finished");
     CopyIn(textureIndex, 1);
 }

@@ -34,7 +34,7 @@ namespace tintora {
 // hundredth of the pixels (n from 1 to 100; a texture of fewer than 100 pixels shows "Busy (100%)"
 // once), each text followed by one run of the pending window messages (display; null shows
 // nothing). Then the status line says "Action finished" and the preview texture receives the
-// result.
+// result; when it stops with an error, the status line says "Action failed".
 void AlphaFromColourKey(std::int32_t textureIndex, std::uint32_t keyColor, std::int32_t threshold,
                         ProgressDisplay* display = nullptr);
 

@@ -1,6 +1,7 @@
 #include "app/mdi_form1.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -11,8 +12,10 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QGridLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -27,6 +30,7 @@
 #include "app/memory_display.h"
 #include "base/setting_values.h"
 #include "color/ui/color_form.h"
+#include "document/history.h"
 #include "document/module1.h"
 #include "drawing/views.h"
 #include "effects/ui/effect_commands.h"
@@ -142,6 +146,11 @@ MDIForm1::MDIForm1(Services& services) : services_(services) {
     Timer1->start();
 
     files_ = std::make_unique<FileCommands>(services_, this, Label1, *this);
+    // The Edit menu follows the active window; queued, so that the window's own activation (which
+    // names it the active one) has run first.
+    connect(
+        mdiArea, &QMdiArea::subWindowActivated, this, [this] { UpdateEditMenu(); },
+        Qt::QueuedConnection);
 }
 
 MDIForm1::~MDIForm1() {
@@ -183,6 +192,16 @@ void MDIForm1::BuildMenus() {
     saveas = item(file, "saveas", "Save &As...", &MDIForm1::saveas_Click);
     barre = separator(file, "barre");
     quit = item(file, "quit", "&Quit", &MDIForm1::quit_Click);
+
+    // Alt+E stays with "&Effects": Edit takes Alt+D.
+    editmenu = submenu(nullptr, "editmenu", "E&dit");
+    undo = item(editmenu, "undo", "&Undo", &MDIForm1::undo_Click);
+    undo->setShortcut(QKeySequence::Undo);
+    redo = item(editmenu, "redo", "&Redo", &MDIForm1::redo_Click);
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                        QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(editmenu, &QMenu::aboutToShow, this, [this] { UpdateEditMenu(); });
+    UpdateEditMenu();
 
     viewmenu = submenu(nullptr, "viewmenu", "&View");
     viewnormal = item(viewmenu, "viewnormal", "Normal", &MDIForm1::viewnormal_Click, true);
@@ -408,6 +427,120 @@ void MDIForm1::LoadTexture(const std::string& fileName) {
 void MDIForm1::RunCommand(const std::function<void()>& work) {
     BusyCursor::Scope busy(*busy_);
     RunHandler(this, work);
+    // A command may have saved, opened or changed a texture: the unsaved marks and the Edit menu
+    // follow.
+    RunHandler(this, [this] {
+        ShowCaptions();
+        UpdateEditMenu();
+    });
+}
+
+void MDIForm1::TextureChanged(std::int32_t /*textureIndex*/) {
+    ShowCaptions();
+    UpdateEditMenu();
+}
+
+void MDIForm1::UpdateEditMenu() {
+    const std::int32_t slot = Module1().ActiveWindowIndex;
+    std::int32_t texture = 0;
+    if (slot > 0 && static_cast<std::size_t>(slot) < Module1().DocumentTable.size() &&
+        DocumentAt(slot).InUse) {
+        texture = DocumentAt(slot).TextureIndex;
+    }
+    const auto show = [](QAction* action, const char* verb, const std::string& step) {
+        action->setEnabled(!step.empty());
+        action->setText(step.empty() ? QString::fromUtf8(verb)
+                                     : QString::fromUtf8(verb) + QLatin1Char(' ') +
+                                           QString::fromStdString(step));
+    };
+    show(undo, "&Undo", UndoStepName(texture));
+    show(redo, "&Redo", RedoStepName(texture));
+}
+
+std::string SaveChangesQuestion(const std::string& title) {
+    return "Save changes to " + title + "?";
+}
+
+std::string QuitWithUnsavedQuestion(const std::vector<std::string>& captions) {
+    std::string text = captions.size() == 1 ? "This texture has unsaved changes:\n"
+                                            : "These textures have unsaved changes:\n";
+    for (const std::string& caption : captions) text += "\n    " + caption;
+    text += "\n\nSave them before quitting?";
+    return text;
+}
+
+std::vector<std::int32_t> MDIForm1::UnsavedTextures() {
+    std::vector<std::int32_t> textures;
+    const auto& state = Module1();
+    for (std::int32_t i = 1; static_cast<std::size_t>(i) < state.DocumentTable.size(); ++i) {
+        const TextureDocument& d = state.DocumentTable[static_cast<std::size_t>(i)];
+        if (!d.InUse || d.IsPreview || i == state.PreviewDocIndex || d.TextureIndex <= 0) continue;
+        if (!IsModified(d.TextureIndex)) continue;
+        if (std::find(textures.begin(), textures.end(), d.TextureIndex) == textures.end())
+            textures.push_back(d.TextureIndex);
+    }
+    return textures;
+}
+
+bool MDIForm1::ConfirmClose(std::int32_t slot) {
+    if (quitting_) return true;
+    const auto& state = Module1();
+    const std::int32_t texture = DocumentAt(slot).TextureIndex;
+    if (!IsModified(texture)) return true;
+    for (std::int32_t i = 1; static_cast<std::size_t>(i) < state.DocumentTable.size(); ++i) {
+        const TextureDocument& d = state.DocumentTable[static_cast<std::size_t>(i)];
+        // Another window still shows the texture: nothing is lost yet.
+        if (i != slot && d.InUse && !d.IsPreview && d.TextureIndex == texture) return true;
+    }
+    const int answer = services_.messageBoxes->AskChoice(
+        SaveChangesQuestion(TextureAt(texture).Title), kQuitTitle, {"Save", "Discard", "Cancel"}, 2);
+    if (answer == 1) return true;
+    if (answer != 0) return false;
+    BusyCursor::Scope busy(*busy_);
+    const bool saved = files_->SaveTextureOf(texture);
+    ShowCaptions();
+    return saved;
+}
+
+bool MDIForm1::ConfirmQuitWithUnsaved(const std::vector<std::int32_t>& textures) {
+    std::vector<std::string> captions;
+    for (const std::int32_t texture : textures) {
+        captions.push_back(std::to_string(texture) + "-" + TextureAt(texture).Title);
+    }
+    const int answer = services_.messageBoxes->AskChoice(
+        QuitWithUnsavedQuestion(captions), kQuitTitle, {"Save all", "Discard", "Cancel"}, 2);
+    if (answer == 1) return true;
+    if (answer != 0) return false;
+    BusyCursor::Scope busy(*busy_);
+    for (const std::int32_t texture : textures) {
+        const bool saved = files_->SaveTextureOf(texture);
+        ShowCaptions();
+        if (!saved) return false;
+    }
+    return true;
+}
+
+void MDIForm1::undo_Click() {
+    UndoOrRedo(true);
+}
+void MDIForm1::redo_Click() {
+    UndoOrRedo(false);
+}
+
+void MDIForm1::UndoOrRedo(bool undoing) {
+    const auto& state = Module1();
+    const std::int32_t slot = state.ActiveWindowIndex;
+    if (slot <= 0) return;
+    const std::int32_t texture = DocumentAt(slot).TextureIndex;
+    const std::string step = undoing ? UndoStepName(texture) : RedoStepName(texture);
+    if (!(undoing ? UndoStep(texture) : RedoStep(texture))) return;
+    // Every window that shows the texture follows (the 3D preview draws it on its next frame).
+    for (std::int32_t i = 1; static_cast<std::size_t>(i) < Module1().DocumentTable.size(); ++i) {
+        const TextureDocument& d = DocumentAt(i);
+        if (d.InUse && !d.IsPreview && d.TextureIndex == texture) RenderDocument(i, false, this);
+    }
+    SetStatusText((undoing ? kUndoneText : kRedoneText) + step);
+    TextureChanged(texture);
 }
 
 std::vector<std::string> MDIForm1::DroppedFiles(const QMimeData& data) {
@@ -485,7 +618,18 @@ void MDIForm1::equalize_Click() {
 
 void MDIForm1::quit_Click() {
     quitTag = "yes";
-    if (services_.messageBoxes->AskYesNo(kQuitQuestion, kQuitTitle)) {
+    const std::vector<std::int32_t> unsaved = UnsavedTextures();
+    bool confirmed = false;
+    if (unsaved.empty()) {
+        confirmed = services_.messageBoxes->AskYesNo(kQuitQuestion, kQuitTitle);
+    } else {
+        // Until everything is saved, a failing save (which throws) keeps the program open.
+        quitTag = "no";
+        confirmed = ConfirmQuitWithUnsaved(unsaved);
+        quitTag = "yes";
+    }
+    if (confirmed) {
+        quitting_ = true;
         auto& state = Module1();
         state.SphereMesh.reset();
         state.Device.reset();

@@ -44,6 +44,11 @@ class FileCommands;
 // The quit question and its title.
 inline constexpr const char* kQuitQuestion = "Are you really sure to quit Zarvell3D Tintora ?";
 inline constexpr const char* kQuitTitle = "Zarvell3D Tintora";
+// The questions about unsaved changes, and the status texts of Undo and Redo.
+std::string SaveChangesQuestion(const std::string& title);
+std::string QuitWithUnsavedQuestion(const std::vector<std::string>& captions);
+inline constexpr const char* kUndoneText = "Undone: ";
+inline constexpr const char* kRedoneText = "Redone: ";
 
 class MDIForm1 : public QMainWindow, public WindowHost {
     Q_OBJECT
@@ -91,6 +96,11 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     QAction* saveas = nullptr;
     QAction* barre = nullptr;
     QAction* quit = nullptr;
+    // Edit: "Undo <step>" and "Redo <step>" of the active window's texture, greyed when there is
+    // none.
+    QMenu* editmenu = nullptr;
+    QAction* undo = nullptr;
+    QAction* redo = nullptr;
     QMenu* viewmenu = nullptr;
     QAction* viewnormal = nullptr;
     QAction* viewtiled = nullptr;
@@ -150,6 +160,16 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     void EndProgram() override;
     void RefreshColorValue() override;
     void PopupViewMenu(int globalX, int globalY) override;
+    // Marks the captions and updates the Edit menu (the windows were redrawn by the command).
+    void TextureChanged(std::int32_t textureIndex) override;
+    // For the last window that shows a texture with unsaved changes: "Save changes to <title>?"
+    // with Save, Discard and Cancel; Save closes only when the file was written. Everything may
+    // close once quitting has been confirmed.
+    bool ConfirmClose(std::int32_t slot) override;
+    // The texture entries with unsaved changes that a texture window shows, by slot.
+    static std::vector<std::int32_t> UnsavedTextures();
+    // The Edit menu's items from the active window's history.
+    void UpdateEditMenu();
     // The local files (no folders) named by dragged or dropped data, in their order.
     static std::vector<std::string> DroppedFiles(const QMimeData& data);
     // Opens each file through LoadTexture, one command per file (a failure is reported and the
@@ -169,6 +189,8 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     void save_Click();
     void saveas_Click();
     void quit_Click();
+    void undo_Click();
+    void redo_Click();
     void viewnormal_Click();
     void viewfilter_Click();
     void viewpixel_Click();
@@ -217,6 +239,10 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     void BuildToolPanel();
     void BuildStatusStrip();
     void SetViewMode(ViewMode mode);
+    void UndoOrRedo(bool undoing);
+    // The quit question when textures have unsaved changes: true when the program may end (they
+    // were saved or the user discarded them).
+    bool ConfirmQuitWithUnsaved(const std::vector<std::int32_t>& textures);
 
     Services& services_;
     BusyCursor* busy_ = nullptr;
@@ -229,6 +255,8 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     ColorForm* colorForm_ = nullptr;
     std::int64_t lastRecoverCount_ = -1;
     std::unique_ptr<FileCommands> files_;
+    // Set once quitting is confirmed: the texture windows then close without a question.
+    bool quitting_ = false;
 };
 
 }  // namespace tintora

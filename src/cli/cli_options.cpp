@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/error.h"
+#include "files/texture_save.h"
 #include "normalmap/normal_map_texture.h"
 
 namespace tintora::cli {
@@ -269,13 +270,21 @@ std::optional<OutputFormat> FormatFromName(const std::string& name) {
 }
 
 OutputFormat FormatFromOutputName(const std::string& fileName) {
-    std::string ending = fileName.size() >= 4 ? fileName.substr(fileName.size() - 4) : "";
-    for (char& c : ending)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ending == ".bmp") return OutputFormat::Bitmap;
-    if (ending == ".dds") return OutputFormat::Dds32;
+    const std::optional<std::int32_t> kind = SaveKindFromEnding(fileName);
+    if (kind == kSaveBitmap) return OutputFormat::Bitmap;
+    if (kind == kSaveDds) return OutputFormat::Dds32;
     throw UsageError("cannot tell the format of \"" + fileName +
                      "\" from its ending: name it .bmp or .dds, or give --format");
+}
+
+void CheckOutputEnding(const std::string& fileName, OutputFormat format) {
+    const std::optional<std::int32_t> kind = SaveKindFromEnding(fileName);
+    if (kind != kSaveBitmap && kind != kSaveDds) return;
+    if (*kind == SaveChoiceFor(format).kind) return;
+    throw UsageError("the output \"" + fileName + "\" ends in " + FileEnding(fileName) +
+                     ", but --format " + FormatName(format) + " writes a " +
+                     (format == OutputFormat::Bitmap ? "bitmap" : "DDS file") + ": name it " +
+                     FormatEnding(format) + " or drop --format");
 }
 
 SaveChoice SaveChoiceFor(OutputFormat format) {
@@ -342,7 +351,8 @@ Output
                          dds24   DDS R8G8B8 (alpha dropped)
                          dds16   DDS A4R4G4B4
                          dxt3    DDS DXT3 (block-compressed, 4-bit alpha)
-                         Default: by OUTPUT's ending, .bmp a bitmap and .dds dds32; needed when
+                         Default: by OUTPUT's ending, .bmp (or .dib) a bitmap and .dds dds32;
+                         an OUTPUT ending in one of these must agree with F. Needed when
                          OUTPUT is a directory. Every file is written to a temporary file beside
                          the target and renamed over it only when complete.
 

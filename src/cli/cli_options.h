@@ -78,9 +78,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 const char* FormatName(OutputFormat format);
 std::optional<OutputFormat> FormatFromName(const std::string& name);
 
-// The format an output file's name asks for: ".bmp" a bitmap, ".dds" a 32-bit DDS (the last three
-// letters in any case, as the editor's Save reads them). Throws UsageError for any other ending.
+// The format an output file's name asks for: ".bmp" or ".dib" a bitmap, ".dds" a 32-bit DDS (in any
+// case, as the editor's Save reads them). Throws UsageError for any other ending.
 OutputFormat FormatFromOutputName(const std::string& fileName);
+
+// Throws UsageError, naming both, when fileName ends in .bmp, .dib or .dds and format writes the
+// other kind of file (--format dxt3 for "x.bmp"). Any other ending agrees with every format.
+void CheckOutputEnding(const std::string& fileName, OutputFormat format);
 
 // How the editor writes a format: the save kind (0 bitmap, 1 DDS) and the export dialog's answer.
 struct SaveChoice {

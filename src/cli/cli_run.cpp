@@ -146,6 +146,7 @@ RunPlan MakeRunPlan(const CommandLine& line) {
 
     if (!plan.outputIsDirectory) {
         plan.format = line.format ? *line.format : FormatFromOutputName(line.output);
+        CheckOutputEnding(line.output, plan.format);
         plan.jobs.push_back({line.inputs.front(), line.output});
         return plan;
     }

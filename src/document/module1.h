@@ -11,7 +11,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@
 #include "base/pixel_buffer.h"
 #include "device/d3dx_math.h"
 #include "device/device.h"
+#include "document/pixel_delta.h"
 #include "document/window_system.h"
 
 namespace tintora {
@@ -65,7 +68,26 @@ struct TextureDocument {
     bool IsPreview = false;
 };
 
-// One open texture: the texture, its preview twin, and a byte copy of each.
+// The undo histories' default bound: 1 GiB for all textures together.
+inline constexpr std::size_t kDefaultHistoryLimit = std::size_t{1} << 30;
+
+// One step of a texture's history (document/history.h).
+struct HistoryStep {
+    std::string Name;
+    PixelDelta Delta;
+    std::uint64_t Sequence = 0;     // creation order over all textures
+    std::uint64_t StateBefore = 0;  // the texture's StateId before and after the step
+    std::uint64_t StateAfter = 0;
+};
+
+// A texture's steps, oldest first: the first UndoCount can be undone, the rest redone.
+struct TextureHistory {
+    std::deque<HistoryStep> Steps;
+    std::size_t UndoCount = 0;
+    bool InStep = false;  // a step's change is running
+};
+
+// One open texture: the texture, its preview twin, a byte copy of each, and its history.
 struct TextureEntry {
     bool InUse = false;
     std::int32_t Width = 0;
@@ -77,6 +99,9 @@ struct TextureEntry {
     std::string FileName;
     PixelBuffer Pixels;
     PixelBuffer PreviewPixels;
+    TextureHistory History;
+    std::uint64_t StateId = 0;       // the state of the pixels (document/history.h)
+    std::uint64_t SavedStateId = 0;  // the state they were opened or last saved in
 };
 
 // The 32-byte vertex of a screen-space quad (format 0x1C4: XYZRHW | DIFFUSE | SPECULAR | TEX1).
@@ -115,6 +140,11 @@ struct Module1State {
     std::array<QuadVertex, 4> QuadVertices{};
     // True while RenderDocument is drawing.
     bool RenderGuard = false;
+
+    // The undo histories' bound in bytes and the counters that number steps and pixel states.
+    std::size_t HistoryLimit = kDefaultHistoryLimit;
+    std::uint64_t NextStepSequence = 0;
+    std::uint64_t NextStateId = 0;
 
 };
 

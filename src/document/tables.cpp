@@ -92,6 +92,8 @@ std::int32_t CreateTextureEntry(std::int32_t width, std::int32_t height, bool cr
     made.FileName = "";
     made.Title = "Untitled";
     made.InUse = true;
+    made.StateId = ++state.NextStateId;
+    made.SavedStateId = made.StateId;
 
     const std::int32_t slot = TakeTextureSlot();
     state.TextureTable[static_cast<std::size_t>(slot)] = std::move(made);
@@ -106,6 +108,7 @@ void FreeTextureEntry(std::int32_t slot) {
     entry.PreviewTexture.reset();
     entry.Pixels.Erase();
     entry.PreviewPixels.Erase();
+    entry.History = {};
     entry.InUse = false;
 }
 

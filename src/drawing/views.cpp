@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "document/history.h"
 
 namespace tintora {
 
@@ -60,6 +61,7 @@ void ResizePreviewSwapChain(std::int32_t width, std::int32_t height, DocumentWin
 
     CarryOnAfterFailure([&] { DocumentAt(state.PreviewDocIndex).SwapChain.reset(); });
     CarryOnAfterFailure([&] { DocumentAt(state.PreviewDocIndex).DepthSurface.reset(); });
+    if (width <= 0 || height <= 0) return;  // no area: no chain, as for a texture window
     CarryOnAfterFailure([&] {
         auto chain = RequireDevice().CreateAdditionalSwapChain(pp);
         DocumentAt(state.PreviewDocIndex).SwapChain = std::move(chain);
@@ -152,16 +154,44 @@ std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthF
         d.TextureIndex = 0;
         d.DepthFlag = depthFlag;
         d.Title = "Window" + std::to_string(k);
+
+        if (window != nullptr) {
+            window->SetCaption(d.Title);
+            window->SetTag(WindowTag::Resize);
+            // The window system may have given the window another client size (a child opened
+            // maximised fills the area) while its resize handler had nothing to rebuild: the
+            // chain follows the window now. A window without area yet gets its size, and its
+            // chain, from its next resize.
+            const int shownWidth = window->ClientWidth();
+            const int shownHeight = window->ClientHeight();
+            if (shownWidth > 0 && shownHeight > 0 && (shownWidth != width || shownHeight != height))
+                ResizeSwapChain(k, shownWidth, shownHeight);
+        }
     } catch (...) {
         AbandonDocument(k, window);
         throw;
     }
-
-    if (window != nullptr) {
-        window->SetCaption(DocumentAt(k).Title);
-        window->SetTag(WindowTag::Resize);
-    }
     return k;
+}
+
+std::string DocumentCaption(std::int32_t slot) {
+    const TextureDocument& d = DocumentAt(slot);
+    const TextureEntry& e = TextureAt(d.TextureIndex);
+    std::string caption = std::to_string(d.TextureIndex) + "-" + d.Title + " (" +
+                          std::to_string(e.Width) + "x" + std::to_string(e.Height) + ")";
+    if (IsModified(d.TextureIndex)) caption += kUnsavedMark;
+    return caption;
+}
+
+void ShowCaptions() {
+    auto& state = Module1();
+    for (std::int32_t i = 1; i <= state.DocumentTableUBound; ++i) {
+        if (static_cast<std::size_t>(i) >= state.DocumentTable.size()) break;
+        TextureDocument& d = DocumentAt(i);
+        if (!d.InUse || d.IsPreview || i == state.PreviewDocIndex || d.Window == nullptr) continue;
+        if (d.Window->Tag() != WindowTag::Resize) continue;
+        d.Window->SetCaption(DocumentCaption(i));
+    }
 }
 
 void RefreshCaptions(MessagePump* pump) {
@@ -175,9 +205,7 @@ void RefreshCaptions(MessagePump* pump) {
 
         const TextureEntry& e = TextureAt(d.TextureIndex);
         d.Title = e.Title;
-        const std::string caption = std::to_string(d.TextureIndex) + "-" + d.Title + " (" +
-                                    std::to_string(e.Width) + "x" + std::to_string(e.Height) + ")";
-        if (d.Window != nullptr) d.Window->SetCaption(caption);
+        if (d.Window != nullptr) d.Window->SetCaption(DocumentCaption(i));
         RenderDocument(i, false, pump);
     }
 }
@@ -242,7 +270,7 @@ void RenderDocument(std::int32_t slot, bool usePreview, MessagePump* pump) {
     const RenderGuardReset guard;
 
     std::shared_ptr<SwapChain> swapChain = DocumentAt(slot).SwapChain;
-    if (!swapChain) return;  // the window is still being created
+    if (!swapChain) return;  // a window being created or without area
 
     Device& device = RequireDevice();
     const auto backBuffer = swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO);
@@ -285,6 +313,10 @@ void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height,
 
     d.SwapChain.reset();
     d.DepthSurface.reset();
+    // A window without area (collapsed to its title bar, or sized down to nothing) gets no chain
+    // and draws nothing until it has a size again; a size of 0 would ask the device for the
+    // window's own size.
+    if (width <= 0 || height <= 0) return;
     d.SwapChain = device.CreateAdditionalSwapChain(pp);
     d.DepthSurface =
         device.CreateDepthStencilSurface(width, height, D3DFMT_D24X8, D3DMULTISAMPLE_NONE);

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "document/module1.h"
 
@@ -25,16 +26,27 @@ namespace tintora {
 //
 // The window is created through windows->CreateTextureWindow, which shows it; its activation and
 // resize handlers run inside this call while the swap chain is still empty and the Tag is not
-// yet "resize", so they find nothing to do.
+// yet "resize", so they find nothing to do. When the window then has another client size than
+// width x height (a child opened while another one is maximised opens maximised too), the chain
+// is rebuilt at that size (ResizeSwapChain).
 //
 // On failure (swap chain or depth surface) nothing is left behind: the window is closed, the slot
 // is free again, ActiveWindowIndex no longer names it, and the error is rethrown.
 std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthFlag, bool isPreview,
                             DocumentWindows* windows = nullptr);
 
-// Every texture window's caption from its entry: "<index>-<title> (<w>x<h>)"; the document's
-// Title becomes the entry's; redraws each window from its main texture (RenderDocument with pump).
+// Every texture window's caption from its entry: "<index>-<title> (<w>x<h>)", followed by
+// kUnsavedMark while the texture has unsaved changes; the document's Title becomes the entry's;
+// redraws each window from its main texture (RenderDocument with pump).
 void RefreshCaptions(MessagePump* pump = nullptr);
+
+// The caption of document slot as RefreshCaptions makes it (with the document's current Title).
+std::string DocumentCaption(std::int32_t slot);
+inline constexpr const char* kUnsavedMark = " *";
+
+// Sets the caption of every complete texture window (DocumentCaption) without drawing: the
+// unsaved mark follows a step, an undo or a save at once.
+void ShowCaptions();
 
 // The View menu marks from the active document.
 void SyncViewMenu(ViewMenuMarks* menu = nullptr);
@@ -61,16 +73,19 @@ ViewQuad ViewQuadFor(ViewMode viewMode, std::int32_t chainWidth, std::int32_t ch
 // the present; pump->DoEventsWhileDrawing).
 //
 // Guarded: a call made while another drawing is in progress (Module1().RenderGuard) returns
-// without drawing; so does a call for the preview document. The guard is reset on every exit,
+// without drawing; so does a call for the preview document, and one for a document without a
+// swap chain (a window being created or without area). The guard is reset on every exit,
 // also when a step throws. If the window is closed or its swap chain rebuilt while messages run,
 // the drawing is not presented.
 void RenderDocument(std::int32_t slot, bool usePreview, MessagePump* pump = nullptr);
 
 // Rebuilds a window's swap chain and depth surface (D24X8) at width x height, and its viewport.
 // Does nothing for a window whose Tag is not "resize" (still being created) or that has no
-// window. For the preview document (slot == PreviewDocIndex) the chain presents into the preview
-// picture box (windows) in the desktop format with the depth format CheckDisplayFormats (fatal)
-// picks, and every step that fails is skipped silently.
+// window. A width or height of 0 or less releases the chain and depth surface and makes none:
+// the window draws nothing (RenderDocument skips a document without a chain) until a later call
+// gives it a size. For the preview document (slot == PreviewDocIndex) the chain presents into
+// the preview picture box (windows) in the desktop format with the depth format
+// CheckDisplayFormats (fatal) picks, and every step that fails is skipped silently.
 void ResizeSwapChain(std::int32_t slot, std::int32_t width, std::int32_t height,
                      DocumentWindows* windows = nullptr, FatalReport* fatal = nullptr);
 

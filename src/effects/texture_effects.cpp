@@ -41,6 +41,19 @@ void SetStatus(ProgressDisplay* display, const std::string& text) {
     if (display != nullptr) display->SetStatusText(text);
 }
 
+// Runs work, which shows progress texts, then shows done; when work stops with an error the
+// status line says so instead of keeping its last progress text, and the error goes on.
+template <typename Work>
+void EndWithText(ProgressDisplay* display, const char* done, const Work& work) {
+    try {
+        work();
+    } catch (...) {
+        SetStatus(display, kActionFailedText);
+        throw;
+    }
+    SetStatus(display, done);
+}
+
 // A progress function that shows prefix n suffix, lets pending messages run and checks that the
 // buffers survived them.
 ProgressFn ShowProgress(ProgressDisplay* display, const HeldBuffers& held, const char* suffix) {
@@ -78,8 +91,10 @@ void AdjustContrastLuminosity(std::int32_t textureIndex, std::int32_t target, fl
     CopyOut(textureIndex);
     const EntryViews views = ViewsOf(textureIndex);
     const HeldBuffers held(textureIndex);
-    AdjustContrastLuminosity(views.pixels, views.previewPixels, contrast, luminosity,
-                             ShowProgress(display, held, "%)"));
+    EndWithText(display, kPreviewReadyText, [&] {
+        AdjustContrastLuminosity(views.pixels, views.previewPixels, contrast, luminosity,
+                                 ShowProgress(display, held, "%)"));
+    });
     CopyIn(textureIndex, target);
 }
 
@@ -88,15 +103,18 @@ void AdjustHueSaturation(std::int32_t textureIndex, std::int32_t target, std::in
     CopyOut(textureIndex);
     const EntryViews views = ViewsOf(textureIndex);
     const HeldBuffers held(textureIndex);
-    AdjustHueSaturation(views.pixels, views.previewPixels, hueShift, saturationShift,
-                        ShowProgress(display, held, " %)"));
+    EndWithText(display, kPreviewReadyText, [&] {
+        AdjustHueSaturation(views.pixels, views.previewPixels, hueShift, saturationShift,
+                            ShowProgress(display, held, " %)"));
+    });
     CopyIn(textureIndex, target);
 }
 
-void CommitPreview(std::int32_t textureIndex) {
+void CommitPreview(std::int32_t textureIndex, ProgressDisplay* display) {
     const EntryViews views = ViewsOf(textureIndex);
     std::memcpy(views.pixels.data, views.previewPixels.data, views.pixels.byteCount());
     CopyIn(textureIndex, 0);
+    SetStatus(display, kActionFinishedText);
 }
 
 void InvertColors(std::int32_t textureIndex) {
@@ -109,8 +127,9 @@ void InvertColors(std::int32_t textureIndex) {
 void AutoContrast(std::int32_t textureIndex, ProgressDisplay* display) {
     const EntryViews views = ViewsOf(textureIndex);
     const HeldBuffers held(textureIndex);
-    AutoContrast(views.pixels, views.pixels, ShowProgress(display, held, "%)"));
-    SetStatus(display, "Action done...");
+    EndWithText(display, "Action done...", [&] {
+        AutoContrast(views.pixels, views.pixels, ShowProgress(display, held, "%)"));
+    });
     CopyIn(textureIndex, 0);
 }
 

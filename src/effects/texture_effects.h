@@ -14,7 +14,9 @@
 // progress text the pending window messages run once (display->DoEvents). Those are the only places
 // where other handlers may run in the middle of an operation; if one of them frees the texture or
 // its buffers, the operation stops with PlatformError(kErrSubscriptOutOfRange) instead of writing
-// to them. A texture index that is not a slot of the table throws the same error.
+// to them. A texture index that is not a slot of the table throws the same error. An operation
+// that showed progress ends with a text that says what it did, or with kActionFailedText when it
+// stops with an error: never on a progress text.
 //
 // UI thread only (the pixel work inside runs in parallel).
 #pragma once
@@ -25,16 +27,24 @@
 
 namespace tintora {
 
-// "Busy (n%)" while it runs. target is passed to the copy in; the dialogs pass 1, the preview.
+// The end texts: a preview computed, a change made to the texture, an operation stopped by an
+// error (which its caller reports).
+inline constexpr const char* kPreviewReadyText = "Preview ready";
+inline constexpr const char* kActionFinishedText = "Action finished";
+inline constexpr const char* kActionFailedText = "Action failed";
+
+// "Busy (n%)" while it runs, then kPreviewReadyText. target is passed to the copy in; the dialogs
+// pass 1, the preview.
 void AdjustContrastLuminosity(std::int32_t textureIndex, std::int32_t target, float contrast,
                               std::int32_t luminosity, ProgressDisplay* display = nullptr);
 
-// "Busy (n %)" (with a blank) while it runs. target as above.
+// "Busy (n %)" (with a blank) while it runs, then kPreviewReadyText. target as above.
 void AdjustHueSaturation(std::int32_t textureIndex, std::int32_t target, std::int32_t hueShift,
                          std::int32_t saturationShift, ProgressDisplay* display = nullptr);
 
-// A dialog's OK: PreviewPixels into Pixels, then Pixels into the main texture.
-void CommitPreview(std::int32_t textureIndex);
+// A dialog's OK: PreviewPixels into Pixels, then Pixels into the main texture, then
+// kActionFinishedText.
+void CommitPreview(std::int32_t textureIndex, ProgressDisplay* display = nullptr);
 
 // No status text.
 void InvertColors(std::int32_t textureIndex);

@@ -48,14 +48,40 @@ void SaveConverted(Device& device, const std::string& fileName, Texture& texture
 
 }  // namespace
 
+std::string FileEnding(const std::string& fileName) {
+    const auto separator = fileName.find_last_of("/\\");
+    const std::size_t start = separator == std::string::npos ? 0 : separator + 1;
+    const auto dot = fileName.rfind('.');
+    // A dot that starts the name (".hidden") begins no ending.
+    if (dot == std::string::npos || dot <= start) return {};
+    return fileName.substr(dot);
+}
+
 std::optional<std::int32_t> SaveKindFromEnding(const std::string& fileName) {
-    std::string ending = fileName.size() >= 3 ? fileName.substr(fileName.size() - 3) : fileName;
+    std::string ending = FileEnding(fileName);
     for (char& c : ending)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (ending == "BMP") return kSaveBitmap;
-    if (ending == "DDS") return kSaveDds;
-    if (ending == "ZVT") return kSaveZvt;
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ending == ".bmp" || ending == ".dib") return kSaveBitmap;
+    if (ending == ".dds") return kSaveDds;
+    if (ending == ".zvt") return kSaveZvt;
     return std::nullopt;
+}
+
+std::string SaveKindEnding(std::int32_t kind) {
+    switch (kind) {
+        case kSaveBitmap:
+            return ".bmp";
+        case kSaveDds:
+            return ".dds";
+        case kSaveZvt:
+            return ".zvt";
+        default:
+            return {};
+    }
+}
+
+std::string ReplaceEnding(const std::string& fileName, const std::string& ending) {
+    return fileName.substr(0, fileName.size() - FileEnding(fileName).size()) + ending;
 }
 
 std::string ExportLabelText(const std::string& fileName) {

@@ -28,9 +28,19 @@ enum SaveKind : std::int32_t {
     kSaveZvt = 2,
 };
 
-// The kind named by the last three characters of fileName in upper case ("BMP", "DDS", "ZVT"),
-// or none for any other ending.
+// The ending of fileName's last part (after its last slash or backslash) from the part's last dot
+// on, such as ".png"; empty when the part holds no dot after its first character.
+std::string FileEnding(const std::string& fileName);
+
+// The kind fileName's ending names in any letter case: ".bmp" and ".dib" a bitmap, ".dds" DDS,
+// ".zvt" ZVT; none for any other ending or none at all.
 std::optional<std::int32_t> SaveKindFromEnding(const std::string& fileName);
+
+// The ending a kind's files get (".bmp", ".dds", ".zvt"); empty for a number that is no kind.
+std::string SaveKindEnding(std::int32_t kind);
+
+// fileName with its ending (FileEnding, maybe empty) replaced by ending.
+std::string ReplaceEnding(const std::string& fileName, const std::string& ending);
 
 // The export dialog's answers.
 inline constexpr const char* kExport32 = "32";            // A8R8G8B8

@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "base/number_text.h"
+#include "document/history.h"
 #include "document/module1.h"
 #include "drawing/pending_document.h"
 #include "drawing/views.h"
@@ -40,6 +41,8 @@ std::int32_t CreateNormalMapTexture(std::int32_t sourceCode, const std::string& 
 
     Imaging_GenerateNormalMap(TextureAt(x).Texture, source, amplitude, sourceCode, 0);
     CopyOut(x);
+    // A map that was never saved: closing its window asks first.
+    MarkModified(x);
     RefreshCaptions(access.pump);
     pending.Commit();
     return x;

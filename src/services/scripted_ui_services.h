@@ -26,7 +26,7 @@ namespace tintora {
 class ScriptedMessageBoxes : public MessageBoxes {
   public:
     struct Shown {
-        enum class Kind { Ok, YesNo } kind;
+        enum class Kind { Ok, YesNo, Choice } kind;
         std::string text;
         std::string caption;
     };
@@ -42,7 +42,19 @@ class ScriptedMessageBoxes : public MessageBoxes {
         return answer;
     }
 
+    int AskChoice(const std::string& text, const std::string& caption,
+                  const std::vector<std::string>& buttons, int cancelIndex) override {
+        shown.push_back({Shown::Kind::Choice, text, caption});
+        choiceButtons.push_back(buttons);
+        if (choiceAnswers.empty()) return cancelIndex;
+        const int answer = choiceAnswers.front();
+        choiceAnswers.pop_front();
+        return answer;
+    }
+
     std::deque<bool> yesNoAnswers;  // true = Yes
+    std::deque<int> choiceAnswers;  // button indices; none left answers cancelIndex
+    std::vector<std::vector<std::string>> choiceButtons;  // the buttons of each AskChoice
     std::vector<Shown> shown;
 };
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/d3d8_types.h"
 
@@ -22,6 +23,10 @@ class MessageBoxes {
     virtual void ShowMessage(const std::string& text, const std::string& caption = {}) = 0;
     // A box with the question icon and the buttons Yes and No; true when the answer is Yes.
     virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;
+    // A question with the given buttons, the first one the default; returns the index of the
+    // button chosen, or cancelIndex when the box is closed without a choice (Escape, close box).
+    virtual int AskChoice(const std::string& text, const std::string& caption,
+                          const std::vector<std::string>& buttons, int cancelIndex) = 0;
 };
 
 // What a file dialog is set up with. filter lists pairs of description and patterns, all

@@ -28,6 +28,9 @@ namespace {
 // True while a handler's error report is showing.
 bool reportShowing = false;
 
+// How long a window waits before it tries again a drawing that another one was in the way of.
+constexpr int kRedrawRetryMs = 10;
+
 // The tools that pick a colour with a press: "Pick Color" and "Set ColorKey".
 
 // round(numerator x position / denominator) into 32 bits, ties to even.
@@ -99,6 +102,9 @@ Form1::Form1(WindowHost& host, QWidget* parent) : QWidget(parent), host_(host) {
     setMouseTracking(true);
     // Takes the keyboard focus when activated by a press (the MDI child would keep it otherwise).
     setFocusPolicy(Qt::ClickFocus);
+    redrawTimer_.setSingleShot(true);
+    redrawTimer_.setInterval(kRedrawRetryMs);
+    connect(&redrawTimer_, &QTimer::timeout, this, &Form1::Form_Paint);
 }
 
 Form1::~Form1() {
@@ -141,9 +147,17 @@ void Form1::SetClientSize(int width, int height) {
         resize(width, height);
         return;
     }
+    // A maximised or minimised child keeps its state and gets the size as the one it is restored
+    // to. A child shown while another one is maximised opens maximised before it has a size of
+    // its own; resizing it as it is would leave a frameless block that restores to its
+    // title bar. So it is restored, sized, and put back into its state.
+    const Qt::WindowStates state = sub->windowState();
+    const Qt::WindowStates sizedStates = Qt::WindowMaximized | Qt::WindowMinimized;
+    if ((state & sizedStates) != 0) sub->setWindowState(state & ~sizedStates);
     // The frame is whatever the MDI child adds around this widget.
     const QSize frame = sub->size() - size();
     sub->resize(QSize(width, height) + frame);
+    if ((state & sizedStates) != 0) sub->setWindowState(state);
 }
 
 void Form1::CloseWindow() {
@@ -185,7 +199,7 @@ void Form1::Form_Unload() {
 
 void Form1::Form_Paint() {
     RunHandler(&host_, [this] {
-        if (OwnsDocument()) RenderDocument(windowindex, false, &host_);
+        if (OwnsDocument()) DrawWhenFree();
     });
 }
 
@@ -196,8 +210,19 @@ void Form1::Form_Resize() {
         const std::int32_t w = width();
         const std::int32_t h = height();
         ResizeSwapChain(windowindex, w, h);
-        RenderDocument(windowindex, false, &host_);
+        DrawWhenFree();
     });
+}
+
+void Form1::DrawWhenFree() {
+    // A paint or resize handled inside another window's drawing (which lets queued calls run)
+    // would have its drawing dropped, and the window would keep a picture of its old size, or
+    // none at all.
+    if (Module1().RenderGuard) {
+        redrawTimer_.start();
+        return;
+    }
+    RenderDocument(windowindex, false, &host_);
 }
 
 void Form1::Form_MouseDown(int button, int /*shift*/, float x, float y) {
@@ -312,6 +337,15 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    // The host may ask about unsaved changes: Cancel, or a save that fails, keeps the window open.
+    bool mayClose = false;
+    RunHandler(&host_, [this, &mayClose] {
+        mayClose = !OwnsDocument() || host_.ConfirmClose(windowindex);
+    });
+    if (!mayClose) {
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <exception>
@@ -56,7 +57,9 @@ class Form1 : public QWidget, public DocumentWindow {
     const QImage& presentedImage() const { return presented_; }
 
     // Event handlers. Form_Activate runs when the MDI child becomes the active one, Form_Unload
-    // when it closes, Form_Paint and Form_Resize from the queued calls described above.
+    // when it closes, Form_Paint and Form_Resize from the queued calls described above. Their
+    // drawing, when another window's drawing is in progress (which would drop it), is tried again
+    // once that one is over.
     void Form_Activate();
     void Form_Unload();
     void Form_Paint();
@@ -95,6 +98,9 @@ class Form1 : public QWidget, public DocumentWindow {
     bool OwnsDocument() const;
     void QueuePaint();
     void QueueResize();
+    // Draws the window now or, while another window is being drawn (which would drop this
+    // drawing), once that drawing is over.
+    void DrawWhenFree();
 
     WindowHost& host_;
     WindowTag tag_ = WindowTag::Creating;
@@ -102,6 +108,7 @@ class Form1 : public QWidget, public DocumentWindow {
     bool presentedSincePaint_ = false;
     bool paintQueued_ = false;
     bool resizeQueued_ = false;
+    QTimer redrawTimer_;  // the retry of DrawWhenFree
 };
 
 // Creates a texture window for document slot `slot` in `area`: a Form1 (windowindex = slot) as

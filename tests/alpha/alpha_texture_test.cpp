@@ -72,12 +72,16 @@ TEST_F(AlphaTextureTest, PreviewNeverTouchesTheMainTexture) {
     EXPECT_EQ(BufferBytes(entry.Pixels), expected);
 }
 
-// A handler that frees the texture while the colour key lets pending messages run stops it.
+// A handler that frees the texture while the colour key lets pending messages run stops it, and
+// the status line says so.
 TEST_F(AlphaTextureTest, ColourKeyStopsWhenTheTextureGoes) {
     const std::int32_t slot = MakeEntry(40, 30, 5);
     RecordingWindows ui;
     ui.doEvents = [slot] { FreeTextureEntry(slot); };
+    std::string status;
+    ui.statusText = [&status](const std::string& text) { status = text; };
     EXPECT_EQ(ErrorCodeOf([&] { AlphaFromColourKey(slot, 0, 3, &ui); }), kErrSubscriptOutOfRange);
+    EXPECT_EQ(status, "Action failed");  // not the progress text
     EXPECT_EQ(ErrorCodeOf([&] { AlphaFromColourKey(slot, 0, 3, &ui); }), kErrObjectNotSet);
 }
 

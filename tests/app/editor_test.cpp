@@ -1,5 +1,5 @@
 // The running editor: start-up, what the main window shows, commands with nothing to act on,
-// quitting, dropped files, the wait cursor, and the mouse tools.
+// quitting, dropped files, maximised texture windows, the wait cursor, and the mouse tools.
 #include <qpa/qwindowsysteminterface.h>
 
 #include <QAction>
@@ -16,6 +16,7 @@
 #include "device/mesh_x.h"
 #include "drawing/views.h"
 #include "editor_fixture.h"
+#include "files/ui/new_texture_dialog.h"
 #include "preview/ui/form5.h"
 
 namespace tintora::testing {
@@ -90,7 +91,7 @@ TEST_F(MainWindowTest, MenusPanelAndStatusStripShowTheirCaptions) {
     for (const QMenu* menu : {editor->file, editor->viewmenu, editor->zoom, editor->effects})
         shown += "\n" + Items(menu);
     EXPECT_EQ(shown,
-              "file=&File|viewmenu=&View|effects=&Effects\n"
+              "file=&File|editmenu=E&dit|viewmenu=&View|effects=&Effects\n"
               "newtex=&New|barre3=-|open=&Open|save=&Save|saveas=Save &As...|barre=-|quit=&Quit\n"
               "viewnormal=Normal|viewtiled=Tiled|viewfilter=Stretch (filtering)|"
               "viewpixel=Stretch (pixellised)|barre1=-|zoom=Zoom|barre3d=-|show=Show View3D|"
@@ -219,6 +220,45 @@ TEST_F(DesktopTest, TheWaitCursorFollowsProgressAndCommands) {
     QObject::disconnect(watch);
     ASSERT_FALSE(shapes.empty());
     EXPECT_EQ(shapes, std::vector<int>(shapes.size(), Qt::WaitCursor));
+}
+
+// With a texture window maximised, opening, creating and closing textures, restoring a window and
+// sizing one down to nothing report no error; each window shows a drawing of its own size.
+TEST_F(DesktopTest, MaximisedWindowsOpenCloseAndRestoreDrawn) {
+    Start(SamplePath("checker.bmp"));
+    const auto form = [] {
+        return static_cast<Form1*>(DocumentAt(Module1().ActiveWindowIndex).Window);
+    };
+    const auto active = [&form] { return form()->parentWidget(); };  // its MDI child
+    const auto drawn = [this] {
+        return QTest::qWaitFor([this] {
+            for (const QMdiSubWindow* child : editor->mdiArea->subWindowList()) {
+                const auto* f = qobject_cast<const Form1*>(child->widget());
+                if (f != nullptr && f->presentedImage().size() != f->size()) return false;
+            }
+            return true;
+        });
+    };
+    active()->showMaximized();
+    ASSERT_TRUE(drawn());
+    editor->LoadTexture(SamplePath("gradient_alpha.bmp"));
+    QWidget* opened = active();
+    EXPECT_TRUE(opened->isMaximized() && drawn());
+    const WhenModal<NewTexture> create([](NewTexture& d) { d.Command1->click(); });
+    editor->newtex->trigger();
+    EXPECT_TRUE(active() != opened && active()->isMaximized() && drawn());
+    active()->close();
+    editor->mdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(opened));
+    EXPECT_TRUE(opened->isMaximized() && drawn());
+    opened->showNormal();  // to the texture's size, in a frame
+    EXPECT_EQ(form()->size(), QSize(256, 128));
+    EXPECT_TRUE(drawn());
+    opened->resize(opened->size() - QSize(0, 128));
+    QTest::qWait(20);
+    EXPECT_FALSE(DocumentAt(form()->windowindex).SwapChain);
+    opened->resize(opened->size() + QSize(0, 40));
+    EXPECT_TRUE(drawn());
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
 }
 
 using MouseToolsTest = EditorTest;

@@ -267,6 +267,9 @@ TEST_F(CliBinaryTest, RefusedRunsWriteNothing) {
         {{photo, "--normalmap", "red,steep", "-o", bmp}, 2, "must be a number"},
         {{photo, "--format", "png", "-o", bmp}, 2, "--format takes"},
         {{photo, "-o", out + ".png"}, 2, "cannot tell the format"},
+        {{photo, "--format", "dxt3", "-o", bmp}, 2, "ends in .bmp, but --format dxt3 writes"},
+        {{photo, "--format", "bmp", "-o", out + ".dds"}, 2, "ends in .dds, but --format bmp"},
+        {{photo, "--format=dds16", "-o", out + ".dib"}, 2, "ends in .dib, but --format dds16"},
         {{photo, "--jobs", "0", "-o", bmp}, 2, "--jobs must lie between"},
         {{photo, "--invert"}, 2, "no output"},
         {{"-o", bmp}, 2, "no input"},
@@ -282,7 +285,8 @@ TEST_F(CliBinaryTest, RefusedRunsWriteNothing) {
         EXPECT_EQ(run.status, status) << reason;
         EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
         EXPECT_TRUE(status == 1 || run.err.find("--help") != std::string::npos) << reason;
-        EXPECT_FALSE(std::filesystem::exists(out) || std::filesystem::exists(bmp)) << reason;
+        for (const char* ending : {"", ".bmp", ".dds", ".dib"})
+            EXPECT_FALSE(std::filesystem::exists(out + ending)) << reason;
     }
     const CliResult help = RunCli({"--help"}, scratch);
     EXPECT_EQ(help.status, 0);

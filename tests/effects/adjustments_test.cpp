@@ -170,14 +170,16 @@ TEST_F(TextureEffectsTest, EachOperationReadsAndWritesItsBuffers) {
         {[](std::int32_t slot, ProgressDisplay* d) {
              AdjustContrastLuminosity(slot, 1, ContrastFactor(40), -20, d);
          },
-         Contrasted(40, -20), false, true, true, R"((Busy \(\d{1,2}%\)\+)*Busy \(100%\)\+)"},
+         Contrasted(40, -20), false, true, true,
+         R"((Busy \(\d{1,2}%\)\+)*Busy \(100%\)\+Preview ready)"},
         {[](std::int32_t slot, ProgressDisplay* d) { AdjustHueSaturation(slot, 1, -65, 20, d); },
-         HueSaturated(-65, 20), false, true, true, R"((Busy \(\d{1,2} %\)\+)*Busy \(100 %\)\+)"},
-        {[](std::int32_t slot, ProgressDisplay*) {
+         HueSaturated(-65, 20), false, true, true,
+         R"((Busy \(\d{1,2} %\)\+)*Busy \(100 %\)\+Preview ready)"},
+        {[](std::int32_t slot, ProgressDisplay* d) {
              AdjustHueSaturation(slot, 1, 90, -30);
-             CommitPreview(slot);
+             CommitPreview(slot, d);
          },
-         HueSaturated(90, -30), true, true, true, ""},
+         HueSaturated(90, -30), true, true, true, "Action finished"},
         {[](std::int32_t slot, ProgressDisplay*) { InvertColors(slot); }, kInverted, true, false,
          true, ""},
         {[](std::int32_t slot, ProgressDisplay* d) { AutoContrast(slot, d); }, kAutoContrasted,
@@ -214,8 +216,11 @@ TEST_F(TextureEffectsTest, ClosingTheTextureWhileAnOperationWaitsStopsIt) {
         ui.doEvents = [slot] {
             if (TextureAt(slot).InUse) FreeTextureEntry(slot);
         };
+        std::string status;
+        ui.statusText = [&status](const std::string& text) { status = text; };
         EXPECT_EQ(ErrorCodeOf([&] { operation(slot); }), kErrSubscriptOutOfRange);
         EXPECT_FALSE(TextureAt(slot).InUse);
+        EXPECT_EQ(status, "Action failed");  // not the progress text
     }
 }
 

@@ -16,11 +16,14 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-TEST(SaveKindTest, LastThreeLettersInAnyCase) {
+// The ending is the last part's, from its last dot.
+TEST(SaveKindTest, TheEndingInAnyCase) {
     std::vector<int> kinds;  // -1: none
-    for (const char* name : {"C:\\t\\wall.dds", "/t/a.BMP", "a.Zvt", "/t/a.png", "/t/a.bmp ", "mp"})
+    for (const char* name : {"C:\\t\\wall.dds", "/t/a.BMP", "a.Dib", "a.Zvt", "/t/a.png",
+                             "/t/a.bmp ", "xbmp", "/t.bmp/a", "/t/.bmp"})
         kinds.push_back(SaveKindFromEnding(name).value_or(-1));
-    EXPECT_EQ(kinds, (std::vector<int>{kSaveDds, kSaveBitmap, kSaveZvt, -1, -1, -1}));
+    EXPECT_EQ(kinds,
+              (std::vector<int>{kSaveDds, kSaveBitmap, kSaveBitmap, kSaveZvt, -1, -1, -1, -1, -1}));
 }
 
 // An entry of 13 x 7 whose every byte differs from its neighbours, alpha included.

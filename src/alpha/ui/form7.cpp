@@ -124,7 +124,8 @@ void Form7::Command2_Click() {
 void Form7::Command1_Click() {
     std::int32_t slot = 0;
     if (!ComputePreview(slot)) return;
-    CommitAlphaPreview(DocumentAt(slot).TextureIndex);
+    const std::int32_t texture = DocumentAt(slot).TextureIndex;
+    RunStep(host_, texture, "Color key", [texture] { CommitAlphaPreview(texture); });
     RenderDocument(slot, false, &host_);
 }
 

@@ -308,7 +308,8 @@ void Form9::Command2_Click() {
 void Form9::Command1_Click() {
     const std::int32_t slot = Preview();
     if (slot == 0) return;
-    CommitAlphaPreview(DocumentAt(slot).TextureIndex);
+    const std::int32_t texture = DocumentAt(slot).TextureIndex;
+    RunStep(host_, texture, "Alpha layer", [texture] { CommitAlphaPreview(texture); });
     RenderDocument(slot, false, &host_);
     hide();
 }

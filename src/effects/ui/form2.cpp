@@ -74,7 +74,9 @@ void RunContrastLuminosity(WindowHost& host, QWidget* parent) {
     form.exec();
     if (form.Tag == "OK") {
         form.EnsurePreview();
-        CommitPreview(DocumentAt(Module1().ActiveWindowIndex).TextureIndex);
+        const std::int32_t texture = DocumentAt(Module1().ActiveWindowIndex).TextureIndex;
+        RunStep(host, texture, kContrastLuminosityStep,
+                [&host, texture] { CommitPreview(texture, &host); });
     }
     RenderDocument(Module1().ActiveWindowIndex, false, &host);
 }

@@ -23,7 +23,9 @@ void Form8::Command1_Click() {
     scheduler().RunWhenIdle([this] {
         const std::int32_t slot = Module1().ActiveWindowIndex;
         ComputePreview(slot);
-        CommitPreview(DocumentAt(slot).TextureIndex);
+        const std::int32_t texture = DocumentAt(slot).TextureIndex;
+        RunStep(host_, texture, kHueSaturationStep,
+                [this, texture] { CommitPreview(texture, &host_); });
         RenderDocument(slot, true, &host_);
         Tag = "OK";
         hide();

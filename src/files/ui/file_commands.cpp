@@ -3,9 +3,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "base/number_text.h"
+#include "document/history.h"
 #include "document/module1.h"
 #include "drawing/views.h"
 #include "files/message_once.h"
@@ -97,10 +100,13 @@ SaveOutcome FileCommands::SaveTexture(std::int32_t textureIndex, const std::stri
                                       std::int32_t kind) {
     const QString statusBefore = statusLine_.isNull() ? QString() : statusLine_->text();
     try {
-        return ::tintora::SaveTexture(
+        const SaveOutcome outcome = ::tintora::SaveTexture(
             textureIndex, fileName, kind,
             [this](const std::string& label) { return Form6Window().ShowModal(label); }, &host_,
             &host_);
+        // The pixels as they are now are on disk: the unsaved mark goes.
+        if (outcome == SaveOutcome::Written) MarkSaved(textureIndex);
+        return outcome;
     } catch (...) {
         // A failed write leaves the status line as it was (the compression may have shown its
         // progress there).
@@ -111,43 +117,92 @@ SaveOutcome FileCommands::SaveTexture(std::int32_t textureIndex, const std::stri
 
 void FileCommands::save_Click() {
     const auto& state = Module1();
-    if (state.ActiveWindowIndex <= 0) return;
-    const std::int32_t x = DocumentAt(state.ActiveWindowIndex).TextureIndex;
-    const std::string path = TextureAt(x).FileName;
-    if (!path.empty()) {
-        if (const std::optional<std::int32_t> kind = SaveKindFromEnding(path)) {
-            SaveTexture(x, path, *kind);
-        } else {
-            // An ending that names no kind we write (PNG, JPEG, TGA, DIB...): ask for one. The
-            // file name box keeps the name of the dialog's last use.
-            const std::optional<FileChoice> choice = services_.dialogs->ShowSave(
-                DialogRequest(kSaveDialogTitle, kSaveDialogFilter, CD.fileName));
-            if (!choice) return;
-            TakeChoice(*choice);
-            if (!CD.fileName.empty()) SaveTexture(x, CD.fileName, CD.filterIndex - 1);
-        }
-    }
-    RefreshCaptions(&host_);
+    if (state.ActiveWindowIndex > 0)
+        SaveTextureOf(DocumentAt(state.ActiveWindowIndex).TextureIndex);
 }
 
 void FileCommands::saveas_Click() {
     const auto& state = Module1();
-    if (state.ActiveWindowIndex <= 0) return;
-    const std::int32_t x = DocumentAt(state.ActiveWindowIndex).TextureIndex;
-    CD.fileName = TextureAt(x).FileName;
-    const std::optional<FileChoice> choice = services_.dialogs->ShowSave(
-        DialogRequest(kSaveDialogTitle, kSaveAsDialogFilter, CD.fileName));
-    // From the next use on, the Save dialogs ask before replacing a file.
+    if (state.ActiveWindowIndex > 0)
+        SaveTextureAs(DocumentAt(state.ActiveWindowIndex).TextureIndex);
+}
+
+bool FileCommands::SaveTextureOf(std::int32_t textureIndex) {
+    const std::string path = TextureAt(textureIndex).FileName;
+    const std::optional<std::int32_t> kind = SaveKindFromEnding(path);
+    // Only bitmaps and DDS files are written back; anything else (PNG, JPEG, TGA, ZVT, no file)
+    // needs a name the editor can write.
+    if (!kind || *kind == kSaveZvt) return SaveTextureAs(textureIndex);
+    const bool written = SaveTexture(textureIndex, path, *kind) == SaveOutcome::Written;
+    RefreshCaptions(&host_);
+    return written;
+}
+
+std::string FileCommands::SaveAsSuggestion(std::int32_t textureIndex) const {
+    const TextureEntry& entry = TextureAt(textureIndex);
+    std::string name = entry.Title;
+    const std::optional<std::int32_t> kind = SaveKindFromEnding(name);
+    if (!FileEnding(name).empty() && (!kind || *kind == kSaveZvt)) {
+        const bool dds = CD.filterIndex - 1 == kSaveDds;
+        name = ReplaceEnding(name, SaveKindEnding(dds ? kSaveDds : kSaveBitmap));
+    }
+    if (!saveFolder_.empty()) return saveFolder_ + name;
+    const auto separator = entry.FileName.find_last_of("/\\");
+    return separator == std::string::npos ? name : entry.FileName.substr(0, separator + 1) + name;
+}
+
+std::optional<std::pair<std::string, std::int32_t>> FileCommands::SaveAsTarget(
+    bool confirmReplace) {
+    const std::string& typed = CD.fileName;
+    if (const std::optional<std::int32_t> kind = SaveKindFromEnding(typed)) return {{typed, *kind}};
+    std::int32_t kind = CD.filterIndex - 1;
+    if (!FileEnding(typed).empty()) {
+        // An ending Tintora cannot write: the file gets the ending of the format chosen, so that
+        // its name never contradicts its contents.
+        const std::string name = TitleFromPath(typed);
+        const int answer = services_.messageBoxes->AskChoice(
+            "Tintora writes bitmaps and DirectX textures, not " + FileEnding(typed) +
+                " files.\r\nSave the texture as " + ReplaceEnding(name, ".bmp") + " or as " +
+                ReplaceEnding(name, ".dds") + "?",
+            kSaveDialogTitle, {"Bitmap (.bmp)", "DirectX texture (.dds)", "Cancel"}, 2);
+        if (answer != kSaveBitmap && answer != kSaveDds) return std::nullopt;
+        kind = answer;
+    }
+    const std::string fileName = ReplaceEnding(typed, SaveKindEnding(kind));
+    // The dialog asked about the name as typed, not about this one.
+    std::error_code ignored;
+    if (confirmReplace && std::filesystem::exists(fileName, ignored) &&
+        !services_.messageBoxes->AskYesNo(
+            TitleFromPath(fileName) + " already exists.\r\nDo you want to replace it?",
+            kSaveDialogTitle)) {
+        return std::nullopt;
+    }
+    return {{fileName, kind}};
+}
+
+bool FileCommands::SaveTextureAs(std::int32_t textureIndex) {
+    const FileDialogRequest request =
+        DialogRequest(kSaveDialogTitle, kSaveAsDialogFilter, SaveAsSuggestion(textureIndex));
+    const std::optional<FileChoice> choice = services_.dialogs->ShowSave(request);
+    // From the next use on, the Save As dialog asks before replacing a file.
     CD.flags = kOverwritePromptFlag;
-    if (!choice) return;
+    if (!choice) return false;
     TakeChoice(*choice);
+    bool written = false;
     if (!CD.fileName.empty()) {
-        const std::string chosen = CD.fileName;
-        if (SaveTexture(x, chosen, CD.filterIndex - 1) != SaveOutcome::NotWritten) {
-            TextureAt(x).Title = TitleFromPath(chosen);
-        }
+        const auto target = SaveAsTarget(request.confirmOverwrite);
+        if (!target) return false;
+        const auto& [fileName, kind] = *target;
+        CD.fileName = fileName;
+        CD.filterIndex = kind + 1;
+        saveFolder_ = fileName.substr(0, fileName.find_last_of("/\\") + 1);
+        const SaveOutcome outcome = SaveTexture(textureIndex, fileName, kind);
+        if (outcome != SaveOutcome::NotWritten)
+            TextureAt(textureIndex).Title = TitleFromPath(fileName);
+        written = outcome == SaveOutcome::Written;
     }
     RefreshCaptions(&host_);
+    return written;
 }
 
 }  // namespace tintora

@@ -2,9 +2,9 @@
 // loader they and start-up call (LoadTexture), and the once-only message box (ShowMessageOnce).
 // The main window owns one FileCommands and routes its menu items here.
 //
-// The common dialog CD is shared by Open, Save and Save As: its file name, filter index and
-// flags carry over from one use to the next. Its flags become 2 (ask before replacing a file)
-// after the first Save As.
+// The common dialog CD is shared by Open and Save As: its file name, filter index and flags carry
+// over from one use to the next. Its flags become 2 (ask before replacing a file) after the first
+// Save As; after an accepted Save As its filter is the one of the format written.
 //
 // Handlers let errors through (PlatformError); the main window runs them through RunHandler,
 // which shows "Error <number>: <description>" and goes on. UI thread only.
@@ -12,7 +12,9 @@
 
 #include <QPointer>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "files/texture_save.h"
 #include "services/services.h"
@@ -41,8 +43,6 @@ inline constexpr const char* kOpenDialogTitle = "Load a texture file";
 inline constexpr const char* kOpenDialogFilter =
     "All supported texture types|*.bmp;*.jpg;*.png;*.dds;*.dib;*.tga|All files (*.*)|*.*";
 inline constexpr const char* kSaveDialogTitle = "Save texture to...";
-inline constexpr const char* kSaveDialogFilter =
-    "Bitmap File|*.bmp|DirectX Texture File|*.dds|Zarvell3D Texture file|*.zvt";
 inline constexpr const char* kSaveAsDialogFilter =
     "Bitmap File (*.bmp)|*.bmp|DirectX Texture File (*.dds)|*.dds|Zarvell3D Texture file "
     "(*.zvt)|*.zvt";
@@ -64,14 +64,30 @@ class FileCommands {
     void LoadTexture(const std::string& fileName);
     // "&New": the NewTexture dialog, then a new texture of the accepted size.
     void newtex_Click();
-    // "&Save": to the texture's own file when its ending names a kind, else through the Save
-    // dialog; nothing for a texture without a file name. Refreshes the captions.
+    // "&Save": SaveTextureOf the active window's texture. Nothing without an active texture.
     void save_Click();
-    // "Save &As...": the Save dialog preset with the texture's file name; the texture's Title
-    // becomes the chosen file's title (also when the export dialog was cancelled, not when
-    // nothing could be written, as for ZVT), its FileName stays. Nothing without an active
-    // texture.
+    // "Save &As...": SaveTextureAs the active window's texture. Nothing without an active texture.
     void saveas_Click();
+
+    // Saves entry textureIndex (open in any window): to its own file when that ends in .bmp, .dib
+    // or .dds (any case), else through SaveTextureAs (a texture without a file name too). True
+    // only when a file was written; false when a dialog was cancelled or nothing was written.
+    // Refreshes the captions unless the dialog or a question was cancelled. A failed write throws
+    // PlatformError.
+    bool SaveTextureOf(std::int32_t textureIndex);
+    // Asks for a file with the Save As dialog (SaveAsSuggestion preset) and writes entry
+    // textureIndex to it. A typed ending .bmp, .dib or .dds (any case) decides the format,
+    // whatever filter is selected; a name without an ending gets the selected filter's; another
+    // ending asks which format to write and takes that format's ending instead. A name that got
+    // its ending here and names an existing file asks before replacing it, once the dialog itself
+    // asks (after the first Save As). .zvt writes nothing and says so (kSaveZvt). The entry's
+    // Title becomes the written file's name (also when the DDS options were cancelled, not when
+    // nothing could be written), its FileName stays. Returns and refreshes as SaveTextureOf.
+    bool SaveTextureAs(std::int32_t textureIndex);
+    // The name the Save As dialog starts with: the entry's Title (the name it was opened from or
+    // last saved to; an ending Tintora cannot write replaced by the selected filter's, by .bmp
+    // when that is ZVT's) in the folder of the last accepted Save As, before any in its own.
+    std::string SaveAsSuggestion(std::int32_t textureIndex) const;
 
     // The once-only message box (message_once.h) shown with MsgBox2.
     void ShowMessageOnce(const std::string& message, const std::string& title,
@@ -94,6 +110,9 @@ class FileCommands {
     FileDialogRequest DialogRequest(const std::string& title, const std::string& filter,
                                     const std::string& fileName) const;
     void TakeChoice(const FileChoice& choice);
+    // The file and kind Save As writes for the dialog's choice in CD; none when the user cancelled
+    // a question. confirmReplace: the dialog asked before replacing a file.
+    std::optional<std::pair<std::string, std::int32_t>> SaveAsTarget(bool confirmReplace);
 
     Services& services_;
     WindowHost& host_;
@@ -102,6 +121,7 @@ class FileCommands {
     QPointer<MsgBox2> msgBox2_;
     QPointer<NewTexture> newTexture_;
     QPointer<Form6> form6_;
+    std::string saveFolder_;  // the folder of the last accepted Save As, with its final slash
 };
 
 }  // namespace tintora

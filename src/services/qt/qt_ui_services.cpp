@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
@@ -65,6 +66,26 @@ bool QtMessageBoxes::AskYesNo(const std::string& text, const std::string& captio
                     QMessageBox::Yes | QMessageBox::No, DialogParent());
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
+}
+
+int QtMessageBoxes::AskChoice(const std::string& text, const std::string& caption,
+                              const std::vector<std::string>& buttons, int cancelIndex) {
+    QMessageBox box(QMessageBox::Question, TitleOrDefault(caption), ToQString(text),
+                    QMessageBox::NoButton, DialogParent());
+    std::vector<QPushButton*> made;
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        const bool cancels = static_cast<int>(i) == cancelIndex;
+        made.push_back(box.addButton(ToQString(buttons[i]), cancels ? QMessageBox::RejectRole
+                                                                    : QMessageBox::AcceptRole));
+    }
+    if (!made.empty()) box.setDefaultButton(made.front());
+    if (cancelIndex >= 0 && static_cast<std::size_t>(cancelIndex) < made.size())
+        box.setEscapeButton(made[static_cast<std::size_t>(cancelIndex)]);
+    box.exec();
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        if (box.clickedButton() == made[i]) return static_cast<int>(i);
+    }
+    return cancelIndex;
 }
 
 QStringList ToQtNameFilters(const std::string& filter) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "services/ui_services.h"
 
@@ -19,6 +20,8 @@ class QtMessageBoxes : public MessageBoxes {
   public:
     void ShowMessage(const std::string& text, const std::string& caption) override;
     bool AskYesNo(const std::string& text, const std::string& caption) override;
+    int AskChoice(const std::string& text, const std::string& caption,
+                  const std::vector<std::string>& buttons, int cancelIndex) override;
 };
 
 class QtCommonDialogs : public CommonDialogs {

@@ -24,6 +24,7 @@ namespace {
 
 using Kind = ScriptedMessageBoxes::Shown::Kind;
 using Argb = std::vector<std::uint32_t>;
+using Strings = std::vector<std::string>;
 
 class FileCommandsTest : public EditorTest {
   protected:
@@ -156,8 +157,6 @@ TEST_F(FileCommandsTest, NewTextureDialogCreatesWhatItShows) {
     EXPECT_EQ(TextureWindowCount(), 2);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(files().NewTextureWindow().Text2->text(), QStringLiteral("256"));
-    editor->save->trigger();  // no file name: nothing to do
-    EXPECT_TRUE(dialogs.saveRequests.empty());
 }
 
 // A DDS file asks its format every time, the last choice kept; closing the dialog cancels. A failed
@@ -195,50 +194,75 @@ TEST_F(FileCommandsTest, SavingADdsFileAsksTheFormatEveryTime) {
     EXPECT_TRUE(dialogs.saveRequests.empty());
 }
 
-// Save As starts on the texture's file, gives the texture the chosen title unless nothing was
-// written (ZVT) and turns the overwrite question on; Save of another ending asks for a file.
-TEST_F(FileCommandsTest, SaveAsAndOtherEndingsAskForAFile) {
+// Save As: the typed ending decides the format whatever the filter, a name without one gets the
+// filter's, another ending asks; Form6 only for DDS. Each use suggests the name last saved to in
+// the folder last used; the title follows the file chosen (also when Form6 is cancelled), the
+// file name stays. Save of a texture without a writable file goes through Save As.
+TEST_F(FileCommandsTest, SaveAsWritesTheFormatTheNameSays) {
     const std::string path = OpenAs("wall.bmp");
-    const std::string bitmap = scratch.File("new.bmp"), dds = scratch.File("out.dds");
-    const std::string zvt = scratch.File("level.zvt");
-    dialogs.fileAnswers = {FileChoice{bitmap, 1}, std::nullopt, FileChoice{dds, 2},
-                           FileChoice{zvt, 3}};
-    editor->saveas->trigger();
-    const FileDialogRequest request = dialogs.saveRequests.at(0);
-    EXPECT_EQ(request.title, "Save texture to...");
-    EXPECT_EQ(request.filter,
-              "Bitmap File (*.bmp)|*.bmp|DirectX Texture File (*.dds)|*.dds|"
-              "Zarvell3D Texture file (*.zvt)|*.zvt");
-    EXPECT_EQ(request.fileName, path);
-    EXPECT_FALSE(request.confirmOverwrite);
-    EXPECT_EQ(ArgbOf(*Reopened(bitmap)), pixels);
-    EXPECT_EQ(DocumentAt(Module1().ActiveWindowIndex).Window->Caption(), "1-new.bmp (37x23)");
-    EXPECT_EQ(ActiveEntry().FileName, path);
-    editor->saveas->trigger();  // cancelled
+    const std::int32_t x = DocumentAt(Module1().ActiveWindowIndex).TextureIndex;
+    ScratchDir saved;
+    const std::string zvt = "Tintora cannot write Zarvell3D textures (.zvt): nothing was saved to ";
+    const struct {
+        const char* typed;
+        int filter, choice;   // choice: the answer to the format question
+        int form6;            // Form6's option, -1 Cancel, -2 not asked
+        const char* written;  // the file chosen, or none
+        std::string box;      // the message box shown, or none
+    } cases[] = {
+        {"a.bmp", 2, -1, -2, "a.bmp", ""},
+        {"b.DDS", 1, -1, 0, "b.DDS", ""},
+        {"c.Dib", 2, -1, -2, "c.Dib", ""},
+        {"d", 2, -1, -1, "d.dds", ""},
+        {"e", 1, -1, -2, "e.bmp", ""},
+        {"a", 1, -1, -2, "", "a.bmp already exists.\r\nDo you want to replace it?"},
+        {"h.png", 1, 1, 0, "h.dds",
+         "Tintora writes bitmaps and DirectX textures, not .png files.\r\nSave the texture as "
+         "h.bmp or as h.dds?"},
+        {"i.tga", 2, 2, -2, "", "Tintora writes bitmaps and DirectX textures, not .tga files."},
+        {"g", 3, -1, -2, "", zvt + saved.File("g.zvt")},
+        {"f.zvt", 1, -1, -2, "", zvt + saved.File("f.zvt")},
+    };
+    std::string title = ActiveEntry().Title, suggested = scratch.File(title);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        boxes.shown.clear();
+        boxes.choiceAnswers = {c.choice};
+        dialogs.fileAnswers = {FileChoice{saved.File(c.typed), c.filter}};
+        WhenModal<Form6> form6(Choose(c.form6));
+        editor->saveas->trigger();
+        EXPECT_EQ(dialogs.saveRequests.back().fileName, suggested);
+        EXPECT_EQ(form6.shown, c.form6 == -2 ? 0 : 1);
+        EXPECT_EQ(boxes.shown.empty() ? "" : boxes.shown.back().text.substr(0, c.box.size()),
+                  c.box);
+        if (*c.written != '\0') title = c.written;
+        if (*c.written != '\0' && c.form6 != -1) {
+            const std::vector<std::uint8_t> bytes = ReadBytes(saved.File(c.written));
+            const std::string magic = c.form6 == -2 ? "BM" : "DDS ";
+            EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + magic.size()), magic);
+        }
+        EXPECT_EQ(ActiveEntry().Title, title);
+        suggested = saved.File(title);
+    }
+    EXPECT_EQ(saved.Entries(), (Strings{"a.bmp", "b.DDS", "c.Dib", "e.bmp", "h.dds"}));
+    EXPECT_EQ(ArgbOf(*Reopened(saved.File("a.bmp"))), pixels);
+    EXPECT_FALSE(dialogs.saveRequests.at(0).confirmOverwrite);
     EXPECT_TRUE(dialogs.saveRequests.at(1).confirmOverwrite);
-    WhenModal<Form6> cancel(Choose(-1));
-    editor->saveas->trigger();
-    EXPECT_EQ(exportLabel, ExportLabelText(dds));
-    EXPECT_EQ(ActiveEntry().Title, "out.dds");
-    editor->saveas->trigger();
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].kind, Kind::Ok);
-    EXPECT_EQ(boxes.shown[0].text,
-              "Tintora cannot write Zarvell3D textures (.zvt): nothing was saved to " + zvt +
-                  ".\r\nSave the texture as a bitmap (.bmp) or a DirectX texture (.dds) instead.");
-    EXPECT_FALSE(std::filesystem::exists(zvt));
-    EXPECT_EQ(ActiveEntry().Title, "out.dds");
+    EXPECT_EQ(dialogs.saveRequests.at(1).filterIndex, 1);  // the format written
+    EXPECT_EQ(ActiveEntry().FileName, path);
 
-    editor->save->trigger();
-    EXPECT_EQ(ArgbOf(*Reopened(path)), pixels);
+    // A PNG's ending is replaced in the suggestion (ZVT's filter selected last: a bitmap's).
+    ActiveEntry().Title = "wall.png";
     ActiveEntry().FileName = scratch.File("wall.png");
-    dialogs.fileAnswers = {FileChoice{bitmap, 1}};
-    std::filesystem::remove(bitmap);
+    EXPECT_FALSE(files().SaveTextureOf(x));  // the dialog cancelled
+    EXPECT_EQ(dialogs.saveRequests.back().fileName, saved.File("wall.bmp"));
+    dialogs.fileAnswers = {FileChoice{saved.File("wall.bmp"), 2}};
+    EXPECT_TRUE(files().SaveTextureOf(x));
+    WhenModal<NewTexture> create(
+        [](NewTexture& d) { QTest::mouseClick(d.Command1, Qt::LeftButton); });
+    editor->newtex->trigger();
     editor->save->trigger();
-    EXPECT_EQ(dialogs.saveRequests.at(4).fileName, zvt);
-    EXPECT_EQ(dialogs.saveRequests.at(4).filter,
-              "Bitmap File|*.bmp|DirectX Texture File|*.dds|Zarvell3D Texture file|*.zvt");
-    EXPECT_EQ(ArgbOf(*Reopened(bitmap)), pixels);
+    EXPECT_EQ(dialogs.saveRequests.back().fileName, saved.File("Untitled"));
 }
 
 }  // namespace

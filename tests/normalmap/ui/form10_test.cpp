@@ -101,14 +101,16 @@ TEST_F(Form10Test, GenerationsAreNumberedByTheirSlots) {
     QMdiSubWindow* picture = ActiveFrame();
     Show().Command1->click();
     QMdiSubWindow* second = ActiveFrame();
-    EXPECT_EQ(activeCaption(), "2-NormalMap2 (64x32)");
+    // A map was never saved: its caption carries the unsaved mark, and closing it asks first.
+    EXPECT_EQ(activeCaption(), "2-NormalMap2 (64x32) *");
     Show().Command1->click();
-    EXPECT_EQ(activeCaption(), "3-NormalMap3 (64x32)");
+    EXPECT_EQ(activeCaption(), "3-NormalMap3 (64x32) *");
+    boxes.choiceAnswers.push_back(1);  // Discard
     second->close();
     QTest::qWait(10);
     editor->mdiArea->setActiveSubWindow(picture);
     Show().Command1->click();
-    EXPECT_EQ(activeCaption(), "2-NormalMap2 (64x32)");
+    EXPECT_EQ(activeCaption(), "2-NormalMap2 (64x32) *");
     EXPECT_EQ(TextureWindowCount(), 3);
 }
 
