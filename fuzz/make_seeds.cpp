@@ -150,6 +150,26 @@ std::vector<Seed> Seeds() {
         {"dds", "r8g8b8.dds", Dds(rgb, 24, {0xFF0000, 0xFF00, 0xFF}, Ramp(3 * n, 0, 3))},
         // A Direct3D format number where the four-character code belongs (21 = A8R8G8B8).
         {"dds", "numbered_fourcc.dds", Dds(fourCC, 0, none, Ramp(4 * n, 0, 7), 21)},
+        // Formats converted on reading: blocks (a BC7 mode-6 block, BC4), floats, a palette, an
+        // 8-bit luminance layout with a stray alpha mask.
+        {"dds", "dx10_bc7.dds", Dds(fourCC, 0, none, Ramp(16, 0x40, 13), 0, 98)},
+        {"dds", "ati1.dds", Dds(fourCC, 0, none, Ramp(8, 0x80, 29), FourCC("ATI1"))},
+        {"dds", "dx10_rgba16f.dds", Dds(fourCC, 0, none, Ramp(8 * n, 0x30, 5), 0, 10)},
+        {"dds", "a32b32g32r32f.dds", Dds(fourCC, 0, none, Ramp(16 * n, 0x3E, 3), 116)},
+        {"dds", "p8.dds", Dds(0x20, 8, none, Ramp(1024 + n, 0, 3))},
+        {"dds", "l8_stray_alpha.dds", Dds(luminance | alpha, 8, {0xFF, 0, 0, 0xFF00}, Ramp(n, 0))},
+        // Several images: a legacy cube map whose last face is cut, a DX10 array of cube maps.
+        {"dds", "cube.dds",
+         tintora::testing::MakeDds(
+             {.width = W, .height = H, .caps2 = 0xFE00, .data = Ramp(4 * n * 6 - 5, 0, 3)})},
+        {"dds", "dx10_cube_array.dds",
+         tintora::testing::MakeDds({.width = W,
+                                    .height = H,
+                                    .dx10 = true,
+                                    .dxgi = 71,
+                                    .misc = 4,
+                                    .arraySize = 2,
+                                    .data = Ramp(8 * 12, 0, 11)})},
     };
 }
 

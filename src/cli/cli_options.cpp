@@ -315,11 +315,22 @@ stand on the command line, with the editor's arithmetic, and saves the result as
 Save does.
 
 Inputs
-  INPUT                  an image file (BMP, DIB, JPG, PNG, TGA, DDS) or a directory, whose
-                         image files (not its subdirectories) are all taken. A pixel of exactly
-                         0x04564564 loads as transparent black; DXT2/DXT4 colours are divided
-                         back out of their premultiplied form as the editor does (a warning is
-                         printed).
+  INPUT                  an image file (formats below) or a directory, whose files ending in
+                         .bmp .dib .jpg .jpeg .jpe .png .tga .dds (any case; not its
+                         subdirectories) are all taken. A pixel of exactly 0x04564564 loads as
+                         transparent black; DXT2/DXT4 colours are divided back out of their
+                         premultiplied form as the editor does (a warning is printed).
+
+Formats read (chosen by the file's contents, else by its ending)
+  BMP, DIB               1, 4, 8, 16, 24 and 32 bits, RLE4 and RLE8, bit-field masks, packed
+                         DIBs, and bitmaps holding an embedded JPEG or PNG image
+  JPG, PNG               every PNG colour type and depth; baseline and progressive JPEG
+  TGA                    true colour, grey and colour-mapped, each also run-length encoded
+  DDS                    DXT1-DXT5, BC4, BC5 (unsigned and signed), BC6H, BC7, and the
+                         uncompressed formats (RGB, luminance and alpha masks, 16-bit, float and
+                         DXGI layouts). A file holding mip levels, cube-map faces, array layers
+                         or volume slices gives its first image (the top level of the first
+                         face, layer or slice).
 
 Operations (any number, any order; each works on the result of the one before)
   --invert               invert the colours (alpha kept)

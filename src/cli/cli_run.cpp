@@ -14,22 +14,13 @@
 #include <thread>
 
 #include "cli/cli_job.h"
+#include "imagefiles/image_file.h"
 
 namespace tintora::cli {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool IsImageName(const fs::path& path) {
-    std::string ending = path.extension().string();
-    for (char& c : ending)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const char* known : {".bmp", ".dib", ".jpg", ".jpeg", ".png", ".tga", ".dds"}) {
-        if (ending == known) return true;
-    }
-    return false;
-}
 
 bool IsDirectory(const std::string& path) {
     std::error_code ignored;
@@ -42,7 +33,8 @@ std::vector<std::string> ImagesIn(const std::string& directory) {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(directory, error)) {
         std::error_code ignored;
-        if (entry.is_regular_file(ignored) && IsImageName(entry.path())) {
+        if (entry.is_regular_file(ignored) &&
+            HasImageFileEnding(entry.path().filename().string())) {
             files.push_back(entry.path().string());
         }
     }

@@ -32,9 +32,10 @@ struct RunPlan {
 //  - one input that is a file, and an OUTPUT that is not an existing directory and does not end
 //    in "/": OUTPUT is the file; the format is --format or else OUTPUT's ending (.bmp, .dds);
 //  - otherwise (several inputs, a directory among them, or OUTPUT a directory): OUTPUT is a
-//    directory; a directory input contributes its image files (.bmp .dib .jpg .jpeg .png .tga
-//    .dds, any case; not its subdirectories) sorted by name; each output is OUTPUT / the input's
-//    name with the format's ending; --format is required.
+//    directory; a directory input contributes its image files (the endings of kImageFileEndings in
+//    imagefiles/image_file.h, any case, as the editor's Open dialog lists them; not its
+//    subdirectories) sorted by name; each output is OUTPUT / the input's name with the format's
+//    ending; --format is required.
 // An input that does not exist is kept as a file: its load fails and reports it.
 // Throws UsageError for a missing format, an OUTPUT that is a file where a directory is needed,
 // or two inputs that would write the same output.

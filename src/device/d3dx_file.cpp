@@ -299,7 +299,11 @@ std::shared_ptr<Texture> D3DXCreateTextureFromFileEx(
     D3DXIMAGE_INFO info;
     info.Width = static_cast<std::uint32_t>(image.width);
     info.Height = static_cast<std::uint32_t>(image.height);
+    info.Depth = image.fileDepth;
     info.MipLevels = image.fileMipLevels;
+    info.Faces = image.fileFaces;
+    info.ArraySize = image.fileArraySize;
+    info.Srgb = image.fileSrgb;
     info.Format = image.fileFormat == D3DFMT_UNKNOWN ? image.format : image.fileFormat;
     info.ImageFileFormat = type;
     std::shared_ptr<Texture> texture;

@@ -5,7 +5,8 @@
 // "DDS ", the PNG and JPEG signatures, the TGA 2.0 footer) and, failing those, by its ending
 // (.bmp, .dib, .tga, .png, .jpg, .jpeg, .dds, any case). Who decodes what:
 //   BMP, DIB   our own reader (bmp_codec.h): 1, 4, 8, 16, 24, 32 bits, RLE4/RLE8, top-down and
-//              bottom-up, bit-field masks with alpha, packed DIBs without a file header;
+//              bottom-up, bit-field masks with alpha, packed DIBs without a file header,
+//              embedded JPEG or PNG data (through the JPEG and PNG readers);
 //   TGA        our own reader (tga_codec.h): true colour, grey, colour-mapped, each also RLE;
 //   DDS        our own reader (dds_codec.h);
 //   PNG, JPEG  Qt's image readers (libpng, libjpeg-turbo), after our own header checks.
@@ -68,7 +69,10 @@ constexpr std::uint32_t D3DX_FILTER_LINEAR = 3;
 constexpr std::uint32_t D3DX_FILTER_TRIANGLE = 4;
 constexpr std::uint32_t D3DX_FILTER_BOX = 5;
 
-// What a file held: its size, levels and format as stored (before any conversion).
+// What a file held: its size, levels and format as stored (before any conversion), and what it
+// held beyond the image read (the top level of its first face, layer or slice): Depth volume
+// slices, Faces cube-map faces (6 for a whole cube), ArraySize texture-array layers, each 1 when
+// there were none. Srgb: the file marks its colours as sRGB-encoded (they are read unchanged).
 struct D3DXIMAGE_INFO {
     std::uint32_t Width = 0;
     std::uint32_t Height = 0;
@@ -77,6 +81,9 @@ struct D3DXIMAGE_INFO {
     D3DFORMAT Format = D3DFMT_UNKNOWN;
     D3DRESOURCETYPE ResourceType = D3DRTYPE_TEXTURE;
     D3DXIMAGE_FILEFORMAT ImageFileFormat = D3DXIFF_BMP;
+    std::uint32_t Faces = 1;
+    std::uint32_t ArraySize = 1;
+    bool Srgb = false;
 };
 
 // A palette entry. This device has no palettised formats: palette arguments are accepted and

@@ -97,6 +97,14 @@ struct TextureEntry {
     std::shared_ptr<::tintora::Texture> PreviewTexture;
     std::string Title;
     std::string FileName;
+    // What the file it was opened from held: mip levels, cube-map faces, array layers and volume
+    // slices (each 1 when it held only the opened image), and whether it marked its colours as
+    // sRGB (so that an export can keep the mark).
+    std::uint32_t FileMipLevels = 1;
+    std::uint32_t FileFaces = 1;
+    std::uint32_t FileArraySize = 1;
+    std::uint32_t FileDepth = 1;
+    bool FileSrgb = false;
     PixelBuffer Pixels;
     PixelBuffer PreviewPixels;
     TextureHistory History;

@@ -65,11 +65,11 @@ std::shared_ptr<Texture> ConvertToWorkingFormat(Device& device, std::shared_ptr<
 
 // The read on device; the premultiplied route draws through quad.
 std::shared_ptr<Texture> ReadOnDevice(Device& device, std::array<QuadVertex, 4>& quad,
-                                      const std::string& fileName,
-                                      const PremultipliedWarning& warn) {
+                                      const std::string& fileName, const PremultipliedWarning& warn,
+                                      D3DXIMAGE_INFO* info) {
     std::shared_ptr<Texture> read = D3DXCreateTextureFromFileEx(
         device, fileName, D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
-        D3DX_FILTER_POINT, D3DX_FILTER_NONE, kLoadColorKey, nullptr, nullptr);
+        D3DX_FILTER_POINT, D3DX_FILTER_NONE, kLoadColorKey, info, nullptr);
     const D3DSURFACE_DESC desc = read->GetLevelDesc(0);
     const int width = static_cast<int>(desc.Width);
     const int height = static_cast<int>(desc.Height);
@@ -89,22 +89,54 @@ std::string TitleFromPath(const std::string& fileName) {
 }
 
 std::shared_ptr<Texture> ReadWorkingTexture(const std::string& fileName,
-                                            const PremultipliedWarning& warn) {
+                                            const PremultipliedWarning& warn,
+                                            D3DXIMAGE_INFO* info) {
     const std::shared_ptr<Device> device = RequireDevice();
-    return ReadOnDevice(*device, Module1().QuadVertices, fileName, warn);
+    return ReadOnDevice(*device, Module1().QuadVertices, fileName, warn, info);
 }
 
 std::shared_ptr<Texture> ReadWorkingTexture(Device& device, const std::string& fileName,
-                                            const PremultipliedWarning& warn) {
+                                            const PremultipliedWarning& warn,
+                                            D3DXIMAGE_INFO* info) {
     std::array<QuadVertex, 4> quad{};
-    return ReadOnDevice(device, quad, fileName, warn);
+    return ReadOnDevice(device, quad, fileName, warn, info);
+}
+
+std::string LeftOutText(const TextureEntry& entry) {
+    const auto oneOf = [](const char* part, std::uint32_t count) {
+        return std::string(part) + " 1 of " + std::to_string(count);
+    };
+    const bool cube = entry.FileFaces > 1, array = entry.FileArraySize > 1;
+    if (cube && array) {
+        return "cube map array: " + oneOf("face", entry.FileFaces) + " in " +
+               oneOf("layer", entry.FileArraySize) + " opened";
+    }
+    if (cube) return "cube map: " + oneOf("face", entry.FileFaces) + " opened";
+    if (array) return "texture array: " + oneOf("layer", entry.FileArraySize) + " opened";
+    if (entry.FileDepth > 1)
+        return "volume texture: " + oneOf("slice", entry.FileDepth) + " opened";
+    return {};
+}
+
+std::string FileHoldsText(const TextureEntry& entry) {
+    if (LeftOutText(entry).empty()) return {};
+    const auto count = [](std::uint32_t n, const char* what) {
+        return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+    };
+    std::string text;
+    if (entry.FileArraySize > 1) text = count(entry.FileArraySize, "layer");
+    if (entry.FileFaces > 1) text += (text.empty() ? "" : " of ") + count(entry.FileFaces, "face");
+    if (entry.FileDepth > 1) text += (text.empty() ? "" : ", ") + count(entry.FileDepth, "slice");
+    if (entry.FileMipLevels > 1) text += " and " + count(entry.FileMipLevels, "mip level");
+    return text;
 }
 
 std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWarning& warn,
                              WindowAccess access) {
     auto& state = Module1();
     try {
-        std::shared_ptr<Texture> texture = ReadWorkingTexture(fileName, warn);
+        D3DXIMAGE_INFO info;
+        std::shared_ptr<Texture> texture = ReadWorkingTexture(fileName, warn, &info);
         const std::int32_t width = texture->width();
         const std::int32_t height = texture->height();
 
@@ -114,6 +146,11 @@ std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWar
         DocumentAt(d).TextureIndex = x;
         TextureAt(x).Texture = std::move(texture);
         TextureAt(x).FileName = fileName;
+        TextureAt(x).FileMipLevels = info.MipLevels;
+        TextureAt(x).FileFaces = info.Faces;
+        TextureAt(x).FileArraySize = info.ArraySize;
+        TextureAt(x).FileDepth = info.Depth;
+        TextureAt(x).FileSrgb = info.Srgb;
         const std::string title = TitleFromPath(fileName);
         DocumentAt(d).Title = title;
         if (DocumentWindow* window = DocumentAt(d).Window) window->SetCaption(title);

@@ -11,9 +11,10 @@
 // A pixel of exactly 0x04564564 (the load's colour key) becomes 0x00000000 on reading.
 //
 // Only then are the texture window (CreateDocument) and the texture entry (CreateTextureEntry
-// without a main texture) made; the entry gets the texture, the file name and the title, its
-// pixel buffer is filled (CopyOut), it becomes Module1().LastLoadedTexture, and RefreshCaptions
-// gives the window its caption.
+// without a main texture) made; the entry gets the texture, the file name, the title and what
+// the file held (its mip levels, faces, layers, slices and sRGB mark: D3DXIMAGE_INFO), its pixel
+// buffer is filled (CopyOut), it becomes Module1().LastLoadedTexture, and RefreshCaptions gives
+// the window its caption.
 //
 // Failures throw PlatformError whose message names the file and the reason. Nothing is left
 // behind by a failed load: no window, no document or texture slot, LastLoadedTexture unchanged.
@@ -30,6 +31,9 @@
 #include "document/window_system.h"
 
 namespace tintora {
+
+struct D3DXIMAGE_INFO;
+struct TextureEntry;
 
 // Source pixels of exactly this A8R8G8B8 value are read as transparent black.
 constexpr std::uint32_t kLoadColorKey = 0x04564564u;
@@ -51,15 +55,29 @@ std::string TitleFromPath(const std::string& fileName);
 using PremultipliedWarning = std::function<void()>;
 
 // Reads fileName into a new A8R8G8B8 single-level managed texture (the steps at the top of this
-// file up to the working format). Creates no document or entry.
+// file up to the working format). Creates no document or entry. info (may be null) receives what
+// the file held.
 std::shared_ptr<Texture> ReadWorkingTexture(const std::string& fileName,
-                                            const PremultipliedWarning& warn);
+                                            const PremultipliedWarning& warn,
+                                            D3DXIMAGE_INFO* info = nullptr);
 
 // The same read on a given device, without Module1: the premultiplied route draws on that
 // device with a vertex array of its own. Safe on any thread that has the device to itself (the
 // command-line tool gives each worker one); the result is the same texture as above.
 std::shared_ptr<Texture> ReadWorkingTexture(Device& device, const std::string& fileName,
-                                            const PremultipliedWarning& warn);
+                                            const PremultipliedWarning& warn,
+                                            D3DXIMAGE_INFO* info = nullptr);
+
+// What the opened image leaves out of a file that held more, for the status line after the load:
+// "cube map: face 1 of 6 opened", "texture array: layer 1 of 4 opened", "cube map array: face 1
+// of 6 in layer 1 of 4 opened", "volume texture: slice 1 of 16 opened". Empty when the file held
+// nothing more, mip levels aside: those are made again from the image wherever they are needed.
+std::string LeftOutText(const TextureEntry& entry);
+
+// What such a file holds, for the question before it is saved over: "6 faces and 10 mip levels",
+// "4 layers of 6 faces", "16 slices"; mip levels only with one of the others. Empty when
+// LeftOutText is.
+std::string FileHoldsText(const TextureEntry& entry);
 
 // The whole load: returns the new entry's TextureTable slot.
 std::int32_t LoadTextureFile(const std::string& fileName, const PremultipliedWarning& warn,

@@ -17,7 +17,9 @@
 //   pixel data: rows of pixels, each row padded to a multiple of 4 bytes, bottom row first unless
 //     the height is negative; or RLE8 / RLE4 runs (compression 1 / 2), bottom-up only: a count
 //     byte and a value, or a zero byte and a command: 0 end of row, 1 end of image, 2 move right
-//     and up by the next two bytes, 3..255 that many literal pixels padded to 16 bits.
+//     and up by the next two bytes, 3..255 that many literal pixels padded to 16 bits; or, with
+//     compression BI_JPEG (4) or BI_PNG (5), a whole JPEG or PNG file of the header's image size
+//     in bytes (to the end of the file when that is 0), decoded by the JPEG and PNG readers.
 //
 // The writer always writes 32 bits per pixel with a 108-byte V4 header, BI_BITFIELDS masks
 // A 0xFF000000, R 0x00FF0000, G 0x0000FF00, B 0x000000FF, colour space "sRGB", 72 dpi, rows
@@ -35,6 +37,7 @@
 #include <optional>
 
 #include "base/error.h"
+#include "imagefiles/qt_image_codec.h"
 
 namespace tintora {
 namespace {
@@ -80,6 +83,7 @@ struct Header {
     bool topDown = false;
     std::uint32_t bitCount = 0;
     std::uint32_t compression = kBiRgb;
+    std::uint32_t imageSize = 0;  // bytes of pixel data; 0 when the writer left it out
     std::uint32_t colorsUsed = 0;
     bool hasMasks = false;
     std::array<std::uint32_t, 4> masks{};  // R, G, B, A
@@ -111,6 +115,7 @@ Header ReadHeader(std::span<const std::uint8_t> data, std::size_t start,
         signedHeight = static_cast<std::int32_t>(LoadLe32(p + 8));
         h.bitCount = LoadLe16(p + 14);
         if (h.size >= 20) h.compression = LoadLe32(p + 16);
+        if (h.size >= 24) h.imageSize = LoadLe32(p + 20);
         if (h.size >= 36) h.colorsUsed = LoadLe32(p + 32);
     }
     h.topDown = signedHeight < 0;
@@ -140,6 +145,11 @@ Header ReadHeader(std::span<const std::uint8_t> data, std::size_t start,
 }
 
 void CheckFormat(const Header& h, const std::string& fileName) {
+    if (h.compression != kBiRgb && h.compression != kBiRle8 && h.compression != kBiRle4 &&
+        h.compression != kBiBitfields && h.compression != kBiAlphaBitfields) {
+        ThrowBadImage(fileName,
+                      "uses an unknown bitmap compression (" + std::to_string(h.compression) + ")");
+    }
     const std::string bits = std::to_string(h.bitCount) + "-bit";
     switch (h.bitCount) {
         case 1:
@@ -175,14 +185,8 @@ void CheckFormat(const Header& h, const std::string& fileName) {
                               "has bit-field masks with " + bits + " pixels (16 or 32 expected)");
             }
             break;
-        case kBiJpeg:
-        case kBiPng:
-            ThrowBadImage(fileName, std::string("holds an embedded ") +
-                                        (h.compression == kBiJpeg ? "JPEG" : "PNG") +
-                                        " image, which cannot be opened");
         default:
-            ThrowBadImage(fileName, "uses an unknown bitmap compression (" +
-                                        std::to_string(h.compression) + ")");
+            break;
     }
     if (h.width < 1 || h.height < 1) {
         RequireTextureSize(fileName, h.width, h.height);  // reports the zero or negative size
@@ -344,11 +348,42 @@ void DecodeRows(const std::uint8_t* pixels, std::int64_t stride, const Header& h
     }
 }
 
+// A bitmap whose pixel data is a whole JPEG or PNG file (compression BI_JPEG or BI_PNG, bit count
+// usually 0): the data starts at offset and runs for the header's image size, or to the end of
+// the file when that is 0 or larger than what is there. The picture must have the header's size.
+DecodedImage DecodeEmbedded(std::span<const std::uint8_t> data, const Header& h,
+                            std::uint64_t offset, const std::string& fileName) {
+    const bool jpeg = h.compression == kBiJpeg;
+    const std::uint64_t available = offset < data.size() ? data.size() - offset : 0;
+    const std::uint64_t length =
+        h.imageSize != 0 ? std::min<std::uint64_t>(h.imageSize, available) : available;
+    const auto start = static_cast<std::size_t>(std::min<std::uint64_t>(offset, data.size()));
+    const auto embedded = data.subspan(start, static_cast<std::size_t>(length));
+    if (!(jpeg ? LooksLikeJpeg(embedded) : LooksLikePng(embedded))) {
+        ThrowBadImage(fileName, std::string("has bitmap compression ") +
+                                    (jpeg ? "BI_JPEG (4)" : "BI_PNG (5)") +
+                                    ", but its pixel data is not a " + (jpeg ? "JPEG" : "PNG") +
+                                    " image");
+    }
+    DecodedImage image = jpeg ? DecodeJpeg(embedded, fileName) : DecodePng(embedded, fileName);
+    if (image.width != h.width || image.height != h.height) {
+        ThrowBadImage(fileName, std::string("holds an embedded ") + (jpeg ? "JPEG" : "PNG") +
+                                    " image of " + std::to_string(image.width) + " x " +
+                                    std::to_string(image.height) +
+                                    " pixels, but its bitmap header says " +
+                                    std::to_string(h.width) + " x " + std::to_string(h.height));
+    }
+    return image;
+}
+
 // Reads the information header at infoStart and the image it describes. dataOffset is the pixel
 // data's offset from the file header, or nullopt for a packed DIB (data after the colour table).
 DecodedImage DecodeDib(std::span<const std::uint8_t> data, std::size_t infoStart,
                        std::optional<std::uint64_t> dataOffset, const std::string& fileName) {
     const Header h = ReadHeader(data, infoStart, fileName);
+    if (h.compression == kBiJpeg || h.compression == kBiPng) {
+        return DecodeEmbedded(data, h, dataOffset ? *dataOffset : infoStart + h.size, fileName);
+    }
     CheckFormat(h, fileName);
 
     // Colour table.

@@ -28,6 +28,9 @@ bool LooksLikePackedDib(std::span<const std::uint8_t> data);
 //  - 32 bits without masks (BI_RGB): the fourth byte is alpha, unless it is 0 in every pixel,
 //    as many writers leave it; then the image is opaque.
 // Rows may be stored bottom-up (positive height) or top-down (negative height).
+//  - Compression BI_JPEG or BI_PNG: the embedded file through DecodeJpeg or DecodePng; its size
+//    must be the header's. Other compressions than these and RGB, RLE8, RLE4 and bit fields are
+//    refused, naming the number.
 DecodedImage DecodeBmp(std::span<const std::uint8_t> data, const std::string& fileName);
 DecodedImage DecodePackedDib(std::span<const std::uint8_t> data, const std::string& fileName);
 

@@ -40,6 +40,13 @@ struct DecodedImage {
     // Format as stored in the file (differs from format when the reader converted the pixels).
     D3DFORMAT fileFormat = D3DFMT_A8R8G8B8;
     std::uint32_t fileMipLevels = 1;
+    // What else the file holds beyond this image: the faces of a cube map (6), the layers of a
+    // texture array, the slices of a volume texture. The image is the top level of the first.
+    std::uint32_t fileFaces = 1;
+    std::uint32_t fileArraySize = 1;
+    std::uint32_t fileDepth = 1;
+    // The file stores sRGB-encoded colour (its bytes are read unchanged).
+    bool fileSrgb = false;
     ByteBuffer bytes;
 };
 

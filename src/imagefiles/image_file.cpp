@@ -25,6 +25,12 @@ std::string Ending(const std::string& fileName) {
 
 }  // namespace
 
+bool HasImageFileEnding(const std::string& fileName) {
+    const std::string ending = "." + Ending(fileName);
+    return std::find(kImageFileEndings.begin(), kImageFileEndings.end(), ending) !=
+           kImageFileEndings.end();
+}
+
 DecodedImage DecodeImageFile(std::span<const std::uint8_t> data, const std::string& fileName,
                              D3DXIMAGE_FILEFORMAT* type) {
     D3DXIMAGE_FILEFORMAT found;
@@ -49,8 +55,7 @@ DecodedImage DecodeImageFile(std::span<const std::uint8_t> data, const std::stri
     } else if (ending == "dib" && LooksLikePackedDib(data)) {
         found = D3DXIFF_DIB;
         image = DecodePackedDib(data, fileName);
-    } else if (ending == "bmp" || ending == "dib" || ending == "png" || ending == "jpg" ||
-               ending == "jpeg" || ending == "jpe" || ending == "dds") {
+    } else if (HasImageFileEnding(fileName)) {
         ThrowBadImage(
             fileName,
             "is not a supported image: its contents do not match its ending \"." + ending + "\"");

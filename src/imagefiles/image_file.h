@@ -1,13 +1,23 @@
 // Reading an image file of any supported type: the reader is chosen by content, then by ending.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "imagefiles/image_codec.h"
 
 namespace tintora {
+
+// The endings of the files read here, lower case: what the Open dialog lists and tintora-cli
+// takes from a directory.
+inline constexpr std::array<std::string_view, 8> kImageFileEndings = {
+    ".bmp", ".dib", ".jpg", ".jpeg", ".jpe", ".png", ".tga", ".dds"};
+
+// True when the ending of fileName's last part is one of kImageFileEndings, in any letter case.
+bool HasImageFileEnding(const std::string& fileName);
 
 // Decodes image file contents. The type comes from the first bytes ("BM", "DDS ", the PNG and
 // JPEG signatures, the TGA 2.0 footer); when none matches, from the ending of fileName (.bmp,

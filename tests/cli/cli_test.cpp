@@ -108,10 +108,10 @@ TEST(CliRunPlan, OneFileOrADirectoryOfOutputs) {
     EXPECT_EQ(outputs({"a.b.png", "-o", "new/", "--format", "dds16"}), Strings{"new/a.b.dds"});
     const std::filesystem::path in = scratch.path() / "in";
     std::filesystem::create_directories(in / "deeper");
-    for (const char* name : {"b.TGA", "a.png", "notes.txt", "c.jpeg", "deeper/d.png"})
+    for (const char* name : {"b.TGA", "a.png", "notes.txt", "c.jpeg", "deeper/d.png", "e.Jpe"})
         WriteBytes((in / name).string(), {1});
     EXPECT_EQ(outputs({in.string(), "z.dds", "-o", "out", "--format", "bmp"}),
-              (Strings{"out/a.bmp", "out/b.bmp", "out/c.bmp", "out/z.bmp"}));
+              (Strings{"out/a.bmp", "out/b.bmp", "out/c.bmp", "out/e.bmp", "out/z.bmp"}));
 }
 
 class CliBinaryTest : public FilesTest {

@@ -36,6 +36,34 @@ TEST_F(LoadTest, OpensAsAnEntryInItsWindow) {
     EXPECT_EQ(windows.back()->caption, "1-dds_argb_mips.dds (16x16)");
 }
 
+// What the file held reaches the entry (DXGI 29 is sRGB); what was left out is told, mips aside.
+TEST_F(LoadTest, FileContentsReachTheEntry) {
+    const struct {
+        const char *leftOut, *holds;
+        DdsLayout layout;
+    } cases[] = {
+        {"cube map: face 1 of 6 opened", "6 faces and 3 mip levels",
+         DdsLayout{.flags = 0x21007, .mipCount = 3, .caps2 = 0xFE00, .data = FileBytes(6 * 84, 0)}},
+        {"texture array: layer 1 of 4 opened", "4 layers",
+         DdsLayout{.dx10 = true, .dxgi = 28, .arraySize = 4, .data = FileBytes(4 * 64, 0)}},
+        {"cube map array: face 1 of 6 in layer 1 of 2 opened", "2 layers of 6 faces",
+         DdsLayout{
+             .dx10 = true, .dxgi = 28, .misc = 4, .arraySize = 2, .data = FileBytes(12 * 64, 0)}},
+        {"volume texture: slice 1 of 4 opened", "4 slices",
+         DdsLayout{.flags = 0x801007, .depth = 4, .caps2 = 0x200000, .data = FileBytes(4 * 64, 0)}},
+        {"", "", DdsLayout{.flags = 0x21007, .mipCount = 3, .data = FileBytes(84, 0)}},
+        {"", "", DdsLayout{.dx10 = true, .dxgi = 29, .data = FileBytes(64, 0)}},
+    };
+    for (const auto& c : cases) {
+        const std::string path = scratch.File("held.dds");
+        WriteBytes(path, MakeDds(c.layout));
+        const TextureEntry& entry = TextureAt(LoadTextureFile(path, {}, ui.Access()));
+        EXPECT_EQ(entry.FileSrgb, c.layout.dxgi == 29);
+        EXPECT_EQ(LeftOutText(entry), c.leftOut);
+        EXPECT_EQ(FileHoldsText(entry), c.holds);
+    }
+}
+
 // The colour key turns exactly 0x04564564 into 0; DXT2 and DXT4 warn and flatten every channel to
 // round(c x alpha / 255) (white at 136: 136 at 73), giving the device its render target back.
 TEST_F(LoadTest, ColourKeyBlockFormatsAndThePremultipliedRoute) {

@@ -155,11 +155,12 @@ constexpr std::uint32_t FourCC(const char (&code)[5]) {
 }
 
 // A DDS file: header, pixel format (masks R G B A, or a four-character code), the DX10 extension
-// header when asked (dimension 3: 2D), and the data as stored.
+// header when asked (dimension 3: 2D), and the data as stored (a palette first). caps2: 0x200 a
+// cube map with the faces 0x400 to 0x8000, 0x200000 a volume; misc 4: a DX10 cube map.
 struct DdsLayout {
     std::uint32_t width = 4, height = 4;
-    std::uint32_t flags = 0x1007;  // CAPS | HEIGHT | WIDTH | PIXELFORMAT
-    std::uint32_t mipCount = 0, depth = 0;
+    std::uint32_t flags = 0x1007;  // CAPS | HEIGHT | WIDTH | PIXELFORMAT (| 0x8 PITCH)
+    std::uint32_t pitch = 0, mipCount = 0, depth = 0;
     std::uint32_t pfFlags = 0x41;  // RGB | ALPHAPIXELS
     std::uint32_t fourCC = 0, bitCount = 32;
     std::uint32_t masks[4] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
@@ -171,7 +172,7 @@ struct DdsLayout {
 
 inline FileBytes MakeDds(const DdsLayout& s) {
     FileBytes b = {'D', 'D', 'S', ' '};
-    for (std::uint32_t v : {124u, s.flags, s.height, s.width, 0u, s.depth, s.mipCount})
+    for (std::uint32_t v : {124u, s.flags, s.height, s.width, s.pitch, s.depth, s.mipCount})
         Put32(b, v);
     b.resize(b.size() + 11 * 4);
     for (std::uint32_t v :

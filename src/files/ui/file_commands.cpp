@@ -66,10 +66,11 @@ void FileCommands::open_Click() {
 }
 
 void FileCommands::LoadTexture(const std::string& fileName) {
-    LoadTextureFile(
-        fileName,
-        [this] { ShowMessageOnce(kDxtWarningMessage, kDxtWarningTitle, kDxtWarningKey); },
+    const std::int32_t x = LoadTextureFile(
+        fileName, [this] { ShowMessageOnce(kDxtWarningMessage, kDxtWarningTitle, kDxtWarningKey); },
         host_.Access());
+    const std::string leftOut = LeftOutText(TextureAt(x));
+    if (!leftOut.empty()) host_.SetStatusText(leftOut);
 }
 
 void FileCommands::ShowMessageOnce(const std::string& message, const std::string& title,
@@ -98,6 +99,19 @@ void FileCommands::newtex_Click() {
 
 SaveOutcome FileCommands::SaveTexture(std::int32_t textureIndex, const std::string& fileName,
                                       std::int32_t kind) {
+    // Saving over the file the texture came from loses what else that file held: ask first.
+    TextureEntry& entry = TextureAt(textureIndex);
+    const std::string holds = FileHoldsText(entry);
+    std::error_code ignored;
+    const bool overOpened =
+        !holds.empty() && std::filesystem::equivalent(fileName, entry.FileName, ignored);
+    if (overOpened &&
+        !services_.messageBoxes->AskYesNo(TitleFromPath(entry.FileName) + " holds " + holds +
+                                              "; saving writes only this image. Save anyway?",
+                                          kSaveDialogTitle)) {
+        host_.SetStatusText(kSaveCancelledText);
+        return SaveOutcome::Cancelled;
+    }
     const QString statusBefore = statusLine_.isNull() ? QString() : statusLine_->text();
     try {
         const SaveOutcome outcome = ::tintora::SaveTexture(
@@ -106,6 +120,11 @@ SaveOutcome FileCommands::SaveTexture(std::int32_t textureIndex, const std::stri
             &host_);
         // The pixels as they are now are on disk: the unsaved mark goes.
         if (outcome == SaveOutcome::Written) MarkSaved(textureIndex);
+        // The file now holds this image alone.
+        if (outcome == SaveOutcome::Written && overOpened) {
+            TextureEntry& saved = TextureAt(textureIndex);
+            saved.FileMipLevels = saved.FileFaces = saved.FileArraySize = saved.FileDepth = 1;
+        }
         return outcome;
     } catch (...) {
         // A failed write leaves the status line as it was (the compression may have shown its

@@ -40,8 +40,10 @@ struct CommonDialogState {
 constexpr std::uint32_t kOverwritePromptFlag = 2;
 
 inline constexpr const char* kOpenDialogTitle = "Load a texture file";
+// Lists the endings of kImageFileEndings (imagefiles/image_file.h), the files tintora-cli reads.
 inline constexpr const char* kOpenDialogFilter =
-    "All supported texture types|*.bmp;*.jpg;*.png;*.dds;*.dib;*.tga|All files (*.*)|*.*";
+    "All supported texture types|*.bmp;*.jpg;*.jpeg;*.jpe;*.png;*.dds;*.dib;*.tga|"
+    "All files (*.*)|*.*";
 inline constexpr const char* kSaveDialogTitle = "Save texture to...";
 inline constexpr const char* kSaveAsDialogFilter =
     "Bitmap File (*.bmp)|*.bmp|DirectX Texture File (*.dds)|*.dds|Zarvell3D Texture file "
@@ -60,7 +62,9 @@ class FileCommands {
     // Same as open_Click (the alpha-layer dialog calls it and reads LastLoadedTexture).
     void OpenFile() { open_Click(); }
     // Opens fileName into a new texture window (texture_load.h); DXT2/DXT4 warn through
-    // ShowMessageOnce. Throws PlatformError naming the file; nothing is left of a failed load.
+    // ShowMessageOnce. A file that held more than the opened image says on the status line what
+    // was left out (LeftOutText). Throws PlatformError naming the file; nothing is left of a
+    // failed load.
     void LoadTexture(const std::string& fileName);
     // "&New": the NewTexture dialog, then a new texture of the accepted size.
     void newtex_Click();
@@ -93,7 +97,9 @@ class FileCommands {
     void ShowMessageOnce(const std::string& message, const std::string& title,
                          const std::string& key);
     // SaveTexture (texture_save.h) asking the format with Form6; a failed write puts the status
-    // line's text back.
+    // line's text back. Saving over the file the texture was opened from, when that file holds
+    // more than the opened image (FileHoldsText), asks first; No writes nothing, shows "Save
+    // cancelled" and returns Cancelled. Once written, the entry's file holds that image alone.
     SaveOutcome SaveTexture(std::int32_t textureIndex, const std::string& fileName,
                             std::int32_t kind);
 

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 
 #include "app/editor_fixture.h"
@@ -17,6 +18,7 @@
 #include "files/ui/msg_box2.h"
 #include "files/ui/new_texture_dialog.h"
 #include "imagefiles/file_io.h"
+#include "imagefiles/image_file.h"
 #include "support/image_test_support.h"
 
 namespace tintora::testing {
@@ -110,11 +112,35 @@ TEST_F(FileCommandsTest, OpenLoadsTheChosenFileAndWarnsOfPremultipliedOnes) {
     EXPECT_EQ(none.shown, 0);
     const FileDialogRequest& request = dialogs.openRequests.at(1);
     EXPECT_EQ(request.title, "Load a texture file");
-    EXPECT_EQ(
-        request.filter,
-        "All supported texture types|*.bmp;*.jpg;*.png;*.dds;*.dib;*.tga|All files (*.*)|*.*");
+    EXPECT_EQ(request.filter, kOpenDialogFilter);
+    std::string listed = request.filter;
+    std::replace(listed.begin(), listed.end(), '|', ';');
+    for (std::string_view ending : kImageFileEndings)  // the files tintora-cli takes
+        EXPECT_NE(listed.find("*" + std::string(ending) + ";"), std::string::npos) << ending;
     EXPECT_EQ(request.fileName, "");
     EXPECT_EQ(TextureWindowCount(), 2);
+}
+
+// Opening a file that held more than the opened image says so; saving over it asks first: No
+// writes nothing, Yes writes, and the file then holds that image alone.
+TEST_F(FileCommandsTest, SavingOverAFileThatHeldMoreAsksFirst) {
+    const std::string path = scratch.File("sky.dds");
+    const FileBytes cube = MakeDds(
+        {.flags = 0x21007, .mipCount = 3, .caps2 = 0xFE00, .data = FileBytes(6 * 84, 0x7F)});
+    WriteBytes(path, cube);
+    editor->LoadTexture(path);
+    EXPECT_EQ(StatusLine(), "cube map: face 1 of 6 opened");
+    const std::int32_t x = DocumentAt(Module1().ActiveWindowIndex).TextureIndex;
+    boxes.yesNoAnswers = {false, true};
+    EXPECT_FALSE(files().SaveTextureOf(x));
+    EXPECT_EQ(ReadBytes(path), cube);
+    WhenModal<Form6> form6(Choose(0));
+    EXPECT_TRUE(files().SaveTextureOf(x));
+    EXPECT_EQ(ReadBytes(path).size(), 128u + 64u);
+    EXPECT_EQ(
+        boxes.shown.at(1).text,
+        "sky.dds holds 6 faces and 3 mip levels; saving writes only this image. Save anyway?");
+    EXPECT_EQ(FileHoldsText(ActiveEntry()), "");
 }
 
 // A rounded size is asked about: No keeps the dialog with the typed size, Yes creates the rounded
