@@ -190,6 +190,7 @@ void MDIForm1::BuildMenus() {
     open = item(file, "open", "&Open", &MDIForm1::open_Click);
     save = item(file, "save", "&Save", &MDIForm1::save_Click);
     saveas = item(file, "saveas", "Save &As...", &MDIForm1::saveas_Click);
+    exporttex = item(file, "exporttex", "E&xport...", &MDIForm1::exporttex_Click);
     barre = separator(file, "barre");
     quit = item(file, "quit", "&Quit", &MDIForm1::quit_Click);
 
@@ -596,6 +597,9 @@ void MDIForm1::save_Click() {
 }
 void MDIForm1::saveas_Click() {
     files_->saveas_Click();
+}
+void MDIForm1::exporttex_Click() {
+    files_->export_Click();
 }
 
 void MDIForm1::contrastlum_Click() {

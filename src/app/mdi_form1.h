@@ -94,6 +94,7 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     QAction* open = nullptr;
     QAction* save = nullptr;
     QAction* saveas = nullptr;
+    QAction* exporttex = nullptr;  // "E&xport...": the DDS export with its own settings
     QAction* barre = nullptr;
     QAction* quit = nullptr;
     // Edit: "Undo <step>" and "Redo <step>" of the active window's texture, greyed when there is
@@ -134,7 +135,7 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     bool Form9Loaded() const { return form9_ != nullptr; }
     Form10& Form10Window();
     bool Form10Loaded() const { return form10_ != nullptr; }
-    // The File menu's commands and their dialogs (NewTexture, Form6, MsgBox2).
+    // The File menu's commands and their dialogs (NewTexture, Form6, ExportDialog, MsgBox2).
     FileCommands& Files() { return *files_; }
     ColorForm& ColorFormWindow();
     bool Form5Loaded() const { return form5_ != nullptr; }
@@ -188,6 +189,7 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     void open_Click();
     void save_Click();
     void saveas_Click();
+    void exporttex_Click();
     void quit_Click();
     void undo_Click();
     void redo_Click();

@@ -20,16 +20,19 @@
 //    colours are taken as they are: decoding does not divide by alpha, and encoding does not
 //    multiply (the caller hands premultiplied pixels), so decode and encode are inverses as for
 //    the other formats.
-//  - DXT1 blocks get 1-bit alpha: pixels with alpha below 128 become transparent black.
+//  - DXT1-DXT5 decode as libsquish and the DirectX texture tools do: endpoints widened by bit
+//    replication, the in-between colours and alphas by integer division ((2 c0 + c1) / 3,
+//    (c0 + c1) / 2, ((7 - i) a0 + i a1) / 7...); DXT1 blocks with c0 <= c1 hold three colours and
+//    transparent black, DXT2-DXT5 colour blocks always four; DXT2/DXT3 alpha widens v to 17 v.
+//  - Block formats are decoded here but not encoded: the block encoders live with the image
+//    files (imagefiles/block_encoders.h), and the device calls them.
 //
 // Speed: uncompressed rows go through plain per-pixel loops; images of more than about 64K pixels
-// are split into bands of rows that run in parallel (oneTBB). Block formats work one 4x4 block at
-// a time with libsquish, block rows in parallel; partial blocks at the right and bottom edges are
-// masked on compression and clipped on decompression, so nothing outside width x height is read
-// from the A8R8G8B8 side or written to it. CompressBlocks is the one entry to the block encoder.
+// are split into bands of rows that run in parallel (oneTBB). Block formats decode one 4x4 block
+// at a time, block rows in parallel; partial blocks at the right and bottom edges are clipped, so
+// nothing outside width x height is written.
 #include "base/pixel_format.h"
 
-#include <squish.h>
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
 
@@ -49,8 +52,6 @@ using std::uint8_t;
 constexpr std::int64_t kParallelThreshold = std::int64_t{1} << 16;
 // Smallest band handed to one task, in pixel units.
 constexpr std::int64_t kBandWork = std::int64_t{1} << 14;
-// Relative cost of compressing one pixel with the cluster fit compared to converting it.
-constexpr std::int64_t kCompressCost = 64;
 
 // Runs body(firstRow, endRow) over [0, rows), in parallel bands when the work is large enough.
 template <typename Body>
@@ -306,22 +307,6 @@ RowCodec RowCodecFor(D3DFORMAT format) {
     }
 }
 
-// libsquish flags for a block format: the block layout it decodes and encodes as.
-int SquishFlags(D3DFORMAT format) {
-    switch (format) {
-        case D3DFMT_DXT1:
-            return squish::kDxt1;
-        case D3DFMT_DXT2:
-        case D3DFMT_DXT3:
-            return squish::kDxt3;
-        case D3DFMT_DXT4:
-        case D3DFMT_DXT5:
-            return squish::kDxt5;
-        default:
-            return 0;
-    }
-}
-
 int BlockBytes(D3DFORMAT format) {
     return format == D3DFMT_DXT1 ? 8 : 16;
 }
@@ -331,104 +316,76 @@ void RequireLayout(D3DFORMAT format, int pitch, int width) {
             std::string("Row pitch too small for a ") + FormatName(format) + " image");
 }
 
+// Decodes one block of a DXT format into 16 A8R8G8B8 pixels, row by row.
+void DecodeDxtBlock(D3DFORMAT format, const uint8_t* block, uint32_t* out) {
+    const bool dxt1 = format == D3DFMT_DXT1;
+    const uint8_t* colour = dxt1 ? block : block + 8;
+    const uint32_t c0 = colour[0] | colour[1] << 8, c1 = colour[2] | colour[3] << 8;
+    uint32_t rgb[4][3] = {{Widen5(c0 >> 11), Widen6((c0 >> 5) & 0x3F), Widen5(c0 & 0x1F)},
+                          {Widen5(c1 >> 11), Widen6((c1 >> 5) & 0x3F), Widen5(c1 & 0x1F)}};
+    const bool threeColours = dxt1 && c0 <= c1;
+    for (int i = 0; i < 3; ++i) {
+        const uint32_t a = rgb[0][i], b = rgb[1][i];
+        rgb[2][i] = threeColours ? (a + b) / 2 : (2 * a + b) / 3;
+        rgb[3][i] = threeColours ? 0 : (a + 2 * b) / 3;
+    }
+    uint32_t alphas[8] = {255, 255, 255, 255, 255, 255, 255, 255};
+    std::uint64_t alphaIndices = 0;  // DXT4/DXT5: 3 bits a texel
+    if (format == D3DFMT_DXT4 || format == D3DFMT_DXT5) {
+        const uint32_t a0 = block[0], a1 = block[1];
+        alphas[0] = a0;
+        alphas[1] = a1;
+        const uint32_t steps = a0 <= a1 ? 5 : 7;
+        for (uint32_t i = 1; i < steps; ++i)
+            alphas[1 + i] = ((steps - i) * a0 + i * a1) / steps;
+        if (a0 <= a1) alphas[6] = 0, alphas[7] = 255;
+        for (int i = 5; i >= 0; --i)
+            alphaIndices = alphaIndices << 8 | block[2 + i];
+    }
+    const uint32_t indices =
+        colour[4] | colour[5] << 8 | colour[6] << 16 | static_cast<uint32_t>(colour[7]) << 24;
+    for (int t = 0; t < 16; ++t) {
+        const uint32_t index = (indices >> (2 * t)) & 3;
+        uint32_t alpha = threeColours && index == 3 ? 0 : 255;
+        if (format == D3DFMT_DXT2 || format == D3DFMT_DXT3) {
+            alpha = ((block[t / 2] >> (4 * (t % 2))) & 0xF) * 17;
+        } else if (!dxt1) {
+            alpha = alphas[(alphaIndices >> (3 * t)) & 7];
+        }
+        out[t] = Pack(alpha, rgb[index][0], rgb[index][1], rgb[index][2]);
+    }
+}
+
 void DecodeBlocks(D3DFORMAT format, const uint8_t* source, int pitch, int width, int height,
                   uint32_t* dest) {
-    const int flags = SquishFlags(format);
     const int blockBytes = BlockBytes(format);
     const int blocksWide = (width + 3) / 4;
     const int blockRows = (height + 3) / 4;
     ForEachBand(blockRows, std::int64_t{blocksWide} * 16, [&](int firstRow, int endRow) {
-        squish::u8 rgba[16 * 4];
+        uint32_t texels[16];
         for (int by = firstRow; by < endRow; ++by) {
             const uint8_t* blockRow = source + static_cast<std::ptrdiff_t>(by) * pitch;
             const int rows = std::min(4, height - 4 * by);
             for (int bx = 0; bx < blocksWide; ++bx) {
-                squish::Decompress(rgba, blockRow + bx * blockBytes, flags);
+                DecodeDxtBlock(format, blockRow + bx * blockBytes, texels);
                 const int columns = std::min(4, width - 4 * bx);
                 for (int y = 0; y < rows; ++y) {
-                    uint32_t* out = dest + static_cast<std::ptrdiff_t>(4 * by + y) * width + 4 * bx;
-                    const squish::u8* in = rgba + 16 * y;
-                    for (int x = 0; x < columns; ++x) {
-                        const squish::u8* p = in + 4 * x;
-                        out[x] = Pack(p[3], p[0], p[1], p[2]);
-                    }
+                    std::memcpy(dest + static_cast<std::ptrdiff_t>(4 * by + y) * width + 4 * bx,
+                                texels + 4 * y, static_cast<std::size_t>(columns) * 4);
                 }
             }
         }
     });
 }
 
-// Compresses block rows [firstRow, endRow).
-void CompressBlockRows(int flags, int blockBytes, const uint32_t* source, int width, int height,
-                       uint8_t* dest, int pitch, int firstRow, int endRow) {
-    const int blocksWide = (width + 3) / 4;
-    squish::u8 rgba[16 * 4] = {};
-    for (int by = firstRow; by < endRow; ++by) {
-        uint8_t* blockRow = dest + static_cast<std::ptrdiff_t>(by) * pitch;
-        const int rows = std::min(4, height - 4 * by);
-        for (int bx = 0; bx < blocksWide; ++bx) {
-            const int columns = std::min(4, width - 4 * bx);
-            // Pixels outside the image stay out of the mask, so their values do not matter.
-            int mask = 0;
-            for (int y = 0; y < rows; ++y) {
-                const uint32_t* in =
-                    source + static_cast<std::ptrdiff_t>(4 * by + y) * width + 4 * bx;
-                squish::u8* out = rgba + 16 * y;
-                for (int x = 0; x < columns; ++x) {
-                    const uint32_t c = in[x];
-                    out[4 * x + 0] = static_cast<squish::u8>(Red(c));
-                    out[4 * x + 1] = static_cast<squish::u8>(Green(c));
-                    out[4 * x + 2] = static_cast<squish::u8>(Blue(c));
-                    out[4 * x + 3] = static_cast<squish::u8>(Alpha(c));
-                    mask |= 1 << (4 * y + x);
-                }
-            }
-            squish::CompressMasked(rgba, mask, blockRow + bx * blockBytes, flags);
-        }
-    }
-}
-
-// Number of progress reports a compression with a callback makes (one per chunk).
-constexpr int kProgressChunks = 20;
-
 }  // namespace
-
-void CompressBlocks(D3DFORMAT format, const std::uint32_t* source, int width, int height,
-                    std::uint8_t* dest, int pitch, const ProgressCallback& progress) {
-    Require(IsBlockCompressed(format), D3DERR_WRONGTEXTUREFORMAT,
-            std::string("Not a block-compressed format: ") + FormatName(format));
-    if (width <= 0 || height <= 0) return;
-    RequireLayout(format, pitch, width);
-    const int flags = SquishFlags(format) | squish::kColourClusterFit;
-    const int blockBytes = BlockBytes(format);
-    const int blockRows = (height + 3) / 4;
-    const std::int64_t workPerRow = std::int64_t{(width + 3) / 4} * 16 * kCompressCost;
-    const auto run = [&](int first, int end) {
-        ForEachBand(end - first, workPerRow, [&](int bandFirst, int bandEnd) {
-            CompressBlockRows(flags, blockBytes, source, width, height, dest, pitch,
-                              first + bandFirst, first + bandEnd);
-        });
-    };
-    if (!progress) {
-        run(0, blockRows);
-        return;
-    }
-    progress(0);
-    const int chunks = std::min(kProgressChunks, blockRows);
-    for (int chunk = 0; chunk < chunks; ++chunk) {
-        const int first = static_cast<int>(std::int64_t{blockRows} * chunk / chunks);
-        const int end = static_cast<int>(std::int64_t{blockRows} * (chunk + 1) / chunks);
-        run(first, end);
-        progress(static_cast<int>(std::int64_t{100} * end / blockRows));
-    }
-}
 
 bool CanDecode(D3DFORMAT format) {
     return RowCodecFor(format).decode != nullptr || IsBlockCompressed(format);
 }
 
 bool CanEncode(D3DFORMAT format) {
-    return RowCodecFor(format).encode != nullptr || IsBlockCompressed(format);
+    return RowCodecFor(format).encode != nullptr;
 }
 
 void DecodeToArgb(D3DFORMAT format, const std::uint8_t* source, int pitch, int width, int height,
@@ -451,15 +408,11 @@ void DecodeToArgb(D3DFORMAT format, const std::uint8_t* source, int pitch, int w
 }
 
 void EncodeFromArgb(D3DFORMAT format, const std::uint32_t* source, int width, int height,
-                    std::uint8_t* dest, int pitch, const ProgressCallback& progress) {
+                    std::uint8_t* dest, int pitch) {
     Require(CanEncode(format), D3DERR_WRONGTEXTUREFORMAT,
             std::string("Cannot encode pixels to format ") + FormatName(format));
     if (width <= 0 || height <= 0) return;
     RequireLayout(format, pitch, width);
-    if (IsBlockCompressed(format)) {
-        CompressBlocks(format, source, width, height, dest, pitch, progress);
-        return;
-    }
     const EncodeRowFn encode = RowCodecFor(format).encode;
     ForEachBand(height, width, [&](int firstRow, int endRow) {
         for (int y = firstRow; y < endRow; ++y) {

@@ -3,8 +3,9 @@
 // A8R8G8B8 pixels are 32-bit values 0xAARRGGBB stored little-endian (bytes B G R A). Decoding
 // widens n-bit channels by bit replication (5-bit v -> v << 3 | v >> 2), so 0 stays 0 and the
 // maximum stays 255; formats without alpha decode with alpha 255. Encoding narrows each channel
-// with rounding to nearest (round(v x max / 255)). DXT1-DXT5 go through libsquish; DXT2 and DXT4
-// decode like DXT3 and DXT5 and keep their premultiplied colours as stored.
+// with rounding to nearest (round(v x max / 255)). DXT1-DXT5 are decoded here (DXT2 and DXT4 like
+// DXT3 and DXT5, their premultiplied colours kept as stored) but encoded by the block encoders of
+// imagefiles/block_encoders.h.
 //
 // Thread-safety: pure functions over caller-owned memory; safe to call from several threads.
 #pragma once
@@ -16,7 +17,7 @@
 
 namespace tintora {
 
-// True when DecodeToArgb / EncodeFromArgb handle the format.
+// True when DecodeToArgb / EncodeFromArgb handle the format (EncodeFromArgb no block format).
 bool CanDecode(D3DFORMAT format);
 bool CanEncode(D3DFORMAT format);
 
@@ -31,19 +32,10 @@ void DecodeToArgb(D3DFORMAT format, const std::uint8_t* source, int pitch, int w
 // routes it to its status line; an empty callback costs nothing.
 using ProgressCallback = std::function<void(int percent)>;
 
-// Encodes A8R8G8B8 pixels (rows 4 x width bytes apart) into format, dest rows pitch bytes apart.
-// Block formats go through CompressBlocks; progress is reported for them only.
+// Encodes A8R8G8B8 pixels (rows 4 x width bytes apart) into an uncompressed format, dest rows
+// pitch bytes apart. Throws PlatformError(D3DERR_WRONGTEXTUREFORMAT) for a format it cannot
+// encode, block formats included.
 void EncodeFromArgb(D3DFORMAT format, const std::uint32_t* source, int width, int height,
-                    std::uint8_t* dest, int pitch, const ProgressCallback& progress = {});
-
-// The block compressor: every DXT1-DXT5 encode in the program goes through this one function, so a
-// different encoder can replace it here. Now: libsquish's cluster fit (DXT3 keeps 4-bit alpha),
-// one 4x4 block at a time, block rows in parallel; the blocks are those of squish::CompressImage.
-// Cost and quality (bench_file_io, 4096 x 4096 synthetic photograph): DXT3 at 40.5 dB RGB PSNR,
-// about 0.4 to 1 megapixel per second per core.
-// With a progress callback the block rows are done in about 20 parallel chunks, with one report
-// after each; without one they run as a single parallel loop.
-void CompressBlocks(D3DFORMAT format, const std::uint32_t* source, int width, int height,
-                    std::uint8_t* dest, int pitch, const ProgressCallback& progress = {});
+                    std::uint8_t* dest, int pitch);
 
 }  // namespace tintora

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "device/d3dx_file.h"
 #include "document/locked_pixels.h"
 #include "effects/channel_maps.h"
 #include "effects/contrast_luminosity.h"
@@ -98,17 +99,23 @@ void ApplyOperation(const Operation& operation, PixelView pixels, const SourceIm
 
 void ProcessFile(Device& device, const std::string& input, const std::string& output,
                  const std::vector<Operation>& operations, const SourceImages& sources,
-                 SaveChoice choice, const WarningFn& warn) {
-    const std::shared_ptr<Texture> texture = ReadWorkingTexture(device, input, [&] {
-        if (warn) warn(PremultipliedWarningFor(input));
-    });
+                 OutputFormat format, const DdsOptions& dds, const WarningFn& warn) {
+    D3DXIMAGE_INFO info;
+    const std::shared_ptr<Texture> texture = ReadWorkingTexture(
+        device, input,
+        [&] {
+            if (warn) warn(PremultipliedWarningFor(input));
+        },
+        &info);
     if (!operations.empty()) {
         const LockedPixels lock(*texture, 0);
         for (const Operation& op : operations)
             ApplyOperation(op, lock.view(), sources);
     }
-    if (!WriteTextureFile(&device, *texture, output, choice.kind, choice.exportAnswer)) {
-        throw PlatformError(D3DERR_INVALIDCALL, "no format to write \"" + output + "\" in");
+    if (format == OutputFormat::Bitmap) {
+        WriteTextureFile(*texture, output, kSaveBitmap, "");
+    } else {
+        WriteTextureExport(*texture, output, ExportSettingsFor(format, dds, info.Srgb));
     }
 }
 

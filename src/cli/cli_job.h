@@ -45,11 +45,11 @@ using WarningFn = std::function<void(const std::string& text)>;
 // Applies one operation to pixels in place.
 void ApplyOperation(const Operation& operation, PixelView pixels, const SourceImages& sources);
 
-// Loads input, applies the operations in order and writes output as choice says. Throws
-// PlatformError (or std::bad_alloc) on failure; the output
-// is then left as it was.
+// Loads input, applies the operations in order and writes output in format: a bitmap as the
+// editor's Save writes it, a DDS file with ExportSettingsFor(format, dds, the input's sRGB mark).
+// Throws PlatformError (or std::bad_alloc) on failure; the output is then left as it was.
 void ProcessFile(Device& device, const std::string& input, const std::string& output,
                  const std::vector<Operation>& operations, const SourceImages& sources,
-                 SaveChoice choice, const WarningFn& warn);
+                 OutputFormat format, const DdsOptions& dds, const WarningFn& warn);
 
 }  // namespace tintora::cli

@@ -165,6 +165,77 @@ bool IsFlagOperation(const std::string& option, OperationKind& kind) {
     return true;
 }
 
+// The flags of the DDS options; false for any other argument.
+bool SetDdsFlag(const std::string& option, DdsOptions& dds) {
+    if (option == "--mipmaps") {
+        dds.mipmaps = true;
+    } else if (option == "--normal-map") {
+        dds.normalMap = true;
+    } else if (option == "--srgb" || option == "--no-srgb") {
+        dds.srgb = option == "--srgb";
+    } else if (option == "--dx10") {
+        dds.dx10 = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool IsDdsValueOption(const std::string& option) {
+    return option == "--mip-filter" || option == "--alpha-coverage" || option == "--quality";
+}
+
+void SetDdsValue(const std::string& option, const std::string& value, DdsOptions& dds) {
+    if (option == "--mip-filter") {
+        if (value == "kaiser") {
+            dds.mipFilter = MipFilter::Kaiser;
+        } else if (value == "lanczos") {
+            dds.mipFilter = MipFilter::Lanczos;
+        } else if (value == "box") {
+            dds.mipFilter = MipFilter::Box;
+        } else {
+            throw UsageError("--mip-filter takes kaiser, lanczos or box, not \"" + value + "\"");
+        }
+    } else if (option == "--alpha-coverage") {
+        dds.alphaCoverage = ParseInteger(value, 1, 255, "--alpha-coverage");
+    } else if (value == "fast" || value == "best") {  // --quality
+        dds.quality = value == "fast" ? EncodeLevel::Fast : EncodeLevel::Best;
+    } else {
+        throw UsageError("--quality takes fast or best, not \"" + value + "\"");
+    }
+}
+
+constexpr OutputFormat kFormats[] = {OutputFormat::Bitmap, OutputFormat::Dds32, OutputFormat::Dds24,
+                                     OutputFormat::Dds16,  OutputFormat::Dxt3,  OutputFormat::Bc1,
+                                     OutputFormat::Bc1a,   OutputFormat::Bc2,   OutputFormat::Bc3,
+                                     OutputFormat::Bc4,    OutputFormat::Bc5,   OutputFormat::Bc7};
+
+ExportFormat ExportFormatOf(OutputFormat format) {
+    switch (format) {
+        case OutputFormat::Dds24:
+            return ExportFormat::Bgr24;
+        case OutputFormat::Dds16:
+            return ExportFormat::Argb16;
+        case OutputFormat::Dxt3:
+        case OutputFormat::Bc2:
+            return ExportFormat::Bc2;
+        case OutputFormat::Bc1:
+            return ExportFormat::Bc1;
+        case OutputFormat::Bc1a:
+            return ExportFormat::Bc1a;
+        case OutputFormat::Bc3:
+            return ExportFormat::Bc3;
+        case OutputFormat::Bc4:
+            return ExportFormat::Bc4;
+        case OutputFormat::Bc5:
+            return ExportFormat::Bc5;
+        case OutputFormat::Bc7:
+            return ExportFormat::Bc7;
+        default:
+            return ExportFormat::Bgra32;
+    }
+}
+
 bool IsValueOperation(const std::string& option) {
     return option == "--contrast-luminosity" || option == "--hue-saturation" ||
            option == "--colorkey" || option == "--alpha-from" || option == "--alpha-from-file" ||
@@ -199,6 +270,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             line.quiet = true;
             continue;
         }
+        if (SetDdsFlag(argument, line.dds)) continue;
         OperationKind flag;
         if (IsFlagOperation(argument, flag)) {
             Operation op;
@@ -216,7 +288,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             value = argument.substr(equals + 1);
         }
         const bool known = option == "-o" || option == "--output" || option == "--format" ||
-                           option == "--jobs" || option == "-j" || IsValueOperation(option);
+                           option == "--jobs" || option == "-j" || IsDdsValueOption(option) ||
+                           IsValueOperation(option);
         if (!known) throw UsageError("unknown option " + argument);
         if (!value) {
             if (i + 1 >= arguments.size()) throw UsageError(option + " needs a value");
@@ -231,11 +304,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         } else if (option == "--format") {
             line.format = FormatFromName(*value);
             if (!line.format) {
-                throw UsageError("--format takes bmp, dds32, dds24, dds16 or dxt3, not \"" +
-                                 *value + "\"");
+                throw UsageError(
+                    "--format takes bmp, dds32, dds24, dds16, dxt3, bc1, bc1a, bc2, bc3, bc4, bc5 "
+                    "or bc7, not \"" +
+                    *value + "\"");
             }
         } else if (option == "--jobs" || option == "-j") {
             line.jobs = ParseInteger(*value, 1, 1024, "--jobs");
+        } else if (IsDdsValueOption(option)) {
+            SetDdsValue(option, *value, line.dds);
         } else {
             line.operations.push_back(ParseOperation(option, *value));
         }
@@ -257,13 +334,26 @@ const char* FormatName(OutputFormat format) {
             return "dds16";
         case OutputFormat::Dxt3:
             return "dxt3";
+        case OutputFormat::Bc1:
+            return "bc1";
+        case OutputFormat::Bc1a:
+            return "bc1a";
+        case OutputFormat::Bc2:
+            return "bc2";
+        case OutputFormat::Bc3:
+            return "bc3";
+        case OutputFormat::Bc4:
+            return "bc4";
+        case OutputFormat::Bc5:
+            return "bc5";
+        case OutputFormat::Bc7:
+            return "bc7";
     }
     return "";
 }
 
 std::optional<OutputFormat> FormatFromName(const std::string& name) {
-    for (OutputFormat format : {OutputFormat::Bitmap, OutputFormat::Dds32, OutputFormat::Dds24,
-                                OutputFormat::Dds16, OutputFormat::Dxt3}) {
+    for (OutputFormat format : kFormats) {
         if (name == FormatName(format)) return format;
     }
     return std::nullopt;
@@ -287,6 +377,45 @@ void CheckOutputEnding(const std::string& fileName, OutputFormat format) {
                      FormatEnding(format) + " or drop --format");
 }
 
+void CheckDdsOptions(const DdsOptions& options, OutputFormat format) {
+    const bool dds = format != OutputFormat::Bitmap;
+    const ExportFormat written = ExportFormatOf(format);
+    const auto refuse = [format](const char* option, const std::string& needs) {
+        throw UsageError(std::string(option) + " needs " + needs + ", not --format " +
+                         FormatName(format));
+    };
+    if (options.quality && (!dds || !IsBlockExport(written))) {
+        refuse("--quality", "a block format (bc1, bc1a, bc2, dxt3, bc3, bc4, bc5, bc7)");
+    }
+    if (options.mipmaps && !dds) refuse("--mipmaps", "a DDS format");
+    if (options.dx10 && (!dds || !ExportHasDx10(written))) {
+        refuse("--dx10", "a DDS format a DX10 header can name (any but dds24)");
+    }
+    if (options.srgb.value_or(false) && (!dds || !ExportHasSrgb(written))) {
+        refuse("--srgb", "a format with an sRGB form (dds32, bc1, bc1a, bc2, dxt3, bc3, bc7)");
+    }
+    const char* mipOption = options.mipFilter           ? "--mip-filter"
+                            : options.normalMap         ? "--normal-map"
+                            : options.alphaCoverage > 0 ? "--alpha-coverage"
+                                                        : nullptr;
+    if (mipOption != nullptr && !options.mipmaps) {
+        throw UsageError(std::string(mipOption) + " needs --mipmaps");
+    }
+}
+
+ExportSettings ExportSettingsFor(OutputFormat format, const DdsOptions& options, bool inputSrgb) {
+    ExportSettings settings;
+    settings.format = ExportFormatOf(format);
+    settings.mipmaps = options.mipmaps;
+    settings.mip.filter = options.mipFilter.value_or(MipFilter::Kaiser);
+    settings.mip.normalMap = options.normalMap;
+    settings.mip.alphaReference = options.alphaCoverage;
+    settings.srgb = options.srgb.value_or(inputSrgb) && ExportHasSrgb(settings.format);
+    settings.encode.level = options.quality.value_or(EncodeLevel::Fast);
+    settings.dx10 = options.dx10;
+    return settings;
+}
+
 SaveChoice SaveChoiceFor(OutputFormat format) {
     switch (format) {
         case OutputFormat::Bitmap:
@@ -299,8 +428,9 @@ SaveChoice SaveChoiceFor(OutputFormat format) {
             return {1, "16"};
         case OutputFormat::Dxt3:
             return {1, "COMP"};
+        default:
+            return {1, ""};
     }
-    return {};
 }
 
 const char* FormatEnding(OutputFormat format) {
@@ -308,7 +438,8 @@ const char* FormatEnding(OutputFormat format) {
 }
 
 std::string UsageText() {
-    return R"(Usage: tintora-cli INPUT... [OPERATION...] -o OUTPUT [--format F] [--jobs N] [--quiet]
+    return R"(Usage: tintora-cli INPUT... [OPERATION...] -o OUTPUT [--format F] [DDS OPTION...]
+                   [--jobs N] [--quiet]
 
 Loads each INPUT as the Tintora editor opens it, applies the operations in the order they
 stand on the command line, with the editor's arithmetic, and saves the result as the editor's
@@ -361,11 +492,36 @@ Output
                          dds32   DDS A8R8G8B8
                          dds24   DDS R8G8B8 (alpha dropped)
                          dds16   DDS A4R4G4B4
-                         dxt3    DDS DXT3 (block-compressed, 4-bit alpha)
+                         bc1     DDS BC1 (DXT1): colour, no alpha
+                         bc1a    DDS BC1 (DXT1) with 1-bit alpha: alpha below 128 is transparent
+                         bc2     DDS BC2 (DXT3): colour and 4-bit alpha
+                         dxt3    the same as bc2 (the editor's compressed choice)
+                         bc3     DDS BC3 (DXT5): colour and interpolated alpha
+                         bc4     DDS BC4 (ATI1): red only (height maps, masks)
+                         bc5     DDS BC5 (ATI2): red and green (normal maps)
+                         bc7     DDS BC7 (DX10 header): colour and alpha, the best quality
+                         The block formats encode with Tintora's own encoders; sides that are
+                         not multiples of 4 are padded by repeating the last column and row.
                          Default: by OUTPUT's ending, .bmp (or .dib) a bitmap and .dds dds32;
                          an OUTPUT ending in one of these must agree with F. Needed when
                          OUTPUT is a directory. Every file is written to a temporary file beside
                          the target and renamed over it only when complete.
+
+DDS options (a DDS --format; anything else is refused)
+  --mipmaps              write every mip level down to 1 x 1 (sizes halve, rounding down)
+  --mip-filter kaiser|lanczos|box
+                         the filter that makes each level from the one above (default kaiser;
+                         box is a plain 2 x 2 average)
+  --normal-map           the texture is a normal map: each level's normals are renormalised
+  --alpha-coverage REF   for alpha-tested textures: every level keeps the top level's share of
+                         texels with alpha of at least REF (1 to 255)
+                         (--mip-filter, --normal-map and --alpha-coverage need --mipmaps)
+  --srgb, --no-srgb      the colours are sRGB-encoded, or not: an sRGB file (a DX10 header) and
+                         mipmaps filtered in linear light. Default: as the input, when it is a DDS
+                         file marked sRGB. --srgb needs dds32, bc1, bc1a, bc2, dxt3, bc3 or bc7
+  --quality fast|best    the block encoders' effort (default fast; best is slower and closer)
+  --dx10                 a DX10 header even where a DX9 one exists (not with dds24); older
+                         readers know only DX9 headers
 
 Run
   -j, --jobs N           files processed at once (default: one per core)
@@ -385,6 +541,9 @@ Examples
   tintora-cli textures/ --hue-saturation 30,-20 --format dxt3 -o build/textures
   tintora-cli leaf.tga --colorkey FF00FF,10 -o leaf.dds --format dds16
   tintora-cli stone.png --normalmap luminance,4.5 -o stone_n.bmp
+  tintora-cli albedo.png -o albedo.dds --format bc7 --srgb --mipmaps
+  tintora-cli stone.png --normalmap luminance,4.5 -o stone_n.dds --format bc5 --mipmaps \
+      --normal-map
 )";
 }
 

@@ -1,7 +1,8 @@
 // The command line of tintora-cli: inputs, the operations in the order given, the output and the
 // run options, checked before any file is touched.
 //
-//   tintora-cli INPUT... [OPERATION...] -o OUTPUT [--format F] [--jobs N] [--quiet]
+//   tintora-cli INPUT... [OPERATION...] -o OUTPUT [--format F] [DDS OPTION...] [--jobs N]
+//               [--quiet]
 //
 // Operations and options may stand anywhere among the inputs; the operations run in the order
 // they stand. Option values follow the option as the next argument ("--jobs 4") or after an
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "alpha/alpha_ops.h"
+#include "imagefiles/dds_export.h"
 #include "normalmap/normal_map.h"
 
 namespace tintora::cli {
@@ -55,14 +57,27 @@ struct Operation {
     std::string spelling;
 };
 
-// The files written, as the editor's export choices.
-enum class OutputFormat { Bitmap, Dds32, Dds24, Dds16, Dxt3 };
+// The files written: the editor's Save choices (dxt3 is the compressed one, BC2 blocks), and the
+// block formats of imagefiles/dds_export.h.
+enum class OutputFormat { Bitmap, Dds32, Dds24, Dds16, Dxt3, Bc1, Bc1a, Bc2, Bc3, Bc4, Bc5, Bc7 };
+
+// The DDS options as given.
+struct DdsOptions {
+    bool mipmaps = false;                // --mipmaps
+    std::optional<MipFilter> mipFilter;  // --mip-filter
+    bool normalMap = false;              // --normal-map
+    int alphaCoverage = 0;               // --alpha-coverage REF (1..255); 0 when not given
+    std::optional<bool> srgb;            // --srgb, --no-srgb; none: as the input file says
+    std::optional<EncodeLevel> quality;  // --quality
+    bool dx10 = false;                   // --dx10
+};
 
 struct CommandLine {
     std::vector<std::string> inputs;
     std::vector<Operation> operations;
     std::string output;
     std::optional<OutputFormat> format;
+    DdsOptions dds;
     int jobs = 0;  // 0: one per core
     bool quiet = false;
     bool help = false;
@@ -74,7 +89,8 @@ struct CommandLine {
 // a value out of its range, no input or no output.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
-// The --format name of a format and back. "bmp", "dds32", "dds24", "dds16", "dxt3".
+// The --format name of a format and back. "bmp", "dds32", "dds24", "dds16", "dxt3", "bc1",
+// "bc1a", "bc2", "bc3", "bc4", "bc5", "bc7".
 const char* FormatName(OutputFormat format);
 std::optional<OutputFormat> FormatFromName(const std::string& name);
 
@@ -86,7 +102,18 @@ OutputFormat FormatFromOutputName(const std::string& fileName);
 // other kind of file (--format dxt3 for "x.bmp"). Any other ending agrees with every format.
 void CheckOutputEnding(const std::string& fileName, OutputFormat format);
 
-// How the editor writes a format: the save kind (0 bitmap, 1 DDS) and the export dialog's answer.
+// Throws UsageError naming the option when one of options does not fit format: --quality needs
+// a block format (bc1 to bc7, dxt3); --mipmaps a DDS format; --dx10 and --srgb a DDS format that
+// has a DX10 or an sRGB format (ExportHasDx10, ExportHasSrgb); --mip-filter, --normal-map and
+// --alpha-coverage need --mipmaps.
+void CheckDdsOptions(const DdsOptions& options, OutputFormat format);
+
+// How a DDS format (any but Bitmap) is written with options. inputSrgb: the input file was marked
+// sRGB, which stands for a missing --srgb or --no-srgb where the format has an sRGB form.
+ExportSettings ExportSettingsFor(OutputFormat format, const DdsOptions& options, bool inputSrgb);
+
+// How the editor's Save writes a format: the save kind (0 bitmap, 1 DDS) and the export dialog's
+// answer (none for the block formats but dxt3, which only an export writes).
 struct SaveChoice {
     std::int32_t kind = 0;
     const char* exportAnswer = "";

@@ -139,6 +139,7 @@ RunPlan MakeRunPlan(const CommandLine& line) {
     if (!plan.outputIsDirectory) {
         plan.format = line.format ? *line.format : FormatFromOutputName(line.output);
         CheckOutputEnding(line.output, plan.format);
+        CheckDdsOptions(line.dds, plan.format);
         plan.jobs.push_back({line.inputs.front(), line.output});
         return plan;
     }
@@ -147,6 +148,7 @@ RunPlan MakeRunPlan(const CommandLine& line) {
         throw UsageError("--format is needed when OUTPUT is a directory (\"" + line.output + "\")");
     }
     plan.format = *line.format;
+    CheckDdsOptions(line.dds, plan.format);
     std::error_code ignored;
     if (fs::exists(line.output, ignored) && !IsDirectory(line.output)) {
         throw UsageError(QuotedName(line.output) + " must be a directory: it receives " +
@@ -179,7 +181,6 @@ RunPlan MakeRunPlan(const CommandLine& line) {
 int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err, bool terminal) {
     const auto start = std::chrono::steady_clock::now();
     const RunPlan plan = MakeRunPlan(line);
-    const SaveChoice choice = SaveChoiceFor(plan.format);
 
     if (plan.outputIsDirectory) {
         std::error_code error;
@@ -221,7 +222,8 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
             std::exception_ptr failure = deviceFailure;
             if (!failure) {
                 try {
-                    ProcessFile(*device, job.input, job.output, line.operations, *sources, choice,
+                    ProcessFile(*device, job.input, job.output, line.operations, *sources,
+                                plan.format, line.dds,
                                 [&reporter](const std::string& text) { reporter.Warning(text); });
                 } catch (...) {
                     failure = std::current_exception();

@@ -37,8 +37,9 @@ struct RunPlan {
 //    subdirectories) sorted by name; each output is OUTPUT / the input's name with the format's
 //    ending; --format is required.
 // An input that does not exist is kept as a file: its load fails and reports it.
-// Throws UsageError for a missing format, an OUTPUT that is a file where a directory is needed,
-// or two inputs that would write the same output.
+// Throws UsageError for a missing format, DDS options that do not fit it (CheckDdsOptions), an
+// OUTPUT that is a file where a directory is needed, or two inputs that would write the same
+// output.
 RunPlan MakeRunPlan(const CommandLine& line);
 
 // Runs the command line (already parsed) and returns the exit status. out receives progress and

@@ -12,6 +12,7 @@
 
 #include "base/error.h"
 #include "device/d3dx.h"
+#include "imagefiles/block_encoders.h"
 #include "imagefiles/bmp_codec.h"
 #include "imagefiles/dds_codec.h"
 #include "imagefiles/file_io.h"
@@ -55,6 +56,42 @@ ArgbBuffer AllocateArgb(std::int64_t width, std::int64_t height) {
         throw PlatformError(E_OUTOFMEMORY, "Not enough memory for a " + std::to_string(width) +
                                                " x " + std::to_string(height) + " image");
     }
+}
+
+// True when StoreArgb can write the format.
+bool CanStore(D3DFORMAT format) {
+    return CanEncode(format) || IsBlockCompressed(format);
+}
+
+// Writes A8R8G8B8 pixels (rows tight) into format, dest rows pitch bytes apart. Block formats go
+// through our block encoders at the Fast level: DXT1 as BC1 with 1-bit alpha (alpha below 128
+// transparent), DXT2 and DXT3 as BC2, DXT4 and DXT5 as BC3, colours taken as they are. progress
+// (block formats only) gets 0, then rising values up to 100.
+void StoreArgb(D3DFORMAT format, const std::uint32_t* argb, int width, int height,
+               std::uint8_t* dest, int pitch, const ProgressCallback& progress = {}) {
+    if (!IsBlockCompressed(format)) {
+        EncodeFromArgb(format, argb, width, height, dest, pitch);
+        return;
+    }
+    const EncodeFormat blocks = format == D3DFMT_DXT1 ? EncodeFormat::Bc1a
+                                : format == D3DFMT_DXT2 || format == D3DFMT_DXT3
+                                    ? EncodeFormat::Bc2
+                                    : EncodeFormat::Bc3;
+    const auto rowBytes = static_cast<std::size_t>(RowPitchBytes(format, width));
+    const auto rows = static_cast<std::size_t>(StorageRows(format, height));
+    Require(pitch >= static_cast<std::int64_t>(rowBytes), D3DERR_INVALIDCALL,
+            std::string("Row pitch too small for a ") + FormatName(format) + " image");
+    if (progress) progress(0);
+    const auto* bgra = reinterpret_cast<const std::uint8_t*>(argb);
+    if (static_cast<std::size_t>(pitch) == rowBytes) {
+        EncodeImage(blocks, {}, bgra, width, height, dest, progress);
+        return;
+    }
+    ByteBuffer packed(rowBytes * rows);
+    EncodeImage(blocks, {}, bgra, width, height, packed.data(), progress);
+    for (std::size_t y = 0; y < rows; ++y)
+        std::memcpy(dest + y * static_cast<std::size_t>(pitch), packed.data() + y * rowBytes,
+                    rowBytes);
 }
 
 // Replaces every pixel equal to key by transparent black; returns whether any pixel changed.
@@ -249,7 +286,7 @@ std::shared_ptr<Texture> StoreImage(Device& device, DecodedImage image, int w, i
                 // An explicitly requested format: key, then store what the format can hold.
                 ArgbBuffer argb = ReadArgb(*level, WholeOf(*level));
                 if (ApplyColorKey(argb.data(), count, colorKey)) {
-                    EncodeFromArgb(target, argb.data(), w, h, level->bits(), level->pitch());
+                    StoreArgb(target, argb.data(), w, h, level->bits(), level->pitch());
                 }
             }
         }
@@ -261,7 +298,7 @@ std::shared_ptr<Texture> StoreImage(Device& device, DecodedImage image, int w, i
         image.bytes = {};
         ApplyColorKey(argb.data(), argb.size(), colorKey);
         argb = Resample(std::move(argb), image.width, image.height, w, h, resampling);
-        EncodeFromArgb(target, argb.data(), w, h, level->bits(), level->pitch());
+        StoreArgb(target, argb.data(), w, h, level->bits(), level->pitch());
     }
     level->Touch();
     return texture;
@@ -294,7 +331,7 @@ std::shared_ptr<Texture> D3DXCreateTextureFromFileEx(
         target = keyed ? D3DFMT_A8R8G8B8 : image.format;
     }
     D3DXCheckTextureRequirements(device, nullptr, nullptr, nullptr, usage, &target, pool);
-    if (!CanEncode(target)) target = D3DFMT_A8R8G8B8;
+    if (!CanStore(target)) target = D3DFMT_A8R8G8B8;
 
     D3DXIMAGE_INFO info;
     info.Width = static_cast<std::uint32_t>(image.width);
@@ -333,7 +370,7 @@ void D3DXLoadSurfaceFromSurface(Surface& dest, [[maybe_unused]] const PALETTEENT
     const int dw = d.right - d.left, dh = d.bottom - d.top;
     const int sw = s.right - s.left, sh = s.bottom - s.top;
     const D3DFORMAT destFormat = dest.storageFormat();
-    Require(CanEncode(destFormat), D3DERR_WRONGTEXTUREFORMAT,
+    Require(CanStore(destFormat), D3DERR_WRONGTEXTUREFORMAT,
             std::string("Cannot convert pixels to format ") + FormatName(destFormat));
 
     // Same format and size, no key: a straight copy of rows.
@@ -355,8 +392,8 @@ void D3DXLoadSurfaceFromSurface(Surface& dest, [[maybe_unused]] const PALETTEENT
     ArgbBuffer argb = ReadArgb(src, s);
     ApplyColorKey(argb.data(), argb.size(), colorKey);
     argb = Resample(std::move(argb), sw, sh, dw, dh, resampling);
-    EncodeFromArgb(destFormat, argb.data(), dw, dh, dest.bits() + RectOffset(dest, d), dest.pitch(),
-                   progress);
+    StoreArgb(destFormat, argb.data(), dw, dh, dest.bits() + RectOffset(dest, d), dest.pitch(),
+              progress);
     dest.Touch();
     if (progress && !IsBlockCompressed(destFormat)) progress(100);
 }

@@ -100,7 +100,8 @@ struct PALETTEENTRY {
 //    image to that size with filter.
 //  - mipLevels: the device makes single-level textures; any value gives one level.
 //  - format: D3DFMT_UNKNOWN keeps the file's format (see the top of this file); another format
-//    converts into it (through A8R8G8B8; compressed targets go through CompressBlocks).
+//    converts into it (through A8R8G8B8; compressed targets through the block encoders of
+//    imagefiles/block_encoders.h at the Fast level, DXT1 with 1-bit alpha).
 //  - usage, pool: passed to Device::CreateTexture. mipFilter and palette are ignored.
 //  - colorKey: 0 for none (see the top of this file).
 //  - imageInfo (may be null): receives what the file held.

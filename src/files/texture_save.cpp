@@ -1,9 +1,11 @@
 #include "files/texture_save.h"
 
 #include <cctype>
+#include <cstring>
 
 #include "base/error.h"
 #include "device/d3dx_file.h"
+#include "document/locked_pixels.h"
 #include "document/module1.h"
 
 namespace tintora {
@@ -21,29 +23,6 @@ std::shared_ptr<Texture> EntryTexture(std::int32_t textureIndex) {
         throw PlatformError(kErrObjectNotSet, "Object variable or With block variable not set");
     }
     return entry.Texture;
-}
-
-// The format a DDS export answer converts into; UNKNOWN for "32" (written as it is) and for an
-// answer that names no format.
-D3DFORMAT ExportFormat(const std::string& answer) {
-    if (answer == kExport24) return D3DFMT_R8G8B8;
-    if (answer == kExport16) return D3DFMT_A4R4G4B4;
-    if (answer == kExportCompressed) return D3DFMT_DXT3;
-    return D3DFMT_UNKNOWN;
-}
-
-// Writes texture as a DDS file of format through a system-memory surface of that format.
-void SaveConverted(Device& device, const std::string& fileName, Texture& texture, D3DFORMAT format,
-                   const ProgressCallback& progress) {
-    const int width = texture.width();
-    const int height = texture.height();
-    auto converted = device.CreateImageSurface(width, height, format);
-    D3DXLoadSurfaceFromSurface(*converted, nullptr, nullptr, *texture.GetSurfaceLevel(0), nullptr,
-                               nullptr, D3DX_DEFAULT_FILTER, 0, progress);
-    RECT whole;
-    whole.right = width;
-    whole.bottom = height;
-    D3DXSaveSurfaceToFile(fileName, D3DXIFF_DDS, *converted, nullptr, &whole);
 }
 
 }  // namespace
@@ -93,24 +72,41 @@ std::string ZvtNotSavedText(const std::string& fileName) {
            ".\r\nSave the texture as a bitmap (.bmp) or a DirectX texture (.dds) instead.";
 }
 
-bool WriteTextureFile(Device* device, Texture& texture, const std::string& fileName,
-                      std::int32_t kind, const std::string& exportAnswer,
-                      const ProgressCallback& progress) {
+std::optional<ExportSettings> ExportSettingsOf(const std::string& exportAnswer) {
+    ExportSettings settings;
+    if (exportAnswer == kExport32) {
+        settings.format = ExportFormat::Bgra32;
+    } else if (exportAnswer == kExport24) {
+        settings.format = ExportFormat::Bgr24;
+    } else if (exportAnswer == kExport16) {
+        settings.format = ExportFormat::Argb16;
+    } else if (exportAnswer == kExportCompressed) {
+        settings.format = ExportFormat::Bc2;
+    } else {
+        return std::nullopt;
+    }
+    return settings;
+}
+
+void WriteTextureExport(Texture& texture, const std::string& fileName,
+                        const ExportSettings& settings, const ProgressCallback& progress) {
+    PixelBuffer pixels(texture.width(), texture.height());
+    {
+        const LockedPixels lock(texture, D3DLOCK_READONLY);
+        std::memcpy(pixels.data(), lock.view().data, pixels.byteCount());
+    }
+    WriteDdsExport(pixels.view(), settings, fileName, progress);
+}
+
+bool WriteTextureFile(Texture& texture, const std::string& fileName, std::int32_t kind,
+                      const std::string& exportAnswer, const ProgressCallback& progress) {
     if (kind == kSaveBitmap) {
         D3DXSaveTextureToFile(fileName, D3DXIFF_BMP, texture, nullptr);
         return true;
     }
-    if (kind != kSaveDds) return false;
-    if (exportAnswer == kExport32) {
-        D3DXSaveTextureToFile(fileName, D3DXIFF_DDS, texture, nullptr);
-        return true;
-    }
-    const D3DFORMAT format = ExportFormat(exportAnswer);
-    if (format == D3DFMT_UNKNOWN) return false;
-    if (device == nullptr) {
-        throw PlatformError(kErrObjectNotSet, "Object variable or With block variable not set");
-    }
-    SaveConverted(*device, fileName, texture, format, progress);
+    const std::optional<ExportSettings> settings = ExportSettingsOf(exportAnswer);
+    if (kind != kSaveDds || !settings) return false;
+    WriteTextureExport(texture, fileName, *settings, progress);
     return true;
 }
 
@@ -127,21 +123,19 @@ SaveOutcome SaveTexture(std::int32_t textureIndex, const std::string& fileName, 
                     SetStatus(display, kSaveCancelledText);
                     return SaveOutcome::Cancelled;
                 }
-                if (answer != kExport32 && ExportFormat(answer) == D3DFMT_UNKNOWN) {
-                    return SaveOutcome::NotWritten;
-                }
+                if (!ExportSettingsOf(answer)) return SaveOutcome::NotWritten;
             }
             ProgressCallback progress;
             if (answer == kExportCompressed) {
-                // Compression is the slow step (about a megapixel per second): show how far it is
-                // and keep the windows answering between its chunks.
+                // Compression is the slow step: show how far it is and keep the windows answering
+                // between its chunks.
                 progress = [display](int percent) {
                     SetStatus(display, "Busy (" + std::to_string(percent) + "%)");
                     if (display != nullptr) display->DoEvents();
                 };
             }
             const std::shared_ptr<Texture> texture = EntryTexture(textureIndex);
-            WriteTextureFile(Module1().Device.get(), *texture, fileName, kind, answer, progress);
+            WriteTextureFile(*texture, fileName, kind, answer, progress);
             break;
         }
         case kSaveZvt: {

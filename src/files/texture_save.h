@@ -19,6 +19,7 @@
 #include "base/pixel_format.h"
 #include "device/device.h"
 #include "document/window_system.h"
+#include "imagefiles/dds_export.h"
 
 namespace tintora {
 
@@ -46,7 +47,7 @@ std::string ReplaceEnding(const std::string& fileName, const std::string& ending
 inline constexpr const char* kExport32 = "32";            // A8R8G8B8
 inline constexpr const char* kExport24 = "24";            // R8G8B8, alpha dropped
 inline constexpr const char* kExport16 = "16";            // A4R4G4B4
-inline constexpr const char* kExportCompressed = "COMP";  // DXT3
+inline constexpr const char* kExportCompressed = "COMP";  // DXT3 (BC2)
 inline constexpr const char* kExportCancel = "CANCEL";
 
 // The export dialog's label for a file: " Save texture to : ", CR LF, the file name.
@@ -63,15 +64,23 @@ inline constexpr const char* kTextureSavedPrefix = "Texture saved to ";
 std::string ZvtNotSavedText(const std::string& fileName);
 
 // Writes texture (A8R8G8B8, level 0) to fileName as kind: a bitmap, or for DDS the format of
-// exportAnswer ("32", "24", "16" or "COMP"). "24", "16" and "COMP" convert through a
-// system-memory surface made on device (which they need: null throws kErrObjectNotSet); progress
-// goes to that conversion (the DXT3 compression's percentages) and may be empty. No status text, no
-// dialog, no windows: any thread that has device to itself may call it. Returns false, writing
-// nothing, when kind or exportAnswer names nothing to write (ZVT included). A failed write throws
-// PlatformError naming the file. SaveTexture writes through this.
-bool WriteTextureFile(Device* device, Texture& texture, const std::string& fileName,
-                      std::int32_t kind, const std::string& exportAnswer,
-                      const ProgressCallback& progress = {});
+// exportAnswer ("32", "24", "16" or "COMP"), written by WriteTextureExport as one level with a DX9
+// header (A8R8G8B8, R8G8B8, A4R4G4B4, DXT3 encoded as BC2 at the Fast level). progress goes to
+// that export and may be empty. No status text, no dialog, no windows: any thread that has
+// texture to itself may call it. Returns false, writing nothing, when kind or exportAnswer names
+// nothing to write (ZVT included). A failed write throws PlatformError naming the file.
+// SaveTexture writes through this.
+bool WriteTextureFile(Texture& texture, const std::string& fileName, std::int32_t kind,
+                      const std::string& exportAnswer, const ProgressCallback& progress = {});
+
+// The export settings of a DDS export answer ("32", "24", "16", "COMP"); none for any other.
+std::optional<ExportSettings> ExportSettingsOf(const std::string& exportAnswer);
+
+// Writes level 0 of texture (A8R8G8B8) to fileName as WriteDdsExport does (dds_export.h): its
+// pixels are copied first, so the texture stays unlocked while the export runs and progress may
+// let the windows work. Throws what WriteDdsExport throws (a cancel from progress included).
+void WriteTextureExport(Texture& texture, const std::string& fileName,
+                        const ExportSettings& settings, const ProgressCallback& progress = {});
 
 // What a save did.
 enum class SaveOutcome {
@@ -82,10 +91,9 @@ enum class SaveOutcome {
 
 // Saves entry textureIndex's main texture to fileName as kind:
 //  - bitmap: written at once;
-//  - DDS: askFormat is asked first. "CANCEL" writes nothing and shows "Save cancelled"; "32"
-//    writes the texture as it is; "24", "16" and "COMP" convert it into a system-memory surface
-//    of that format first. The DXT3 compression reports "Busy (n%)" on the status line and lets
-//    pending window messages run between its chunks;
+//  - DDS: askFormat is asked first. "CANCEL" writes nothing and shows "Save cancelled"; "32",
+//    "24", "16" and "COMP" write the format (WriteTextureFile). The DXT3 compression reports
+//    "Busy (n%)" on the status line and lets pending window messages run between its chunks;
 //  - ZVT: writes nothing, shows ZvtNotSavedText in a message box, leaves the status line;
 //  - any other kind (or an answer that names no format) writes nothing.
 // After a write the status line reads "Texture saved to " + fileName.

@@ -24,6 +24,9 @@
 // ALPHA (alpha only) and ALPHAPIXELS (the alpha mask is valid); PALETTEINDEXED8 is one palette
 // index a pixel.
 //
+// This writer marks a file of more than one level with the mip-count flag and the COMPLEX and
+// MIPMAP capabilities, which readers need to find the levels after the first.
+//
 // Writers disagree on the header's pitch/linear-size field, so the reader does not trust it: row
 // sizes come from the format and the width, and the data must lie within the file. Blocks are
 // 4 x 4 pixels: 8 bytes for DXT1 and BC4, 16 for the others; a side that is not a multiple of 4 is
@@ -65,7 +68,9 @@ constexpr std::uint32_t kFlagLinearSize = 0x80000;
 constexpr std::uint32_t kFlagDepth = 0x800000;
 
 // Capability words.
+constexpr std::uint32_t kCapsComplex = 0x8;
 constexpr std::uint32_t kCapsTexture = 0x1000;
+constexpr std::uint32_t kCapsMipMap = 0x400000;
 constexpr std::uint32_t kCaps2Cubemap = 0x200;
 constexpr std::uint32_t kCaps2AllFaces = 0xFC00;  // +X, -X, +Y, -Y, +Z, -Z
 constexpr std::uint32_t kCaps2Volume = 0x200000;
@@ -205,30 +210,34 @@ DecodedImage DecodeDds(std::span<const std::uint8_t> data, const std::string& fi
     return image;
 }
 
-ByteBuffer EncodeDds(D3DFORMAT format, const std::uint8_t* bits, int pitch, int width, int height) {
+ByteBuffer EncodeDdsHeaders(const DdsWriteLayout& layout) {
     DdsHeader header{};
     header.size = sizeof(DdsHeader);
     header.flags = kFlagCaps | kFlagHeight | kFlagWidth | kFlagPixelFormat;
-    header.width = static_cast<std::uint32_t>(width);
-    header.height = static_cast<std::uint32_t>(height);
+    header.width = static_cast<std::uint32_t>(layout.width);
+    header.height = static_cast<std::uint32_t>(layout.height);
     header.caps = kCapsTexture;
+    if (layout.mipLevels > 1) {
+        header.flags |= kFlagMipMapCount;
+        header.mipMapCount = static_cast<std::uint32_t>(layout.mipLevels);
+        header.caps |= kCapsComplex | kCapsMipMap;
+    }
     DdsPixelFormat& pf = header.pixelFormat;
     pf.size = sizeof(DdsPixelFormat);
 
-    const std::int64_t rowBytes = RowPitchBytes(format, width);
-    const std::int64_t rows = StorageRows(format, height);
-    if (IsBlockCompressed(format)) {
+    if (layout.blockBytes != 0) {
         pf.flags = kPfFourCc;
-        pf.fourCC = format;
+        pf.fourCC = layout.fourCC;
         header.flags |= kFlagLinearSize;
-        header.pitchOrLinearSize = static_cast<std::uint32_t>(rowBytes * rows);
+        header.pitchOrLinearSize = static_cast<std::uint32_t>(
+            std::int64_t{(layout.width + 3) / 4} * ((layout.height + 3) / 4) * layout.blockBytes);
     } else {
         const MaskedLayout* found = nullptr;
-        for (const MaskedLayout& layout : kKnownLayouts) {
-            if (layout.format == format) found = &layout;
+        for (const MaskedLayout& known : kKnownLayouts) {
+            if (known.format == layout.format) found = &known;
         }
         Require(found != nullptr, D3DERR_INVALIDCALL,
-                std::string("A DDS file cannot hold the format ") + FormatName(format));
+                std::string("A DDS file cannot hold the format ") + FormatName(layout.format));
         pf.flags = found->kind | (found->a != 0 && found->kind != kPfAlpha ? kPfAlphaPixels : 0);
         pf.rgbBitCount = found->bits;
         pf.rBitMask = found->r;
@@ -236,15 +245,42 @@ ByteBuffer EncodeDds(D3DFORMAT format, const std::uint8_t* bits, int pitch, int 
         pf.bBitMask = found->b;
         pf.aBitMask = found->a;
         header.flags |= kFlagPitch;
-        header.pitchOrLinearSize = static_cast<std::uint32_t>(rowBytes);
+        header.pitchOrLinearSize =
+            static_cast<std::uint32_t>(RowPitchBytes(layout.format, layout.width));
     }
-    Require(pitch >= rowBytes, D3DERR_INVALIDCALL, "Row pitch too small for the DDS data");
+    if (layout.dxgiFormat != 0) {
+        pf = DdsPixelFormat{sizeof(DdsPixelFormat), kPfFourCc, kFourCcDx10, 0, 0, 0, 0, 0};
+    }
 
-    ByteBuffer file(kHeaderEnd + static_cast<std::size_t>(rowBytes * rows));
+    ByteBuffer file(kHeaderEnd + (layout.dxgiFormat != 0 ? sizeof(DdsHeaderDx10) : 0));
     StoreLe32(file.data(), kDdsMagic);
     std::memcpy(file.data() + 4, &header, sizeof header);
+    if (layout.dxgiFormat != 0) {
+        const DdsHeaderDx10 dx10{layout.dxgiFormat, kDimensionTexture2D, 0, 1, 0};
+        std::memcpy(file.data() + kHeaderEnd, &dx10, sizeof dx10);
+    }
+    return file;
+}
+
+ByteBuffer EncodeDds(D3DFORMAT format, const std::uint8_t* bits, int pitch, int width, int height) {
+    DdsWriteLayout layout;
+    layout.width = width;
+    layout.height = height;
+    if (IsBlockCompressed(format)) {
+        layout.blockBytes = format == D3DFMT_DXT1 ? 8 : 16;
+        layout.fourCC = format;
+    } else {
+        layout.format = format;
+    }
+    ByteBuffer file = EncodeDdsHeaders(layout);
+    const std::int64_t rowBytes = RowPitchBytes(format, width);
+    const std::int64_t rows = StorageRows(format, height);
+    Require(pitch >= rowBytes, D3DERR_INVALIDCALL, "Row pitch too small for the DDS data");
+
+    const std::size_t start = file.size();
+    file.resize(start + static_cast<std::size_t>(rowBytes * rows));
     for (std::int64_t y = 0; y < rows; ++y) {
-        std::memcpy(file.data() + kHeaderEnd + y * rowBytes, bits + y * pitch,
+        std::memcpy(file.data() + start + y * rowBytes, bits + y * pitch,
                     static_cast<std::size_t>(rowBytes));
     }
     return file;

@@ -42,4 +42,27 @@ DecodedImage DecodeDds(std::span<const std::uint8_t> data, const std::string& fi
 // for compressed formats). Throws PlatformError(D3DERR_INVALIDCALL) for a format DDS cannot hold.
 ByteBuffer EncodeDds(D3DFORMAT format, const std::uint8_t* bits, int pitch, int width, int height);
 
+// What the headers of a written DDS file say about the pixel data that follows them.
+struct DdsWriteLayout {
+    int width = 0;
+    int height = 0;
+    // Levels in the file. Above 1 the header counts them and marks a mip chain; with 1 it leaves
+    // the count out, as EncodeDds does.
+    int mipLevels = 1;
+    // Uncompressed data (blockBytes 0): a format EncodeDds takes. The DX9 header describes it by
+    // its masks and gives the row pitch.
+    D3DFORMAT format = D3DFMT_UNKNOWN;
+    // Block data: the bytes of one 4 x 4 block (8 or 16) and the four-character code the DX9
+    // header names (DXT1..DXT5, ATI1, ATI2). The header gives the top level's byte size.
+    int blockBytes = 0;
+    std::uint32_t fourCC = 0;
+    // Not 0: the pixel format names "DX10" and the extension header names this DXGI format, for
+    // one 2D texture; format or blockBytes then only say how the data is laid out.
+    std::uint32_t dxgiFormat = 0;
+};
+
+// The signature and headers of a DDS file: 128 bytes, 148 with the DX10 extension. Throws
+// PlatformError(D3DERR_INVALIDCALL) for an uncompressed format DDS cannot hold.
+ByteBuffer EncodeDdsHeaders(const DdsWriteLayout& layout);
+
 }  // namespace tintora

@@ -92,7 +92,8 @@ TEST_F(MainWindowTest, MenusPanelAndStatusStripShowTheirCaptions) {
         shown += "\n" + Items(menu);
     EXPECT_EQ(shown,
               "file=&File|editmenu=E&dit|viewmenu=&View|effects=&Effects\n"
-              "newtex=&New|barre3=-|open=&Open|save=&Save|saveas=Save &As...|barre=-|quit=&Quit\n"
+              "newtex=&New|barre3=-|open=&Open|save=&Save|saveas=Save &As...|"
+              "exporttex=E&xport...|barre=-|quit=&Quit\n"
               "viewnormal=Normal|viewtiled=Tiled|viewfilter=Stretch (filtering)|"
               "viewpixel=Stretch (pixellised)|barre1=-|zoom=Zoom|barre3d=-|show=Show View3D|"
               "barre9=-|alphamap=Alpha map only\n"

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "alpha/alpha_texture.h"
 #include "cli/cli_options.h"
@@ -91,6 +92,38 @@ TEST(CliOptions, FormatsMapToTheEditorsSaveChoices) {
     }
     EXPECT_EQ(cli::FormatFromOutputName("a/WALL.BMP"), cli::OutputFormat::Bitmap);
     EXPECT_THROW(cli::FormatFromOutputName("dds"), cli::UsageError);
+}
+
+// The DDS options become the export's settings. Without --srgb or --no-srgb, an input marked
+// sRGB gives an sRGB file where the format has an sRGB form.
+TEST(CliOptions, DdsOptionsBecomeTheExportSettings) {
+    const std::tuple<const char*, bool, const char*> cases[] = {
+        {"a.dds -o b.DDS", true, "A8R8G8B8 srgb"},
+        {"a.png -o a.dds --format dxt3", false, "BC2"},
+        {"a.png -o a --format=bc7 --srgb --mipmaps --quality best", false, "BC7 1 srgb best"},
+        {"n.png --format bc5 --mipmaps --normal-map --mip-filter=box --dx10 -o n", false,
+         "BC5 0 normal dx10"},
+        {"a.png -o a --format bc1a --mipmaps --alpha-coverage 128 --mip-filter lanczos", false,
+         "BC1a 2 coverage 128"},
+        {"a.dds -o a.dds --format bc4", true, "BC4"},
+        {"a.dds -o a.dds --format bc3 --no-srgb", true, "BC3"},
+    };
+    for (const auto& [arguments, inputSrgb, expected] : cases) {
+        Strings split;
+        for (std::istringstream in(arguments); in >> split.emplace_back();) {
+        }
+        split.pop_back();
+        const cli::CommandLine line = cli::ParseCommandLine(split);
+        const ExportSettings s =
+            cli::ExportSettingsFor(cli::MakeRunPlan(line).format, line.dds, inputSrgb);
+        const auto mips = static_cast<int>(s.mip.filter);  // 0 box, 1 kaiser, 2 lanczos
+        EXPECT_EQ(ExportFormatName(s.format) + (s.mipmaps ? " " + std::to_string(mips) : "") +
+                      (s.mip.normalMap ? " normal" : "") +
+                      (s.mip.alphaReference ? " coverage 128" : "") + (s.srgb ? " srgb" : "") +
+                      (s.encode.level == EncodeLevel::Best ? " best" : "") +
+                      (s.dx10 ? " dx10" : ""),
+                  expected);
+    }
 }
 
 // An existing directory, or a trailing slash, takes each file by its input's name; a directory
@@ -201,6 +234,21 @@ TEST_F(CliBinaryTest, PremultipliedFilesLoadAsInTheEditor) {
     EXPECT_TRUE(ReadBytes(output) == expected) << "not the editor's bytes";
 }
 
+// An input marked sRGB gives an sRGB BC7 file (DXGI 99), its chain of five levels in the file.
+TEST_F(CliBinaryTest, ABlockFormatKeepsTheInputsSrgbMark) {
+    std::vector<std::uint32_t> pixels = SyntheticPhoto(20, 12, true, 3);
+    ExportSettings srgb;
+    srgb.srgb = true;
+    WriteDdsExport({reinterpret_cast<std::uint8_t*>(pixels.data()), 20, 12}, srgb,
+                   scratch.File("in.dds"));
+    const CliResult run =
+        RunCli({scratch.File("in.dds"), "-o", scratch.File("out.dds"), "--format=bc7", "--mipmaps"},
+               scratch);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::vector<std::uint8_t> file = ReadBytes(scratch.File("out.dds"));
+    EXPECT_EQ(std::vector<int>({file[28], file[128]}), std::vector<int>({5, 99}));
+}
+
 // Files of a directory (not its subfolders) run side by side on several workers; each output is
 // what the editor writes for its input, named after it.
 TEST_F(CliBinaryTest, ADirectoryRunsInParallelWithTheEditorsResults) {
@@ -250,7 +298,7 @@ TEST_F(CliBinaryTest, BadFilesFailAlone) {
 TEST_F(CliBinaryTest, RefusedRunsWriteNothing) {
     const std::string photo = WritePhoto("photo.bmp", 8, 8, 3);
     const std::string out = scratch.File("out");
-    const std::string bmp = out + ".bmp";
+    const std::string bmp = out + ".bmp", dds = out + ".dds";
     const std::string twin = scratch.File("photo.png");
     WriteBytes(twin, ReadBytes(PeerFile("png_rgba.png")));
     const std::string mask = scratch.File("no-mask.png");
@@ -270,6 +318,15 @@ TEST_F(CliBinaryTest, RefusedRunsWriteNothing) {
         {{photo, "--format", "dxt3", "-o", bmp}, 2, "ends in .bmp, but --format dxt3 writes"},
         {{photo, "--format", "bmp", "-o", out + ".dds"}, 2, "ends in .dds, but --format bmp"},
         {{photo, "--format=dds16", "-o", out + ".dib"}, 2, "ends in .dib, but --format dds16"},
+        {{photo, "--format", "bc7", "-o", bmp}, 2, "ends in .bmp, but --format bc7 writes"},
+        {{photo, "--quality", "best", "-o", dds}, 2, "--quality needs a block format"},
+        {{photo, "--quality", "slow", "-o", dds}, 2, "--quality takes fast or best"},
+        {{photo, "--mipmaps", "-o", bmp}, 2, "--mipmaps needs a DDS format"},
+        {{photo, "--srgb", "--format", "bc5", "-o", dds}, 2, "--srgb needs"},
+        {{photo, "--dx10", "--format", "dds24", "-o", dds}, 2, "--dx10 needs"},
+        {{photo, "--format", "bc5", "--normal-map", "-o", dds}, 2, "--normal-map needs --mipmaps"},
+        {{photo, "--mipmaps", "--mip-filter", "cubic", "-o", dds}, 2, "--mip-filter takes"},
+        {{photo, "--mipmaps", "--alpha-coverage", "0", "-o", dds}, 2, "between 1 and 255"},
         {{photo, "--jobs", "0", "-o", bmp}, 2, "--jobs must lie between"},
         {{photo, "--invert"}, 2, "no output"},
         {{"-o", bmp}, 2, "no input"},
@@ -290,7 +347,9 @@ TEST_F(CliBinaryTest, RefusedRunsWriteNothing) {
     }
     const CliResult help = RunCli({"--help"}, scratch);
     EXPECT_EQ(help.status, 0);
-    for (const char* option : {"--alpha-from ", "--alpha-from-file", "--jobs", "Exit status"})
+    for (const char* option : {"--alpha-from ", "--alpha-from-file", "--jobs", "Exit status",
+                               "--mipmaps", "--mip-filter", "--normal-map", "--alpha-coverage",
+                               "--srgb", "--quality", "--dx10", "bc1a", "bc7"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 

@@ -48,8 +48,9 @@ class SaveTest : public FilesTest {
     std::vector<std::uint32_t> pixels;
 };
 
-// A bitmap is written at once with its alpha, DDS in the format answered. Only the compression
-// shows its progress, letting pending messages run after each step.
+// A bitmap is written at once with its alpha, DDS in the format answered, the same bytes as a
+// surface of that format converted and saved by the device. Only the compression shows its
+// progress, letting pending messages run after each step.
 TEST_F(SaveTest, KindsAndExportFormats) {
     const struct {
         std::int32_t kind;
@@ -77,6 +78,15 @@ TEST_F(SaveTest, KindsAndExportFormats) {
         EXPECT_EQ(reopened->GetLevelDesc(0).Format, c.format);
         if (c.format == D3DFMT_A8R8G8B8) {
             EXPECT_EQ(ArgbOf(*reopened), pixels);
+        }
+        if (c.kind == kSaveDds) {
+            auto surface = device().CreateImageSurface(13, 7, c.format);
+            D3DXLoadSurfaceFromSurface(*surface, nullptr, nullptr,
+                                       *TextureAt(x).Texture->GetSurfaceLevel(0), nullptr, nullptr,
+                                       D3DX_DEFAULT_FILTER, 0);
+            D3DXSaveSurfaceToFile(scratch.File("device.dds"), D3DXIFF_DDS, *surface, nullptr,
+                                  nullptr);
+            EXPECT_TRUE(ReadBytes(scratch.File("device.dds")) == ReadBytes(path));
         }
     }
     EXPECT_EQ(ArgbOf(*TextureAt(x).Texture), pixels);

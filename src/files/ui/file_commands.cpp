@@ -1,12 +1,16 @@
 #include "files/ui/file_commands.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
+#include "base/error.h"
 #include "base/number_text.h"
 #include "document/history.h"
 #include "document/module1.h"
@@ -15,11 +19,48 @@
 #include "files/new_texture.h"
 #include "files/texture_load.h"
 #include "files/texture_save.h"
+#include "files/ui/export_dialog.h"
 #include "files/ui/form6.h"
 #include "files/ui/msg_box2.h"
 #include "files/ui/new_texture_dialog.h"
+#include "imagefiles/dds_export.h"
 
 namespace tintora {
+
+namespace {
+
+// Thrown by the export's progress function to stop it.
+struct ExportCancelled {};
+
+// Notes an Escape pressed anywhere in the application while it lives (and keeps it from the
+// focused widget: it belongs to the export).
+class EscapeWatch : public QObject {
+  public:
+    EscapeWatch() { QCoreApplication::instance()->installEventFilter(this); }
+    ~EscapeWatch() override { QCoreApplication::instance()->removeEventFilter(this); }
+    EscapeWatch(const EscapeWatch&) = delete;
+    EscapeWatch& operator=(const EscapeWatch&) = delete;
+
+    bool pressed = false;
+
+  protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress ||
+            static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
+            return false;
+        pressed = true;
+        return true;
+    }
+};
+
+bool HasAlpha(const PixelBuffer& pixels) {
+    for (std::size_t i = 3; i < pixels.byteCount(); i += 4) {
+        if (pixels[i] != 255) return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 FileCommands::FileCommands(Services& services, QWidget* parent, QLabel* statusLine,
                            WindowHost& host)
@@ -38,6 +79,11 @@ NewTexture& FileCommands::NewTextureWindow() {
 Form6& FileCommands::Form6Window() {
     if (form6_.isNull()) form6_ = new Form6(parent_);
     return *form6_;
+}
+
+ExportDialog& FileCommands::ExportDialogWindow() {
+    if (exportDialog_.isNull()) exportDialog_ = new ExportDialog(*services_.settings, parent_);
+    return *exportDialog_;
 }
 
 FileDialogRequest FileCommands::DialogRequest(const std::string& title, const std::string& filter,
@@ -144,6 +190,79 @@ void FileCommands::saveas_Click() {
     const auto& state = Module1();
     if (state.ActiveWindowIndex > 0)
         SaveTextureAs(DocumentAt(state.ActiveWindowIndex).TextureIndex);
+}
+
+void FileCommands::export_Click() {
+    const auto& state = Module1();
+    if (state.ActiveWindowIndex > 0)
+        ExportTexture(DocumentAt(state.ActiveWindowIndex).TextureIndex);
+}
+
+bool FileCommands::ExportTexture(std::int32_t textureIndex) {
+    if (exporting_) return false;
+    const std::optional<ExportSettings> settings = ExportDialogWindow().ShowModal(
+        HasAlpha(TextureAt(textureIndex).Pixels), TextureAt(textureIndex).FileSrgb);
+    if (!settings) return false;
+
+    const TextureEntry& entry = TextureAt(textureIndex);
+    const std::string name = ReplaceEnding(entry.Title, ".dds");
+    const auto separator = entry.FileName.find_last_of("/\\");
+    FileDialogRequest request;
+    request.title = kExportDialogTitle;
+    request.filter = kExportDialogFilter;
+    request.confirmOverwrite = true;
+    if (!exportFolder_.empty())
+        request.fileName = exportFolder_ + name;
+    else if (separator != std::string::npos)
+        request.fileName = entry.FileName.substr(0, separator + 1) + name;
+    else
+        request.fileName = name;
+    const std::optional<FileChoice> choice = services_.dialogs->ShowSave(request);
+    if (!choice || choice->fileName.empty()) return false;
+    std::string fileName = choice->fileName;
+    if (FileEnding(fileName).empty()) {
+        // The dialog asked about the name as typed, not about this one.
+        fileName += ".dds";
+        std::error_code ignored;
+        if (std::filesystem::exists(fileName, ignored) &&
+            !services_.messageBoxes->AskYesNo(
+                TitleFromPath(fileName) + " already exists.\r\nDo you want to replace it?",
+                kExportDialogTitle))
+            return false;
+    }
+    exportFolder_ = fileName.substr(0, fileName.find_last_of("/\\") + 1);
+
+    // A copy of the pixels: pending messages run during the export, and a command among them may
+    // change the texture or close its window.
+    const PixelBuffer& source = TextureAt(textureIndex).Pixels;
+    if (source.empty()) {
+        throw PlatformError(kErrObjectNotSet, "Object variable or With block variable not set");
+    }
+    PixelBuffer pixels(source.width(), source.height());
+    std::memcpy(pixels.data(), source.data(), source.byteCount());
+    const QString statusBefore = statusLine_.isNull() ? QString() : statusLine_->text();
+    EscapeWatch escape;
+    exporting_ = true;
+    try {
+        WriteDdsExport(pixels.view(), *settings, fileName, [this, &escape](int percent) {
+            if (!escape.pressed) {
+                host_.SetStatusText("Busy (" + std::to_string(percent) + "%)");
+                host_.DoEvents();
+            }
+            if (escape.pressed) throw ExportCancelled();
+        });
+        exporting_ = false;
+    } catch (const ExportCancelled&) {
+        exporting_ = false;
+        host_.SetStatusText(kExportCancelledText);
+        return false;
+    } catch (...) {
+        exporting_ = false;
+        if (!statusLine_.isNull()) statusLine_->setText(statusBefore);
+        throw;
+    }
+    host_.SetStatusText(kTextureExportedPrefix + fileName);
+    return true;
 }
 
 bool FileCommands::SaveTextureOf(std::int32_t textureIndex) {

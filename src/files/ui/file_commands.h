@@ -1,6 +1,6 @@
-// The File menu's commands of the main window: "&New", "&Open", "&Save" and "Save &As...", the
-// loader they and start-up call (LoadTexture), and the once-only message box (ShowMessageOnce).
-// The main window owns one FileCommands and routes its menu items here.
+// The File menu's commands of the main window: "&New", "&Open", "&Save", "Save &As..." and
+// "E&xport...", the loader they and start-up call (LoadTexture), and the once-only message box
+// (ShowMessageOnce). The main window owns one FileCommands and routes its menu items here.
 //
 // The common dialog CD is shared by Open and Save As: its file name, filter index and flags carry
 // over from one use to the next. Its flags become 2 (ask before replacing a file) after the first
@@ -25,6 +25,7 @@ class QWidget;
 
 namespace tintora {
 
+class ExportDialog;
 class Form6;
 class MsgBox2;
 class NewTexture;
@@ -49,6 +50,11 @@ inline constexpr const char* kSaveAsDialogFilter =
     "Bitmap File (*.bmp)|*.bmp|DirectX Texture File (*.dds)|*.dds|Zarvell3D Texture file "
     "(*.zvt)|*.zvt";
 
+inline constexpr const char* kExportDialogTitle = "Export texture to...";
+inline constexpr const char* kExportDialogFilter = "DirectX Texture File (*.dds)|*.dds";
+inline constexpr const char* kExportCancelledText = "Export cancelled";
+inline constexpr const char* kTextureExportedPrefix = "Texture exported to ";
+
 class FileCommands {
   public:
     // parent owns the dialogs; statusLine is the main window's Label1 (may be null); host is the
@@ -72,6 +78,20 @@ class FileCommands {
     void save_Click();
     // "Save &As...": SaveTextureAs the active window's texture. Nothing without an active texture.
     void saveas_Click();
+
+    // "E&xport...": ExportTexture of the active window's texture. Nothing without an active
+    // texture.
+    void export_Click();
+    // Writes entry textureIndex's pixels as a DDS file: the settings from ExportDialog, the file
+    // from the Save dialog (kExportDialogTitle, suggesting the texture's title with the ending
+    // .dds in the folder of the last export or else its own file's; a name without an ending
+    // gets .dds, asking before that replaces a file), then WriteDdsExport. Meanwhile the status
+    // line shows "Busy (n%)" and pending messages run; Escape stops the export, leaving an
+    // existing file as it was, and the status line says kExportCancelledText. Once written it
+    // says kTextureExportedPrefix + the file name. The texture and its unsaved state stay as they
+    // are. True only when the file was written. A failed write throws PlatformError naming the
+    // file, the status line put back as it was.
+    bool ExportTexture(std::int32_t textureIndex);
 
     // Saves entry textureIndex (open in any window): to its own file when that ends in .bmp, .dib
     // or .dds (any case), else through SaveTextureAs (a texture without a file name too). True
@@ -107,6 +127,7 @@ class FileCommands {
     MsgBox2& MsgBox2Window();
     NewTexture& NewTextureWindow();
     Form6& Form6Window();
+    ExportDialog& ExportDialogWindow();
     bool NewTextureLoaded() const { return !newTexture_.isNull(); }
     bool Form6Loaded() const { return !form6_.isNull(); }
 
@@ -127,7 +148,10 @@ class FileCommands {
     QPointer<MsgBox2> msgBox2_;
     QPointer<NewTexture> newTexture_;
     QPointer<Form6> form6_;
-    std::string saveFolder_;  // the folder of the last accepted Save As, with its final slash
+    QPointer<ExportDialog> exportDialog_;
+    std::string exportFolder_;  // the folder of the last export, with its final slash
+    bool exporting_ = false;    // an export is running (its pending messages may ask another)
+    std::string saveFolder_;    // the folder of the last accepted Save As, with its final slash
 };
 
 }  // namespace tintora

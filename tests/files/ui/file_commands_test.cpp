@@ -1,7 +1,8 @@
-// The File menu in the running editor with its dialogs: MsgBox2, NewTexture, Form6.
+// The File menu in the running editor with its dialogs: MsgBox2, NewTexture, Form6, ExportDialog.
 #include "files/ui/file_commands.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,8 +13,10 @@
 
 #include "app/editor_fixture.h"
 #include "device/d3dx_file.h"
+#include "document/history.h"
 #include "files/texture_load.h"
 #include "files/texture_save.h"
+#include "files/ui/export_dialog.h"
 #include "files/ui/form6.h"
 #include "files/ui/msg_box2.h"
 #include "files/ui/new_texture_dialog.h"
@@ -289,6 +292,105 @@ TEST_F(FileCommandsTest, SaveAsWritesTheFormatTheNameSays) {
     editor->newtex->trigger();
     editor->save->trigger();
     EXPECT_EQ(dialogs.saveRequests.back().fileName, saved.File("Untitled"));
+}
+
+// Export: the dialog's choices (BC1 with mipmaps and the file's sRGB mark for an opaque texture at
+// first; greyed options left out) decide the file's format and mip count, a name without an
+// ending gets .dds, and the next showing starts from the last choices. Cancelling either dialog
+// writes nothing; Escape during the export leaves the file as it was. The unsaved mark stays.
+TEST_F(FileCommandsTest, ExportWritesTheChosenSettings) {
+    OpenPng("a.png", 64, 32, [](int x, int y) {
+        return std::array<std::uint8_t, 4>{std::uint8_t(x * 4), std::uint8_t(y * 8), 9, 255};
+    });
+    const std::int32_t x = DocumentAt(Module1().ActiveWindowIndex).TextureIndex;
+    MarkModified(x);
+    ActiveEntry().FileSrgb = true;
+    const auto word = [](const FileBytes& b, std::size_t at) {
+        return std::uint32_t(b[at]) | b[at + 1] << 8 | b[at + 2] << 16 |
+               std::uint32_t(b[at + 3]) << 24;
+    };
+    const struct {
+        int format;  // -1: as the dialog starts
+        bool mipmaps, srgb, dx10;
+        const char* typed;
+        const char* fourCC;
+        std::uint32_t dxgi, levels;
+    } cases[] = {
+        {-1, false, false, false, "a", "DX10", 72, 7},  // BC1 sRGB
+        {9, true, false, false, "b.dds", "DX10", 98, 7},
+        {6, false, false, false, "c.dds", "DXT5", 0, 1},
+        {7, false, true, true, "d.dds", "DX10", 80, 1},
+        {1, true, true, true, "e.dds", "\0\0\0\0", 0, 7},  // 24 bits: no sRGB, no DX10
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        WhenModal<ExportDialog> dialog([&c](ExportDialog& d) {
+            if (c.format >= 0) {
+                d.format->setCurrentIndex(c.format);
+                d.mipmaps->setChecked(c.mipmaps);
+                d.srgb->setChecked(c.srgb);
+                d.dx10->setChecked(c.dx10);
+                d.quality->setCurrentIndex(1);
+                d.mipFilter->setCurrentIndex(2);
+            }
+            QTest::mouseClick(d.exportButton, Qt::LeftButton);
+        });
+        const std::string path =
+            scratch.File(c.typed) + (FileEnding(c.typed).empty() ? ".dds" : "");
+        dialogs.fileAnswers = {FileChoice{scratch.File(c.typed), 1}};
+        editor->exporttex->trigger();
+        EXPECT_EQ(StatusLine(), "Texture exported to " + path);
+        const FileBytes bytes = ReadBytes(path);
+        ASSERT_GE(bytes.size(), 148u);
+        EXPECT_EQ(std::string(bytes.begin() + 84, bytes.begin() + 88), std::string(c.fourCC, 4));
+        if (c.dxgi != 0) {
+            EXPECT_EQ(word(bytes, 128), c.dxgi);
+        }
+        EXPECT_EQ(std::max(word(bytes, 28), 1u), c.levels);
+    }
+    EXPECT_EQ(dialogs.saveRequests.at(1).fileName, scratch.File("a.dds"));
+
+    // Restored; greyed as the format and the mipmaps check say; Cancel, then the Save dialog's.
+    std::string greyed;
+    WhenModal<ExportDialog> cancel([&greyed](ExportDialog& d) {
+        EXPECT_TRUE(d.format->currentIndex() == 1 && d.dx10->isChecked() &&
+                    d.quality->currentIndex() == 1 && d.mipFilter->currentIndex() == 2);
+        for (int format : {1, 9, -1}) {
+            if (format >= 0)
+                d.format->setCurrentIndex(format);
+            else
+                d.mipmaps->setChecked(false);
+            for (QWidget* w : std::initializer_list<QWidget*>{d.quality, d.srgb, d.dx10,
+                                                              d.mipFilter, d.alphaCoverage})
+                greyed += w->isEnabled() ? '+' : '-';
+        }
+        QTest::mouseClick(d.cancelButton, Qt::LeftButton);
+    });
+    editor->exporttex->trigger();
+    EXPECT_EQ(greyed, "---+-++-++++---");
+    WhenModal<ExportDialog> noFile([](ExportDialog& d) {
+        EXPECT_EQ(d.format->currentIndex(), 1);
+        d.exportButton->click();
+    });
+    editor->exporttex->trigger();
+    EXPECT_EQ(dialogs.saveRequests.size(), 6u);
+    EXPECT_EQ(scratch.Entries().size(), 5u);
+
+    // Escape while it runs.
+    const FileBytes before = ReadBytes(scratch.File("c.dds"));
+    const auto escape =
+        QObject::connect(editor.get(), &MDIForm1::statusTextShown, [this](const QString& text) {
+            if (text.startsWith(QStringLiteral("Busy (")))
+                QTest::keyClick(editor.get(), Qt::Key_Escape);
+        });
+    WhenModal<ExportDialog> go([](ExportDialog& d) { d.exportButton->click(); });
+    dialogs.fileAnswers = {FileChoice{scratch.File("c.dds"), 1}};
+    editor->exporttex->trigger();
+    QObject::disconnect(escape);
+    EXPECT_EQ(StatusLine(), "Export cancelled");
+    EXPECT_EQ(ReadBytes(scratch.File("c.dds")), before);
+    EXPECT_EQ(scratch.Entries().size(), 5u);
+    EXPECT_TRUE(IsModified(x));
 }
 
 }  // namespace
