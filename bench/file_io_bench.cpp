@@ -1,6 +1,10 @@
 // Prints how fast image files are read and written, and what DXT3 compression costs and gives:
 //  - load and save of a photograph-like image as PNG, BMP, DDS A8R8G8B8 and DDS DXT3 (the load
-//    as the editor does it: read, then convert to an A8R8G8B8 surface);
+//    as the editor does it: ReadWorkingTexture, the file read into an A8R8G8B8 texture);
+//  - the load step by step for these files and a JPEG (and ImageMagick's PNG and BMP of the same
+//    picture, when it is installed): the file's bytes read, decoded, made a texture, made the
+//    working texture; for PNG and JPEG also Qt's reader on the same bytes, the reference whose
+//    pixels our own readers give;
 //  - file-to-file conversions timed against ImageMagick 6 doing the same conversion (when
 //    convert-im6.q16 is installed), with the ratio;
 //  - DXT3 compression in megapixels per second on all threads and on one (our BC2 encoder at its
@@ -28,6 +32,10 @@
 
 #include "device/d3dx_file.h"
 #include "device/device.h"
+#include "files/texture_load.h"
+#include "imagefiles/file_io.h"
+#include "imagefiles/image_file.h"
+#include "imagefiles/qt_image_codec.h"
 #include "support/synthetic_photo.h"
 
 using namespace tintora;
@@ -65,15 +73,33 @@ std::vector<std::uint32_t> Argb(const Surface& surface) {
     return out;
 }
 
-// The editor's load: the file in its own format, then converted to an A8R8G8B8 surface.
+// The editor's load: the file read into an A8R8G8B8 working texture; its level.
 std::shared_ptr<Surface> Load(Device& device, const std::string& path) {
-    auto texture = D3DXCreateTextureFromFileEx(device, path, D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
-                                               D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_POINT,
-                                               D3DX_FILTER_NONE, 0x04564564, nullptr, nullptr);
-    auto surface = device.CreateImageSurface(texture->width(), texture->height(), D3DFMT_A8R8G8B8);
-    D3DXLoadSurfaceFromSurface(*surface, nullptr, nullptr, *texture->GetSurfaceLevel(0), nullptr,
-                               nullptr, D3DX_DEFAULT_FILTER, 0);
-    return surface;
+    return ReadWorkingTexture(device, path, {})->GetSurfaceLevel(0);
+}
+
+// The load of path step by step, milliseconds (medians of three) on one line.
+void PrintReadSteps(Device& device, const char* name, const std::string& path) {
+    const ByteBuffer bytes = ReadFileBytes(path);
+    const double read = Milliseconds([&] { ReadFileBytes(path); }, 3);
+    const double decode = Milliseconds([&] { DecodeImageFile(bytes, path, nullptr); }, 3);
+    D3DXIMAGE_FILEFORMAT type = D3DXIFF_BMP;
+    DecodeImageFile(bytes, path, &type);
+    double qt = -1;
+    if (type == D3DXIFF_PNG) qt = Milliseconds([&] { DecodePngWithQt(bytes, path); }, 3);
+    if (type == D3DXIFF_JPG) qt = Milliseconds([&] { DecodeJpegWithQt(bytes, path); }, 3);
+    const double texture = Milliseconds(
+        [&] {
+            D3DXCreateTextureFromFileEx(device, path, D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
+                                        D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_POINT,
+                                        D3DX_FILTER_NONE, kLoadColorKey, nullptr, nullptr);
+        },
+        3);
+    const double working = Milliseconds([&] { Load(device, path); }, 3);
+    char qtText[16] = "-";
+    if (qt >= 0) std::snprintf(qtText, sizeof qtText, "%.0f", qt);
+    std::printf("  %-24s %6.0f %8.0f %6s %9.0f %9.0f   %6.1f\n", name, read, decode, qtText,
+                texture, working, static_cast<double>(bytes.size()) / 1048576.0);
 }
 
 // Saves an A8R8G8B8 surface in a file type and DDS format, as the editor's export does.
@@ -144,6 +170,32 @@ int main(int argc, char** argv) {
         std::printf("  %-34s %7.0f ms   %7.0f ms   %6.1f MiB\n", k.name, save, load,
                     static_cast<double>(std::filesystem::file_size(file(k.file))) / 1048576.0);
     }
+
+    Save(*device, *source, file("photo.jpg"), D3DXIFF_JPG, D3DFMT_A8R8G8B8);
+    std::printf(
+        "\nReading step by step (ms)     file   decode     Qt   texture   working    MiB\n");
+    struct Read {
+        const char* name;
+        std::string path;
+    };
+    std::vector<Read> reads = {{"PNG (Qt's writer)", file("photo.png")},
+                               {"JPEG (Qt's writer, q90)", file("photo.jpg")},
+                               {"BMP 32-bit", file("photo.bmp")},
+                               {"DDS A8R8G8B8", file("photo_argb.dds")},
+                               {"DDS DXT3", file("photo_dxt3.dds")}};
+    if (HaveImageMagick()) {
+        const std::string bmp = file("photo.bmp");
+        if (std::system(("convert-im6.q16 " + bmp + " PNG32:" + file("im.png") + " && " +
+                         "convert-im6.q16 " + bmp + " -alpha off PNG24:" + file("im_rgb.png") +
+                         " && convert-im6.q16 " + bmp + " -alpha off BMP3:" + file("im24.bmp"))
+                            .c_str()) == 0) {
+            reads.push_back({"PNG RGBA (ImageMagick)", file("im.png")});
+            reads.push_back({"PNG RGB (ImageMagick)", file("im_rgb.png")});
+            reads.push_back({"BMP 24-bit (ImageMagick)", file("im24.bmp")});
+        }
+    }
+    for (const Read& r : reads)
+        PrintReadSteps(*device, r.name, r.path);
 
     std::printf("\nDXT3 compression                              Mpixel/s      RGB PSNR\n");
     auto dxt3 = device->CreateImageSurface(side, side, D3DFMT_DXT3);

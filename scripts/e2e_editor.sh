@@ -41,26 +41,23 @@ mkdir -p "$work/my textures" "$work/saved maps"
 cp "$samples/checker.bmp" "$work/my textures/checker board.bmp"
 cp "$samples/gradient_alpha.bmp" "$work/my textures/gradient alpha.bmp"
 
-# Settings of this run: the 3D preview (5000 x 5000 twips) at the right end of the MDI area, not
-# turning by itself, and the colour picker below the main window, out of the pictures' way.
-mdi_left=$((1365 / 15))
-preview_x=$((16530 / 15 - mdi_left - 5000 / 15))
+# Settings of this run: the 3D preview (5000 x 5000 twips, at its default place in the MDI area's
+# top-right corner) not turning by itself, and the colour picker below the main window (which
+# takes 80% of the screen, centred), out of the pictures' way.
 mkdir -p "$XDG_CONFIG_HOME/tintora"
 cat >"$XDG_CONFIG_HOME/tintora/Tintora.ini" <<EOF
 [Tintora]
-3DX=$((preview_x * 15))
-3DY=0
 3DView=True
 3DCheck=0
 ColorX=0
-ColorY=$((640 * 15))
+ColorY=$((930 * 15))
 EOF
 
 e2e_start "$work/my textures/checker board.bmp"
 e2e_shoot "$work/start.png"
 PANEL_TOP=$(e2e_panel_top "$work/start.png") || fail "the tool panel is not on the screen"
 # Inside the preview window's picture, clear of its frame and title bar.
-PV_X=$((MAIN_X + mdi_left + preview_x + 12)) PV_Y=$((PANEL_TOP + 30)) PV_W=300 PV_H=220
+PV_X=$((MAIN_X + MAIN_W - 5000 / 15 + 12)) PV_Y=$((PANEL_TOP + 30)) PV_W=300 PV_H=220
 
 # check what command...: runs a pixel check and fails the step with its message.
 check() {
@@ -204,8 +201,8 @@ e2e_step "Lum./Contrast: a slider drag previews live, Cancel drops the preview"
 # "Lum./Contrast": Command2, 75, 3855 twips, 1185 x 300. The luminosity slider is HScroll2.
 e2e_tool_button 75 3855 1185 300
 slide '^adjust contrast/luminosity$' 600 45 "$work/contrast.png" "$out/adjust_contrast.png"
-# "Cancel": Command2, 3240, 1170 twips, 1215 x 375.
-e2e_click $((DX + (3240 + 1215 / 2) / 15)) $((DY + (1170 + 375 / 2) / 15))
+# "Cancel": Command2, 4200, 1170 twips, 1215 x 375.
+e2e_click $((DX + (4200 + 1215 / 2) / 15)) $((DY + (1170 + 375 / 2) / 15))
 e2e_window_gone '^adjust contrast/luminosity$'
 expect "after Cancel the texture" same "$work/cancelled.png" "$TEX_X" "$TEX_Y" checker-inverted
 
@@ -214,8 +211,8 @@ e2e_step "Effects > Adjust hue/saturation...: OK keeps the previewed picture"
 # The hue slider is HScroll1.
 e2e_menu e 2
 slide '^Adjust Hue and Saturation$' 120 60 "$work/hue.png" "$out/adjust_hue.png"
-# "OK": Command1, 1800, 1170 twips, 1215 x 375.
-e2e_click $((DX + (1800 + 1215 / 2) / 15)) $((DY + (1170 + 375 / 2) / 15))
+# "OK": Command1, 2760, 1170 twips, 1215 x 375.
+e2e_click $((DX + (2760 + 1215 / 2) / 15)) $((DY + (1170 + 375 / 2) / 15))
 e2e_window_gone '^Adjust Hue and Saturation$'
 # A redraw from the main texture (View > Normal) must show the previewed picture.
 e2e_menu v 1
@@ -319,15 +316,18 @@ e2e_keys "$E2E_DIALOG" Return
 e2e_window_gone '^Generate a normal map texture$'
 # The red channel is flat over the left band of "marks" (texels 0 to 31 on every row, the texture's
 # edges meet there), where the height, hence the alpha, is 255: the new window shows the flat
-# normal there, from its top-left texel on. The 3D preview shows the active texture: with the
-# window of "marks" active again it holds no such colour.
+# normal there, from its top-left texel on. It opens in the cascade, under the window of "marks",
+# which stays active: Window > 4 brings it forward, then a drag of its title bar puts the texture
+# just right of the one of "marks". The 3D preview shows the active texture: with the window of
+# "marks" active again it holds no such colour.
+e2e_keys "$E2E_MAIN" alt+w 4
+sleep 0.5
+# (Left of the 3D preview, which shows the active texture.)
+locate "$work/normal_new.png" colour:128,128,255 "$MAIN_X" "$MAIN_Y" $((PV_X - 12)) $((MAIN_Y + MAIN_H))
+e2e_drag $((FX + 128)) $((FY - 10)) $((MX + 268 + 128)) $((MY - 10))
 e2e_click $((MX + 8)) $((MY + 8))
 sleep 0.5
-locate "$work/normal_new.png" colour:128,128,255
-# The new window may reach out of the bottom of the main window: drag its title bar until the
-# texture sits just left of the one of "marks".
-e2e_drag $((FX + 128)) $((FY - 10)) $((MX - 268 + 128)) $((MY - 10))
-locate "$work/normal.png" colour:128,128,255 $((MX - 300)) $((MY - 20)) $((MX - 240)) $((MY + 20))
+locate "$work/normal.png" colour:128,128,255 $((MX + 240)) $((MY - 20)) $((MX + 300)) $((MY + 20))
 NX=$FX NY=$FY
 off=$($E2E_IMAGE off-colour "$work/normal.png" $((NX + 2)) $((NY + 2)) 28 252 128,128,255 1)
 ((off == 0)) || fail "$off texels of a flat region are not (128, 128, 255) in the normal map"
@@ -335,7 +335,7 @@ off=$($E2E_IMAGE off-colour "$work/normal.png" "$NX" "$NY" 256 256 128,128,255 1
 say "normal map at $NX,$NY: $off of 65536 texels are not the flat normal"
 ((off > 20000)) || fail "the normal map window shows no relief"
 # Both texture windows with their title bars.
-e2e_crop "$work/normal.png" $((NX - 6)) $((NY - 28)) $((MX + 262 - NX)) 292 \
+e2e_crop "$work/normal.png" $((MX - 6)) $((MY - 28)) $((NX + 262 - MX)) 292 \
     "$work/normal_windows.png"
 montage-im6.q16 "$work/normal_dialog_only.png" "$work/normal_windows.png" -tile 2x1 \
     -geometry +4+4 -background '#e0e0e0' -strip "png:$out/normal_map_window.png" ||

@@ -33,8 +33,9 @@ inverse, from scripts/make_samples.py), "marks" (see marks_pixel), "marks-keyed"
 colour key MARK_KEY gives "marks" at the range 2, as grey levels), "marks-green" (the green
 channel of "marks" as grey levels), "colour:R,G,B" (3 x 2 pixels of one colour),
 "alpha-grey:FILE" (the alpha channel of FILE as grey levels), "over-black:FILE" (FILE drawn by
-its alpha over black, rounded to nearest), "shot:SHOT:X:Y:W:H" (a box of a screenshot), or any
-image file.
+its alpha over black, rounded to nearest), "over-checker:FILE" (the same over the checkerboard of
+the texture views), "zoom:N:NAME" (the picture NAME with each pixel an N x N square),
+"shot:SHOT:X:Y:W:H" (a box of a screenshot), or any image file.
 """
 
 from __future__ import annotations
@@ -165,6 +166,21 @@ def expected(name: str) -> Image:
         source = decode(name.split(":", 1)[1], alpha=True)
         return from_function(source.width, source.height, lambda x, y: tuple(
             (c * source.at(x, y)[3] + 127) // 255 for c in source.at(x, y)[:3]))
+    if name.startswith("over-checker:"):
+        # Drawn by its alpha over the views' checkerboard: 8-pixel squares from the corner, light
+        # 255 and dark 204 grey.
+        source = decode(name.split(":", 1)[1], alpha=True)
+
+        def over_checker(x: int, y: int) -> tuple[int, ...]:
+            *colour, a = source.at(x, y)
+            grey = 204 if (x // 8 + y // 8) % 2 else 255
+            return tuple((c * a + grey * (255 - a) + 127) // 255 for c in colour)
+        return from_function(source.width, source.height, over_checker)
+    if name.startswith("zoom:"):
+        _, factor, inner = name.split(":", 2)
+        source, n = expected(inner), int(factor)
+        return from_function(source.width * n, source.height * n,
+                             lambda x, y: source.rgb(x // n, y // n))
     if name.startswith("shot:"):
         _, path, x, y, w, h = name.rsplit(":", 5)
         return decode(path, crop=(int(x), int(y), int(w), int(h)))

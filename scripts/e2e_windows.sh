@@ -26,11 +26,11 @@ e2e_type_file_name '^Load a texture file' "$samples/gradient_alpha.bmp"
 
 e2e_step "the restore button at the right of the menu bar gives the window back its frame"
 # The maximised window's buttons sit at the menu bar's right end: minimise, restore, close.
-e2e_click $((MAIN_X + MAIN_W - 32)) $((MAIN_Y + PANEL_TOP / 2))
+e2e_click $((MAIN_X + MAIN_W - 32)) $(((MAIN_Y + PANEL_TOP) / 2))
 e2e_only_window '^Tintora$' >/dev/null  # restored (the title is the editor's alone), no message box
 sleep 0.5
 e2e_shoot "$E2E_WORK/restored.png"
-shown="over-black:$samples/gradient_alpha.bmp"  # drawn by its alpha over the black background
+shown="over-checker:$samples/gradient_alpha.bmp"  # drawn by its alpha over the checkerboard
 read -r FX FY < <(spot "$E2E_WORK/restored.png" "$shown") || fail "the texture is not on the screen"
 $E2E_IMAGE same "$E2E_WORK/restored.png" "$FX" "$FY" "$shown" || fail "the texture differs"
 e2e_alive

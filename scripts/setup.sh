@@ -26,7 +26,7 @@ done
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
     qt6-base-dev qt6-base-private-dev qt6-qpa-plugins qt6-image-formats-plugins
-    libsquish-dev libassimp-dev libtbb-dev libzstd-dev
+    libsquish-dev libassimp-dev libtbb-dev libzstd-dev libdeflate-dev libjpeg-dev
     libgtest-dev libbenchmark-dev
     xvfb xauth xdotool imagemagick x11-utils fonts-dejavu-core desktop-file-utils
     python3

@@ -31,8 +31,9 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("tintora"));
 
     tintora::QtMessageBoxes messageBoxes;
-    tintora::QtCommonDialogs dialogs;
     tintora::QtSettingsStore settings;
+    // The file dialogs remember their folder from one run to the next.
+    tintora::QtCommonDialogs dialogs(&settings);
     tintora::SystemMemoryStatus memory;
     tintora::QtDisplayInfo display;
 

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <algorithm>
+#include <optional>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -19,6 +20,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTimer>
@@ -32,6 +35,7 @@
 #include "color/ui/color_form.h"
 #include "document/history.h"
 #include "document/module1.h"
+#include "drawing/texel_view.h"
 #include "drawing/views.h"
 #include "effects/ui/effect_commands.h"
 #include "effects/ui/form2.h"
@@ -40,6 +44,7 @@
 #include "normalmap/ui/form10.h"
 #include "preview/ui/form5.h"
 #include "texture_window/form1.h"
+#include "texture_window/window_places.h"
 
 namespace tintora {
 
@@ -129,6 +134,9 @@ MDIForm1::MDIForm1(Services& services) : services_(services) {
     mdiArea = new QMdiArea(client);
     mdiArea->setObjectName(QStringLiteral("mdiArea"));
     mdiArea->setBackground(palette().brush(QPalette::Dark));
+    // Windows moved or sized past the workspace's edges stay reachable.
+    mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     BuildToolPanel();
     BuildStatusStrip();
     layout->addWidget(Picture2, 0, 0);
@@ -193,6 +201,12 @@ void MDIForm1::BuildMenus() {
     exporttex = item(file, "exporttex", "E&xport...", &MDIForm1::exporttex_Click);
     barre = separator(file, "barre");
     quit = item(file, "quit", "&Quit", &MDIForm1::quit_Click);
+    newtex->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    saveas->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    exporttex->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     // Alt+E stays with "&Effects": Edit takes Alt+D.
     editmenu = submenu(nullptr, "editmenu", "E&dit");
@@ -213,12 +227,24 @@ void MDIForm1::BuildMenus() {
         item(viewmenu, "viewpixel", "Stretch (pixellised)", &MDIForm1::viewpixel_Click, true);
     barre1 = separator(viewmenu, "barre1");
     zoom = submenu(viewmenu, "zoom", "Zoom");
-    zoomin = item(zoom, "zoomin", "Zoom In", nullptr);
-    zoomout = item(zoom, "zoomout", "Zoom Out", nullptr);
+    zoomin = item(zoom, "zoomin", "Zoom In", &MDIForm1::zoomin_Click);
+    zoomout = item(zoom, "zoomout", "Zoom Out", &MDIForm1::zoomout_Click);
+    zoomactual = item(zoom, "zoomactual", "Actual size", &MDIForm1::zoomactual_Click);
+    zoomfit = item(zoom, "zoomfit", "Fit in window", &MDIForm1::zoomfit_Click);
+    zoomin->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
+    zoomout->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    zoomactual->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
     barre3d = separator(viewmenu, "barre3d");
     showItem = item(viewmenu, "show", "Show View3D", &MDIForm1::show_Click);
     barre9 = separator(viewmenu, "barre9");
     alphamap = item(viewmenu, "alphamap", "Alpha map only", &MDIForm1::alphamap_Click, true);
+    barregrid = separator(viewmenu, "barregrid");
+    texelgrid = item(viewmenu, "texelgrid", "Texel grid", &MDIForm1::texelgrid_Click, true);
+    checkerboard =
+        item(viewmenu, "checkerboard", "Checkerboard", &MDIForm1::checkerboard_Click, true);
+    texelgrid->setChecked(Module1().ShowTexelGrid);
+    checkerboard->setChecked(Module1().ShowCheckerboard);
     viewnormal->setChecked(true);
 
     effects = submenu(nullptr, "effects", "&Effects");
@@ -228,6 +254,43 @@ void MDIForm1::BuildMenus() {
     invertcolor = item(effects, "invertcolor", "Invert colors", &MDIForm1::invertcolor_Click);
     autocontrast = item(effects, "autocontrast", "Auto contrast", &MDIForm1::autocontrast_Click);
     equalize = item(effects, "equalize", "Equalize", &MDIForm1::equalize_Click);
+
+    windowmenu = submenu(nullptr, "windowmenu", "&Window");
+    windowcascade = item(windowmenu, "windowcascade", "&Cascade", &MDIForm1::windowcascade_Click);
+    windowtile = item(windowmenu, "windowtile", "&Tile", &MDIForm1::windowtile_Click);
+    barrewindow = separator(windowmenu, "barrewindow");
+    connect(windowmenu, &QMenu::aboutToShow, this, [this] { ListTextureWindows(); });
+}
+
+void MDIForm1::ListTextureWindows() {
+    for (QAction* action : windowmenu->actions()) {
+        if (action->objectName() == QLatin1String("windowtexture")) {
+            windowmenu->removeAction(action);
+            action->deleteLater();
+        }
+    }
+    int number = 0;
+    for (QMdiSubWindow* sub : mdiArea->subWindowList()) {
+        if (qobject_cast<Form1*>(sub->widget()) == nullptr) continue;
+        ++number;
+        // The first nine get their number as the key.
+        const QString key = number <= 9 ? QStringLiteral("&%1 ").arg(number) : QString();
+        QAction* action = windowmenu->addAction(key + sub->windowTitle());
+        action->setObjectName(QStringLiteral("windowtexture"));
+        action->setCheckable(true);
+        action->setChecked(sub == mdiArea->activeSubWindow());
+        connect(action, &QAction::triggered, this, [this, window = QPointer<QMdiSubWindow>(sub)] {
+            if (window) mdiArea->setActiveSubWindow(window);
+        });
+    }
+}
+
+void MDIForm1::windowcascade_Click() {
+    mdiArea->cascadeSubWindows();
+}
+
+void MDIForm1::windowtile_Click() {
+    mdiArea->tileSubWindows();
 }
 
 void MDIForm1::BuildToolPanel() {
@@ -336,7 +399,107 @@ void MDIForm1::SetStatusText(const std::string& text) {
 }
 
 DocumentWindow* MDIForm1::CreateTextureWindow(std::int32_t slot) {
-    return CreateForm1(mdiArea, slot, *this);
+    Form1* form = CreateForm1(mdiArea, slot, *this);
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget())) PlaceNewWindow(sub);
+    return form;
+}
+
+void MDIForm1::PlaceNewWindow(QMdiSubWindow* window) {
+    // The first texture window of an empty workspace starts the cascade again.
+    const QList<QMdiSubWindow*> windows = mdiArea->subWindowList();
+    if (std::none_of(windows.begin(), windows.end(), [window](const QMdiSubWindow* other) {
+            return other != window && qobject_cast<Form1*>(other->widget()) != nullptr;
+        }))
+        cascadeStep_ = 0;
+    newWindows_.push_back({window, cascadeStep_});
+    window->installEventFilter(this);
+    PlaceInCascade(window);
+    // Placing ends once the program waits for input: later sizes are the user's.
+    QMetaObject::invokeMethod(
+        this,
+        [this, placed = QPointer<QMdiSubWindow>(window)] {
+            std::erase_if(newWindows_, [this, &placed](const NewWindow& w) {
+                if (w.window != placed) return false;
+                if (placed) placed->removeEventFilter(this);
+                return true;
+            });
+        },
+        Qt::QueuedConnection);
+}
+
+void MDIForm1::PlaceInCascade(const QObject* window) {
+    for (NewWindow& placing : newWindows_) {
+        QMdiSubWindow* placed = placing.window;
+        if (placed != window || placed == nullptr) continue;
+        // A maximised or minimised window keeps the place it will be restored to.
+        if (placed->isMaximized() || placed->isMinimized()) return;
+        placed->move(CascadePlace(placing.step, placed->size(), CascadeArea()));
+        cascadeStep_ = placing.step + 1;
+        return;
+    }
+}
+
+bool MDIForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize) PlaceInCascade(watched);
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QRect MDIForm1::WorkspaceOnScreen() const {
+    const QWidget* viewport = mdiArea->viewport();
+    return {viewport->mapToGlobal(QPoint(0, 0)), viewport->size()};
+}
+
+QRect MDIForm1::CascadeArea() const {
+    const QWidget* viewport = mdiArea->viewport();
+    QList<QRect> taken;
+    if (form5_ != nullptr) taken.push_back(form5_->subWindow()->geometry());
+    if (colorForm_ != nullptr && colorForm_->isVisible()) {
+        const QRect picker = colorForm_->frameGeometry();
+        taken.push_back({viewport->mapFromGlobal(picker.topLeft()), picker.size()});
+    }
+    return ::tintora::CascadeArea(viewport->rect(), taken);
+}
+
+void MDIForm1::ShowAtPlace() {
+    const std::string app = kSettingsApplication;
+    const auto stored = [&](const char* key) {
+        return WindowPositionFromText(
+            services_.settings->GetSetting(app, "Tintora", key, std::string()), -1.0f);
+    };
+    const float left = stored("MainLeft");
+    const float top = stored("MainTop");
+    const float width = stored("MainWidth");
+    const float height = stored("MainHeight");
+    std::optional<QRect> place;
+    if (left >= 0.0f && top >= 0.0f && width >= 0.0f && height >= 0.0f) {
+        place = QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
+                      TwipsToPixels(height));
+    }
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    setGeometry(MainWindowPlace(place, ScreenAreas(),
+                                primary != nullptr ? primary->availableGeometry() : geometry()));
+    const bool maximised =
+        services_.settings->GetSetting(app, "Tintora", "MainMaximized", "False") == "True";
+    if (place && maximised) {
+        showMaximized();
+    } else {
+        show();
+    }
+}
+
+void MDIForm1::SetSettings() {
+    const std::string app = kSettingsApplication;
+    const QRect place = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    const auto write = [&](const char* key, int pixels) {
+        services_.settings->SaveSetting(app, "Tintora", key,
+                                        SingleToText(static_cast<float>(pixels * kTwipsPerPixel)));
+    };
+    write("MainLeft", place.x());
+    write("MainTop", place.y());
+    write("MainWidth", place.width());
+    write("MainHeight", place.height());
+    services_.settings->SaveSetting(app, "Tintora", "MainMaximized",
+                                    isMaximized() ? "True" : "False");
 }
 
 PresentTarget* MDIForm1::PreviewPictureBox() {
@@ -410,7 +573,7 @@ ColorForm& MDIForm1::ColorFormWindow() {
         // The colour-key window's sample follows the foreground colour.
         connect(colorForm_, &ColorForm::foregroundShown, this,
                 [this](std::uint32_t color) { Form7Window().SetSampleColor(color); });
-        colorForm_->Form_Load();
+        colorForm_->Form_Load(WorkspaceOnScreen());
     }
     return *colorForm_;
 }
@@ -570,6 +733,8 @@ void MDIForm1::SetViewMenuChecks(ViewMode viewMode, bool alphaOnly) {
             modes[i]->setChecked(i == mode);
     }
     alphamap->setChecked(alphaOnly);
+    for (QAction* item : {zoomin, zoomout, zoomactual, zoomfit})
+        item->setEnabled(IsTexelView(viewMode));
 }
 
 void MDIForm1::ShowMemoryStatus() {
@@ -639,6 +804,7 @@ void MDIForm1::quit_Click() {
         state.Device.reset();
         ColorFormWindow().SetSettings();
         Form5Window().SetSettings();
+        SetSettings();
         services_.End();
         return;
     }
@@ -650,8 +816,53 @@ void MDIForm1::SetViewMode(ViewMode mode) {
     // No check for an active window: with none, slot 0 takes the value and the marks follow it.
     const std::int32_t slot = state.ActiveWindowIndex;
     DocumentAt(slot).ViewMode = mode;
-    RenderDocument(slot, false, this);
+    // The window shows or hides its scroll bars for the new view as it redraws.
+    if (Form1* form = ActiveTextureWindow()) {
+        form->ViewChanged();
+    } else {
+        RenderDocument(slot, false, this);
+    }
     SyncViewMenu(this);
+}
+
+Form1* MDIForm1::ActiveTextureWindow() const {
+    const std::int32_t slot = Module1().ActiveWindowIndex;
+    if (slot <= 0 || static_cast<std::size_t>(slot) >= Module1().DocumentTable.size())
+        return nullptr;
+    const TextureDocument& d = DocumentAt(slot);
+    return d.InUse ? dynamic_cast<Form1*>(d.Window) : nullptr;
+}
+
+void MDIForm1::zoomin_Click() {
+    if (Form1* form = ActiveTextureWindow()) form->ZoomBy(1);
+}
+void MDIForm1::zoomout_Click() {
+    if (Form1* form = ActiveTextureWindow()) form->ZoomBy(-1);
+}
+void MDIForm1::zoomactual_Click() {
+    if (Form1* form = ActiveTextureWindow()) form->SetZoom(1.0);
+}
+void MDIForm1::zoomfit_Click() {
+    if (Form1* form = ActiveTextureWindow()) form->ZoomToFit();
+}
+
+void MDIForm1::RedrawTextureWindows() {
+    for (std::int32_t i = 1; static_cast<std::size_t>(i) < Module1().DocumentTable.size(); ++i) {
+        const TextureDocument& d = DocumentAt(i);
+        if (d.InUse && !d.IsPreview && i != Module1().PreviewDocIndex)
+            RenderDocument(i, false, this);
+    }
+}
+
+void MDIForm1::texelgrid_Click() {
+    Module1().ShowTexelGrid = !Module1().ShowTexelGrid;
+    texelgrid->setChecked(Module1().ShowTexelGrid);
+    RedrawTextureWindows();
+}
+void MDIForm1::checkerboard_Click() {
+    Module1().ShowCheckerboard = !Module1().ShowCheckerboard;
+    checkerboard->setChecked(Module1().ShowCheckerboard);
+    RedrawTextureWindows();
 }
 
 void MDIForm1::viewnormal_Click() {

@@ -9,9 +9,16 @@
 // open as textures. The window is the host of every window it makes (WindowHost): it opens the
 // texture windows and the preview, marks the View menu, shows message boxes and progress, runs
 // pending messages and ends the program.
+//
+// Places: the window opens where it was left (stored at quit), or at first start at 80% of the
+// screen, centred (MainWindowPlace). The workspace (the MDI area) scrolls to windows that lie
+// outside it. New texture windows cascade inside its visible part, left of the 3D view and the
+// colour picker, which stand at its right side. The Window menu, after the others, arranges the
+// windows (Cascade, Tile) and lists the open textures, the active one checked.
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,6 +31,7 @@
 class QAction;
 class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
 class QMimeData;
 class QPushButton;
@@ -40,6 +48,7 @@ class Form8;
 class Form9;
 class Form10;
 class FileCommands;
+class Form1;
 
 // The quit question and its title.
 inline constexpr const char* kQuitQuestion = "Are you really sure to quit Zarvell3D Tintora ?";
@@ -108,19 +117,34 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     QAction* viewfilter = nullptr;
     QAction* viewpixel = nullptr;
     QAction* barre1 = nullptr;
+    // Zoom of the active Normal or Tiled view: in and out a step (Ctrl+= or Ctrl++, Ctrl+-),
+    // "Actual size" (Ctrl+0) and "Fit in window"; greyed in the Stretch views.
     QMenu* zoom = nullptr;
     QAction* zoomin = nullptr;
     QAction* zoomout = nullptr;
+    QAction* zoomactual = nullptr;
+    QAction* zoomfit = nullptr;
     QAction* barre3d = nullptr;
     QAction* showItem = nullptr;  // "show" (the name QWidget::show already has)
     QAction* barre9 = nullptr;
     QAction* alphamap = nullptr;
+    // Options of every texture window's Normal and Tiled view (both on at start): lines between
+    // the texels from 8x, a checkerboard behind transparent texels.
+    QAction* barregrid = nullptr;
+    QAction* texelgrid = nullptr;
+    QAction* checkerboard = nullptr;
     QMenu* effects = nullptr;
     QAction* contrastlum = nullptr;
     QAction* huesatu = nullptr;
     QAction* invertcolor = nullptr;
     QAction* autocontrast = nullptr;
     QAction* equalize = nullptr;
+    // Window: Cascade, Tile, then one checkable item per texture window ("windowtexture"), made
+    // each time the menu opens.
+    QMenu* windowmenu = nullptr;
+    QAction* windowcascade = nullptr;
+    QAction* windowtile = nullptr;
+    QAction* barrewindow = nullptr;
 
     // The Tag of the quit item: "yes" while the question is asked, "no" after a No.
     std::string quitTag;
@@ -141,14 +165,26 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     bool Form5Loaded() const { return form5_ != nullptr; }
     bool ColorFormLoaded() const { return colorForm_ != nullptr; }
 
+    // Shows the window at its stored place ("MainLeft", "MainTop", "MainWidth", "MainHeight" in
+    // twips, "MainMaximized"), or at MainWindowPlace's default when none is stored or it is off
+    // every screen.
+    void ShowAtPlace();
+    // Writes the window's place (its size and place before maximising, and whether it is).
+    void SetSettings();
+    // The visible part of the MDI area, in screen coordinates.
+    QRect WorkspaceOnScreen() const;
+    // The part of the MDI area's visible part (its own coordinates) that new texture windows
+    // cascade into: beside the 3D view and the colour picker.
+    QRect CascadeArea() const;
+
     // Public methods.
     void OpenFile();
     // Opens an image file into a new texture window. Throws PlatformError naming the file when it
     // cannot; nothing is left of a failed load.
     void LoadTexture(const std::string& fileName);
     // WindowHost. The View menu's marks: exactly one of the four mode items for modes 0-3
-    // (others leave them), and "Alpha map only". A status text starting "Busy (" keeps the wait
-    // cursor up.
+    // (others leave them), and "Alpha map only"; the zoom items are greyed unless the mode is
+    // Normal or Tiled. A status text starting "Busy (" keeps the wait cursor up.
     void SetViewMenuChecks(ViewMode viewMode, bool alphaOnly) override;
     void DoEvents() override;
     void DoEventsWhileDrawing() override;
@@ -197,6 +233,12 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     void viewfilter_Click();
     void viewpixel_Click();
     void viewtiled_Click();
+    void zoomin_Click();
+    void zoomout_Click();
+    void zoomactual_Click();
+    void zoomfit_Click();
+    void texelgrid_Click();
+    void checkerboard_Click();
     void show_Click();
     void alphamap_Click();
     void contrastlum_Click();
@@ -204,6 +246,8 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     void invertcolor_Click();
     void autocontrast_Click();
     void equalize_Click();
+    void windowcascade_Click();
+    void windowtile_Click();
 
     // Tool panel and status strip handlers.
     void Se_Click();
@@ -231,6 +275,9 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     void statusTextShown(const QString& text);
 
   protected:
+    // A new texture window is placed again in the cascade each time it is sized before the
+    // program next waits for input (it gets its texture's size after it was made).
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -240,7 +287,17 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     void BuildMenus();
     void BuildToolPanel();
     void BuildStatusStrip();
+    // The Window menu's texture items, made anew from the open texture windows.
+    void ListTextureWindows();
+    // Puts a new texture window at its cascade place, and again whenever it is sized before the
+    // program next waits for input (see eventFilter).
+    void PlaceNewWindow(QMdiSubWindow* window);
+    void PlaceInCascade(const QObject* window);
     void SetViewMode(ViewMode mode);
+    // The active document's texture window; null when there is none.
+    Form1* ActiveTextureWindow() const;
+    // Redraws every texture window (a View option changed).
+    void RedrawTextureWindows();
     void UndoOrRedo(bool undoing);
     // The quit question when textures have unsaved changes: true when the program may end (they
     // were saved or the user discarded them).
@@ -259,6 +316,13 @@ class MDIForm1 : public QMainWindow, public WindowHost {
     std::unique_ptr<FileCommands> files_;
     // Set once quitting is confirmed: the texture windows then close without a question.
     bool quitting_ = false;
+    // The cascade step of the next texture window, and the new windows still being placed.
+    int cascadeStep_ = 0;
+    struct NewWindow {
+        QPointer<QMdiSubWindow> window;
+        int step;
+    };
+    std::vector<NewWindow> newWindows_;
 };
 
 }  // namespace tintora

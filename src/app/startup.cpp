@@ -33,7 +33,7 @@ std::unique_ptr<MDIForm1> Main(Services& services, const std::string& commandLin
     auto main = std::make_unique<MDIForm1>(services);
     MDIForm1& mdi = *main;
 
-    mdi.show();
+    mdi.ShowAtPlace();
     Form3& splash = mdi.Form3Window();
     splash.ShowModal();
     QCoreApplication::processEvents();

@@ -18,7 +18,7 @@ std::string CommandLineFileName(const std::vector<std::string>& arguments);
 // Runs start-up and returns the main window, which owns every other window; the program then
 // lives in the event loop.
 //
-//  1. show MDIForm1;  2. the splash Form3, modally (2 s or a click);  3. let messages run;
+//  1. show MDIForm1 at its place (ShowAtPlace);  2. the splash Form3, modally (2 s or a click);  3. let messages run;
 //  4-6. the Direct3D object on the display's format and CheckDisplayFormats (an unusable desktop
 //  or no depth format: its message, then services.End());  7-11. the presentation parameters,
 //  the device window Form5 (loaded here) at 5000 x 5000 twips;  12. the device;  13-15. the

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <memory>
 
+#include "base/byte_buffer.h"
+
 namespace tintora {
 
 // A non-owning view of 32-bit B G R A pixels with a pitch of exactly 4 x width.
@@ -40,27 +42,31 @@ inline void StorePixel(std::uint8_t* p, std::uint32_t value) {
     std::memcpy(p, &value, 4);
 }
 
-// An owning, move-only buffer of width x height pixels. New buffers are not cleared.
+// An owning, move-only buffer of width x height pixels. New buffers are not cleared (large ones
+// lie on huge pages: base/byte_buffer.h).
 class PixelBuffer {
 public:
     PixelBuffer() = default;
     PixelBuffer(int width, int height)
         : width_(width),
           height_(height),
-          data_(std::make_unique_for_overwrite<std::uint8_t[]>(
-              static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4 + 1)) {
+          data_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4 + 1) {
         data_[byteCount()] = 0;
     }
+    PixelBuffer(PixelBuffer&&) noexcept = default;
+    PixelBuffer& operator=(PixelBuffer&&) noexcept = default;
+    PixelBuffer(const PixelBuffer&) = delete;
+    PixelBuffer& operator=(const PixelBuffer&) = delete;
 
-    bool empty() const { return data_ == nullptr; }
+    bool empty() const { return data_.empty(); }
     int width() const { return width_; }
     int height() const { return height_; }
     // Bytes of pixel data (without the spare byte).
     std::size_t byteCount() const {
         return static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4;
     }
-    std::uint8_t* data() { return data_.get(); }
-    const std::uint8_t* data() const { return data_.get(); }
+    std::uint8_t* data() { return data_.data(); }
+    const std::uint8_t* data() const { return data_.data(); }
     std::uint8_t& operator[](std::size_t i) {
         assert(i <= byteCount());
         return data_[i];
@@ -69,10 +75,10 @@ public:
         assert(i <= byteCount());
         return data_[i];
     }
-    PixelView view() { return {data_.get(), width_, height_}; }
+    PixelView view() { return {data_.data(), width_, height_}; }
     // Frees the memory (the buffer becomes empty).
     void Erase() {
-        data_.reset();
+        ByteBuffer().swap(data_);
         width_ = 0;
         height_ = 0;
     }
@@ -80,7 +86,7 @@ public:
 private:
     int width_ = 0;
     int height_ = 0;
-    std::unique_ptr<std::uint8_t[]> data_;
+    ByteBuffer data_;
 };
 
 }  // namespace tintora

@@ -1,6 +1,7 @@
 #include "cli/cli_job.h"
 
 #include <cstring>
+#include <utility>
 
 #include "base/error.h"
 #include "device/d3dx_file.h"
@@ -97,9 +98,9 @@ void ApplyOperation(const Operation& operation, PixelView pixels, const SourceIm
     }
 }
 
-void ProcessFile(Device& device, const std::string& input, const std::string& output,
-                 const std::vector<Operation>& operations, const SourceImages& sources,
-                 OutputFormat format, const DdsOptions& dds, const WarningFn& warn) {
+StagedFile ProcessFile(Device& device, const std::string& input, const std::string& output,
+                       const std::vector<Operation>& operations, const SourceImages& sources,
+                       OutputFormat format, const DdsOptions& dds, const WarningFn& warn) {
     D3DXIMAGE_INFO info;
     const std::shared_ptr<Texture> texture = ReadWorkingTexture(
         device, input,
@@ -113,10 +114,9 @@ void ProcessFile(Device& device, const std::string& input, const std::string& ou
             ApplyOperation(op, lock.view(), sources);
     }
     if (format == OutputFormat::Bitmap) {
-        WriteTextureFile(*texture, output, kSaveBitmap, "");
-    } else {
-        WriteTextureExport(*texture, output, ExportSettingsFor(format, dds, info.Srgb));
+        return std::move(*StageTextureFile(*texture, output, kSaveBitmap, ""));
     }
+    return StageTextureExport(*texture, output, ExportSettingsFor(format, dds, info.Srgb));
 }
 
 }  // namespace tintora::cli

@@ -17,6 +17,7 @@
 #include "base/pixel_buffer.h"
 #include "cli/cli_options.h"
 #include "device/device.h"
+#include "imagefiles/file_io.h"
 
 namespace tintora::cli {
 
@@ -47,9 +48,11 @@ void ApplyOperation(const Operation& operation, PixelView pixels, const SourceIm
 
 // Loads input, applies the operations in order and writes output in format: a bitmap as the
 // editor's Save writes it, a DDS file with ExportSettingsFor(format, dds, the input's sRGB mark).
-// Throws PlatformError (or std::bad_alloc) on failure; the output is then left as it was.
-void ProcessFile(Device& device, const std::string& input, const std::string& output,
-                 const std::vector<Operation>& operations, const SourceImages& sources,
-                 OutputFormat format, const DdsOptions& dds, const WarningFn& warn);
+// The file is staged (imagefiles/file_io.h): written beside output and on its way to disk; its
+// Commit puts it in place, and the worker may go on meanwhile. Throws PlatformError (or
+// std::bad_alloc) on failure; the output is then left as it was.
+StagedFile ProcessFile(Device& device, const std::string& input, const std::string& output,
+                       const std::vector<Operation>& operations, const SourceImages& sources,
+                       OutputFormat format, const DdsOptions& dds, const WarningFn& warn);
 
 }  // namespace tintora::cli

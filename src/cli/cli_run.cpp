@@ -1,9 +1,13 @@
 #include "cli/cli_run.h"
 
+#include <tbb/task_arena.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <map>
@@ -12,6 +16,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "cli/cli_job.h"
 #include "imagefiles/image_file.h"
@@ -126,6 +131,67 @@ class Reporter {
     bool barShown_ = false;
 };
 
+// Puts the workers' staged files in place on threads of its own (StagedFile::Commit waits for the
+// disk), so a worker goes on to its next file meanwhile, and reports each file once it is in place
+// or has failed. At most `limit` files wait: open descriptors, no pixels, so memory stays that of
+// the jobs in flight; a worker that finds the queue full waits for room.
+class Committer {
+  public:
+    Committer(Reporter& reporter, std::size_t threads, std::size_t limit)
+        : reporter_(reporter), limit_(limit) {
+        for (std::size_t t = 0; t < threads; ++t)
+            threads_.emplace_back([this] { Run(); });
+    }
+    // Commits what still waits, then returns.
+    ~Committer() {
+        {
+            const std::lock_guard lock(mutex_);
+            closing_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& thread : threads_)
+            thread.join();
+    }
+    Committer(const Committer&) = delete;
+    Committer& operator=(const Committer&) = delete;
+
+    void Add(const FileJob& job, StagedFile file) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return waiting_.size() < limit_; });
+        waiting_.emplace_back(&job, std::move(file));
+        lock.unlock();
+        changed_.notify_all();
+    }
+
+  private:
+    void Run() {
+        for (;;) {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return closing_ || !waiting_.empty(); });
+            if (waiting_.empty()) return;
+            auto [job, file] = std::move(waiting_.front());
+            waiting_.pop_front();
+            lock.unlock();
+            changed_.notify_all();
+            try {
+                file.Commit();
+                reporter_.Finished(*job, nullptr);
+            } catch (...) {
+                const std::string text = FailureText(job->input, std::current_exception());
+                reporter_.Finished(*job, &text);
+            }
+        }
+    }
+
+    Reporter& reporter_;
+    const std::size_t limit_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::pair<const FileJob*, StagedFile>> waiting_;
+    bool closing_ = false;
+    std::vector<std::thread> threads_;
+};
+
 }  // namespace
 
 RunPlan MakeRunPlan(const CommandLine& line) {
@@ -207,9 +273,20 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t jobs = line.jobs > 0 ? static_cast<std::size_t>(line.jobs) : cores;
     const std::size_t workers = std::min(jobs, plan.jobs.size());
+    // Each file's own parallel loops get the cores the other workers leave: all of them for a
+    // single file, one each when there are as many files in flight as cores, so that small files
+    // run whole on their worker's thread instead of being split across busy cores.
+    const int threadsPerFile =
+        static_cast<int>(std::max<std::size_t>(1, cores / std::max<std::size_t>(1, workers)));
+    // Committing waits on the disk, not the processor: enough threads that the flushes overlap
+    // (the file system then commits them together).
+    auto committer = std::make_unique<Committer>(
+        reporter, std::min(plan.jobs.size(), std::max<std::size_t>(4, 2 * workers)),
+        4 * workers + 4);
 
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
+        tbb::task_arena arena(threadsPerFile);
         std::shared_ptr<Device> device;
         std::exception_ptr deviceFailure;
         try {
@@ -222,9 +299,13 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
             std::exception_ptr failure = deviceFailure;
             if (!failure) {
                 try {
-                    ProcessFile(*device, job.input, job.output, line.operations, *sources,
-                                plan.format, line.dds,
-                                [&reporter](const std::string& text) { reporter.Warning(text); });
+                    committer->Add(job, arena.execute([&] {
+                        return ProcessFile(*device, job.input, job.output, line.operations,
+                                           *sources, plan.format, line.dds,
+                                           [&reporter](const std::string& text) {
+                                               reporter.Warning(text);
+                                           });
+                    }));
                 } catch (...) {
                     failure = std::current_exception();
                 }
@@ -232,8 +313,6 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
             if (failure) {
                 const std::string text = FailureText(job.input, failure);
                 reporter.Finished(job, &text);
-            } else {
-                reporter.Finished(job, nullptr);
             }
         }
     };
@@ -243,6 +322,7 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
     if (workers > 0) work();
     for (std::thread& thread : threads)
         thread.join();
+    committer.reset();  // every file in place or failed
 
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     reporter.Summary(elapsed.count());

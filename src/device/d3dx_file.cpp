@@ -107,19 +107,17 @@ bool ApplyColorKey(std::uint32_t* pixels, std::size_t count, std::uint32_t key) 
     return changed;
 }
 
-// The same, on A8R8G8B8 bytes that need not be aligned for 32-bit access.
-bool ApplyColorKeyToBytes(std::uint8_t* bytes, std::size_t count, std::uint32_t key) {
-    if (key == 0) return false;
-    bool changed = false;
-    for (std::size_t i = 0; i < count; ++i) {
-        std::uint32_t v;
-        std::memcpy(&v, bytes + 4 * i, 4);
-        if (v == key) {
-            std::memset(bytes + 4 * i, 0, 4);
-            changed = true;
-        }
-    }
-    return changed;
+// The same, on A8R8G8B8 bytes that need not be aligned for 32-bit access, in parallel ranges.
+void ApplyColorKeyToBytes(std::uint8_t* bytes, std::size_t count, std::uint32_t key) {
+    if (key == 0) return;
+    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, count, std::size_t{1} << 16),
+                      [&](const tbb::blocked_range<std::size_t>& range) {
+                          for (std::size_t i = range.begin(); i < range.end(); ++i) {
+                              std::uint32_t v;
+                              std::memcpy(&v, bytes + 4 * i, 4);
+                              if (v == key) std::memset(bytes + 4 * i, 0, 4);
+                          }
+                      });
 }
 
 std::uint32_t Lerp(std::uint32_t a, std::uint32_t b, float t) {
@@ -231,12 +229,14 @@ void RequireUnlocked(const Surface& surface, const char* what) {
             std::string("The ") + what + " surface is locked");
 }
 
-ByteBuffer EncodeFile(D3DXIMAGE_FILEFORMAT type, const Surface& surface, const RECT& r) {
+// The file of a rectangle of surface; a DDS file and a bitmap of A8R8G8B8 rows view the
+// surface's own rows.
+FileParts EncodeFile(D3DXIMAGE_FILEFORMAT type, const Surface& surface, const RECT& r) {
     const int w = r.right - r.left;
     const int h = r.bottom - r.top;
     if (type == D3DXIFF_DDS) {
-        return EncodeDds(surface.storageFormat(), surface.bits() + RectOffset(surface, r),
-                         surface.pitch(), w, h);
+        return DdsFileParts(surface.storageFormat(), surface.bits() + RectOffset(surface, r),
+                            surface.pitch(), w, h);
     }
     // The other types take A8R8G8B8 rows: the surface's own when it holds them, else converted.
     ArgbBuffer converted;
@@ -250,21 +250,28 @@ ByteBuffer EncodeFile(D3DXIMAGE_FILEFORMAT type, const Surface& surface, const R
         argb = reinterpret_cast<const std::uint8_t*>(converted.data());
         pitch = w * 4;
     }
+    FileParts parts;
     switch (type) {
         case D3DXIFF_BMP:
         case D3DXIFF_DIB:
-            return EncodeBmp(argb, pitch, w, h);
+            if (converted.empty()) return BmpFileParts(argb, pitch, w, h);
+            parts.Add(EncodeBmp(argb, pitch, w, h));
+            break;
         case D3DXIFF_TGA:
-            return EncodeTga(argb, pitch, w, h);
+            parts.Add(EncodeTga(argb, pitch, w, h));
+            break;
         case D3DXIFF_PNG:
-            return EncodePng(argb, pitch, w, h);
+            parts.Add(EncodePng(argb, pitch, w, h));
+            break;
         case D3DXIFF_JPG:
-            return EncodeJpeg(argb, pitch, w, h, kJpegQuality);
+            parts.Add(EncodeJpeg(argb, pitch, w, h, kJpegQuality));
+            break;
         default:
             throw PlatformError(D3DERR_INVALIDCALL,
                                 "file type " + std::to_string(static_cast<unsigned>(type)) +
                                     " cannot be written (BMP, DIB, DDS, PNG, JPG and TGA can)");
     }
+    return parts;
 }
 
 // Makes the texture of a read image: w x h in format target, converted, keyed and resampled as
@@ -272,12 +279,20 @@ ByteBuffer EncodeFile(D3DXIMAGE_FILEFORMAT type, const Surface& surface, const R
 std::shared_ptr<Texture> StoreImage(Device& device, DecodedImage image, int w, int h,
                                     std::uint32_t usage, D3DFORMAT target, D3DPOOL pool,
                                     Filter resampling, std::uint32_t colorKey) {
-    std::shared_ptr<Texture> texture = device.CreateTexture(w, h, 1, usage, target, pool);
+    const bool asRead = target == image.format && w == image.width && h == image.height;
+    // Stored as read: the level takes over the decoded bytes when they are its whole storage.
+    const bool adopt = asRead && (usage & D3DUSAGE_RENDERTARGET) == 0 &&
+                       image.bytes.size() == static_cast<std::size_t>(RowPitchBytes(target, w)) *
+                                                 static_cast<std::size_t>(StorageRows(target, h));
+    std::shared_ptr<Texture> texture = device.CreateTexture(
+        w, h, 1, usage, target, pool, adopt ? std::move(image.bytes) : ByteBuffer{});
     const std::shared_ptr<Surface> level = texture->GetSurfaceLevel(0);
-    if (target == image.format && w == image.width && h == image.height) {
-        // Stored as read; an uncompressed result then gets the colour key in place.
-        std::memcpy(level->bits(), image.bytes.data(),
-                    std::min(level->byteSize(), image.bytes.size()));
+    if (asRead) {
+        // An uncompressed result then gets the colour key in place.
+        if (!adopt) {
+            std::memcpy(level->bits(), image.bytes.data(),
+                        std::min(level->byteSize(), image.bytes.size()));
+        }
         if (colorKey != 0 && !IsBlockCompressed(target)) {
             const auto count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
             if (target == D3DFMT_A8R8G8B8) {
@@ -389,6 +404,17 @@ void D3DXLoadSurfaceFromSurface(Surface& dest, [[maybe_unused]] const PALETTEENT
         return;
     }
 
+    // Into A8R8G8B8 rows that lie together (the whole width of dest), unkeyed and unscaled: the
+    // source decodes straight into place.
+    if (destFormat == D3DFMT_A8R8G8B8 && dw == sw && dh == sh && colorKey == 0 &&
+        dw == dest.width() && &dest != &src) {
+        DecodeToArgb(src.storageFormat(), src.bits() + RectOffset(src, s), src.pitch(), sw, sh,
+                     reinterpret_cast<std::uint32_t*>(dest.bits() + RectOffset(dest, d)));
+        dest.Touch();
+        if (progress) progress(100);
+        return;
+    }
+
     ArgbBuffer argb = ReadArgb(src, s);
     ApplyColorKey(argb.data(), argb.size(), colorKey);
     argb = Resample(std::move(argb), sw, sh, dw, dh, resampling);
@@ -398,20 +424,25 @@ void D3DXLoadSurfaceFromSurface(Surface& dest, [[maybe_unused]] const PALETTEENT
     if (progress && !IsBlockCompressed(destFormat)) progress(100);
 }
 
-void D3DXSaveSurfaceToFile(const std::string& fileName, D3DXIMAGE_FILEFORMAT format,
-                           const Surface& surface, [[maybe_unused]] const PALETTEENTRY* palette,
-                           const RECT* srcRect) {
-    ByteBuffer bytes;
+StagedFile StageSurfaceToFile(const std::string& fileName, D3DXIMAGE_FILEFORMAT format,
+                              const Surface& surface, const RECT* srcRect) {
+    FileParts parts;
     try {
         RequireUnlocked(surface, "source");
         Require(surface.kind() != SurfaceKind::DepthStencil, D3DERR_INVALIDCALL,
                 "a depth surface cannot be saved");
-        bytes = EncodeFile(format, surface, CheckedRect(surface, srcRect, "source"));
+        parts = EncodeFile(format, surface, CheckedRect(surface, srcRect, "source"));
     } catch (const PlatformError& error) {
         throw PlatformError(error.code(),
                             "cannot save " + QuotedName(fileName) + ": " + error.what());
     }
-    WriteFileAtomically(fileName, bytes);
+    return StagedFile(fileName, parts);
+}
+
+void D3DXSaveSurfaceToFile(const std::string& fileName, D3DXIMAGE_FILEFORMAT format,
+                           const Surface& surface, [[maybe_unused]] const PALETTEENTRY* palette,
+                           const RECT* srcRect) {
+    StageSurfaceToFile(fileName, format, surface, srcRect).Commit();
 }
 
 void D3DXSaveTextureToFile(const std::string& fileName, D3DXIMAGE_FILEFORMAT format,

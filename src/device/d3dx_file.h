@@ -9,8 +9,11 @@
 //              embedded JPEG or PNG data (through the JPEG and PNG readers);
 //   TGA        our own reader (tga_codec.h): true colour, grey, colour-mapped, each also RLE;
 //   DDS        our own reader (dds_codec.h);
-//   PNG, JPEG  Qt's image readers (libpng, libjpeg-turbo), after our own header checks.
-// Files other than DDS come out as A8R8G8B8. A DDS file keeps its own format when the requested
+//   PNG, JPEG  after our own header checks, our own readers for the common kinds (8-bit grey,
+//              grey and alpha, RGB, RGBA PNG; YCbCr and grey JPEG: png_reader.h, jpeg_reader.h),
+//              Qt's image readers (libpng, libjpeg-turbo) for the rest; the same pixels either way.
+// Files other than DDS come out as A8R8G8B8. A texture that keeps the read image's format and size
+// takes over the decoded bytes as its storage: the readers write straight into the texture. A DDS file keeps its own format when the requested
 // format is D3DFMT_UNKNOWN: DXT1-DXT5 stay compressed as stored (DXT2 and DXT4 with their
 // premultiplied colours), uncompressed files keep their layout when the device stores it, and
 // layouts without a Direct3D 8 format (say X8B8G8R8) are converted to A8R8G8B8.
@@ -39,8 +42,8 @@
 // BI_BITFIELDS with an alpha mask, rows bottom-up). D3DXIFF_DDS: the surface's own format, bytes
 // as stored (every format of this device except depth formats). D3DXIFF_TGA: 32-bit uncompressed
 // with alpha. D3DXIFF_PNG: 8-bit RGBA through Qt. D3DXIFF_JPG: through Qt at quality 90, without
-// alpha. Every write goes through WriteFileAtomically (file_io.h): the target is replaced only by a
-// complete file, and on failure it is left untouched.
+// alpha. Every write goes through file_io.h's atomic write (StagedFile): the target is replaced
+// only by a complete file, and on failure it is left untouched.
 //
 // Errors throw PlatformError naming the file and the reason: E_FAIL for file-system failures,
 // D3DXERR_INVALIDDATA for unsupported, damaged or truncated contents, D3DERR_INVALIDCALL for bad
@@ -57,6 +60,7 @@
 #include "base/d3d8_types.h"
 #include "base/pixel_format.h"
 #include "device/device.h"
+#include "imagefiles/file_io.h"
 #include "imagefiles/image_codec.h"
 
 namespace tintora {
@@ -132,5 +136,12 @@ void D3DXSaveTextureToFile(const std::string& fileName, D3DXIMAGE_FILEFORMAT for
 void D3DXSaveSurfaceToFile(const std::string& fileName, D3DXIMAGE_FILEFORMAT format,
                            const Surface& surface, const PALETTEENTRY* palette,
                            const RECT* srcRect);
+
+// D3DXSaveSurfaceToFile's first half: the file written beside fileName and on its way to disk
+// (imagefiles/file_io.h); its Commit puts it in place. A DDS file, and a bitmap of an A8R8G8B8
+// surface, are written from the surface's own rows without a copy; the surface is no longer
+// needed when this returns.
+StagedFile StageSurfaceToFile(const std::string& fileName, D3DXIMAGE_FILEFORMAT format,
+                              const Surface& surface, const RECT* srcRect);
 
 }  // namespace tintora

@@ -233,8 +233,8 @@ std::shared_ptr<Surface> Device::CreateDepthStencilSurface(int width, int height
 }
 
 std::shared_ptr<Texture> Device::CreateTexture(int width, int height, std::uint32_t levels,
-                                               std::uint32_t usage, D3DFORMAT format,
-                                               D3DPOOL pool) {
+                                               std::uint32_t usage, D3DFORMAT format, D3DPOOL pool,
+                                               ByteBuffer pixels) {
     const std::string size = std::to_string(width) + " x " + std::to_string(height);
     Require(width >= 1 && height >= 1, D3DERR_INVALIDCALL,
             "Invalid texture size " + size + ": width and height must be at least 1");
@@ -248,7 +248,8 @@ std::shared_ptr<Texture> Device::CreateTexture(int width, int height, std::uint3
         Require(pool == D3DPOOL_DEFAULT, D3DERR_INVALIDCALL,
                 "Render-target textures must be in the default pool");
     }
-    return std::make_shared<Texture>(width, height, format, pool, usage, account_);
+    return std::make_shared<Texture>(width, height, format, pool, usage, account_,
+                                     std::move(pixels));
 }
 
 std::shared_ptr<Surface> Device::CreateImageSurface(int width, int height, D3DFORMAT format) {

@@ -99,8 +99,11 @@ class Device : public std::enable_shared_from_this<Device> {
     std::shared_ptr<Surface> CreateDepthStencilSurface(int width, int height, D3DFORMAT format,
                                                        D3DMULTISAMPLE_TYPE multiSample);
     // Single-level textures only (levels 1; 0 is taken as 1). Sides from 1 to kMaxTextureSize.
+    // pixels, when given, become level 0's storage without a copy: exactly its bytes, laid out
+    // as resources.h says (empty: cleared storage).
     std::shared_ptr<Texture> CreateTexture(int width, int height, std::uint32_t levels,
-                                           std::uint32_t usage, D3DFORMAT format, D3DPOOL pool);
+                                           std::uint32_t usage, D3DFORMAT format, D3DPOOL pool,
+                                           ByteBuffer pixels = {});
     std::shared_ptr<Surface> CreateImageSurface(int width, int height, D3DFORMAT format);
     // Copies the whole source onto the destination (rects and points must be null/0): both must
     // have the same size and format.

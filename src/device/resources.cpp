@@ -29,7 +29,7 @@ std::size_t StorageBytes(D3DFORMAT storage, int width, int height) {
 }  // namespace
 
 Surface::Surface(int width, int height, D3DFORMAT format, SurfaceKind kind, D3DPOOL pool,
-                 std::shared_ptr<MemoryAccount> account)
+                 std::shared_ptr<MemoryAccount> account, ByteBuffer pixels)
     : width_(width),
       height_(height),
       pitch_(0),
@@ -58,11 +58,19 @@ Surface::Surface(int width, int height, D3DFORMAT format, SurfaceKind kind, D3DP
             std::string("Unsupported surface format ") + FormatName(format));
     pitch_ = isDepth ? width * 4 : static_cast<int>(RowPitchBytes(storageFormat_, width));
     size_ = StorageBytes(storageFormat_, width, height);
-    try {
-        data_ = std::make_unique<std::uint8_t[]>(size_);
-    } catch (const std::bad_alloc&) {
-        throw PlatformError(E_OUTOFMEMORY, "Not enough memory for a " + std::to_string(width) +
-                                               " x " + std::to_string(height) + " surface");
+    if (!pixels.empty()) {
+        Require(pixels.size() == size_ && !isDepth, D3DERR_INVALIDCALL,
+                "The pixels given for a " + std::to_string(width) + " x " +
+                    std::to_string(height) + " surface are " + std::to_string(pixels.size()) +
+                    " bytes, not " + std::to_string(size_));
+        data_ = std::move(pixels);
+    } else {
+        try {
+            data_ = ZeroedBytes(size_);
+        } catch (const std::bad_alloc&) {
+            throw PlatformError(E_OUTOFMEMORY, "Not enough memory for a " + std::to_string(width) +
+                                                   " x " + std::to_string(height) + " surface");
+        }
     }
     if (isDepth) {
         float* d = depth();
@@ -112,7 +120,7 @@ D3DLOCKED_RECT Surface::LockRect(const RECT* rect, std::uint32_t flags) {
     }
     locked_ = true;
     lockedReadOnly_ = (flags & D3DLOCK_READONLY) != 0;
-    return {pitch_, data_.get() + offset};
+    return {pitch_, data_.data() + offset};
 }
 
 void Surface::UnlockRect() {
@@ -122,12 +130,12 @@ void Surface::UnlockRect() {
 }
 
 Texture::Texture(int width, int height, D3DFORMAT format, D3DPOOL pool, std::uint32_t usage,
-                 std::shared_ptr<MemoryAccount> account)
+                 std::shared_ptr<MemoryAccount> account, ByteBuffer pixels)
     : level0_(std::make_shared<Surface>(width, height, format,
                                         (usage & D3DUSAGE_RENDERTARGET) != 0
                                             ? SurfaceKind::RenderTarget
                                             : SurfaceKind::TextureLevel,
-                                        pool, std::move(account))) {}
+                                        pool, std::move(account), std::move(pixels))) {}
 
 D3DSURFACE_DESC Texture::GetLevelDesc(std::uint32_t level) const {
     Require(level == 0, D3DERR_INVALIDCALL, "The texture has one level only");

@@ -9,6 +9,8 @@
 // rows of 4x4 blocks. Depth surfaces hold one float per pixel, quantised to the format's precision.
 // Render targets in R5G6B5 (a 16-bit desktop) are stored as 32-bit pixels whose colours the
 // rasteriser quantises to 5-6-5 on every write, so drawing code handles one pixel size.
+// New storage starts cleared (depth surfaces at 1.0); large surfaces get it zeroed from the system
+// (base/byte_buffer.h), and a texture made from pixels already in memory takes them over uncopied.
 #pragma once
 
 #include <atomic>
@@ -18,6 +20,7 @@
 #include <mutex>
 #include <vector>
 
+#include "base/byte_buffer.h"
 #include "base/d3d8_types.h"
 
 namespace tintora {
@@ -61,8 +64,10 @@ enum class SurfaceKind { Plain, RenderTarget, DepthStencil, TextureLevel };
 class Surface {
   public:
     // Throws PlatformError for sizes below 1 or a format the device cannot store.
+    // pixels (may be empty: cleared storage) become the surface's storage; they must hold
+    // exactly its bytes in the layout of the storage contract, else D3DERR_INVALIDCALL.
     Surface(int width, int height, D3DFORMAT format, SurfaceKind kind, D3DPOOL pool,
-            std::shared_ptr<MemoryAccount> account);
+            std::shared_ptr<MemoryAccount> account, ByteBuffer pixels = {});
     ~Surface();
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
@@ -81,14 +86,14 @@ class Surface {
     D3DFORMAT storageFormat() const { return storageFormat_; }
     SurfaceKind kind() const { return kind_; }
     bool locked() const { return locked_; }
-    std::uint8_t* bits() { return data_.get(); }
-    const std::uint8_t* bits() const { return data_.get(); }
+    std::uint8_t* bits() { return data_.data(); }
+    const std::uint8_t* bits() const { return data_.data(); }
     std::size_t byteSize() const { return size_; }
-    float* depth() { return reinterpret_cast<float*>(data_.get()); }
+    float* depth() { return reinterpret_cast<float*>(data_.data()); }
     // Changes whenever the pixels may have changed (an unlock that could write, a draw, a clear).
     std::uint64_t version() const { return version_; }
     void Touch() { ++version_; }
-    ImageView view() const { return {data_.get(), width_, height_, pitch_, storageFormat_}; }
+    ImageView view() const { return {data_.data(), width_, height_, pitch_, storageFormat_}; }
 
   private:
     int width_;
@@ -99,7 +104,7 @@ class Surface {
     SurfaceKind kind_;
     D3DPOOL pool_;
     std::size_t size_;
-    std::unique_ptr<std::uint8_t[]> data_;
+    ByteBuffer data_;
     std::shared_ptr<MemoryAccount> account_;
     bool locked_ = false;
     bool lockedReadOnly_ = false;
@@ -109,8 +114,9 @@ class Surface {
 // A single-level texture. Its level 0 is a Surface; locking the texture locks that surface.
 class Texture {
   public:
+    // pixels: level 0's storage, as for Surface (empty: cleared).
     Texture(int width, int height, D3DFORMAT format, D3DPOOL pool, std::uint32_t usage,
-            std::shared_ptr<MemoryAccount> account);
+            std::shared_ptr<MemoryAccount> account, ByteBuffer pixels = {});
 
     std::uint32_t GetLevelCount() const { return 1; }
     D3DSURFACE_DESC GetLevelDesc(std::uint32_t level) const;

@@ -51,6 +51,21 @@ enum class WindowTag : std::int32_t {
     Resize = 1,
 };
 
+// The texture a zoomed-out view shows, averaged over blocks of 2 x 2, 4 x 4 and 8 x 8 texels
+// (drawing/texel_view.h makes and uses it). The first Current levels hold Source as it is while
+// its pixels are unchanged (the version of its top level); the others are room kept for a
+// texture of Width x Height, refilled after a change.
+struct ReducedTexture {
+    std::weak_ptr<const ::tintora::Texture> Source;
+    std::uint64_t Version = 0;
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+    std::size_t Current = 0;
+    // Levels[k - 1]: the texture averaged over 2^k x 2^k texels, ceil(W / 2^k) x ceil(H / 2^k)
+    // pixels 0xAARRGGBB with the colours multiplied by alpha / 255.
+    std::vector<std::vector<std::uint32_t>> Levels;
+};
+
 // One texture window (or the 3D preview's picture box) and its drawing target.
 struct TextureDocument {
     bool InUse = false;
@@ -66,6 +81,16 @@ struct TextureDocument {
     bool AlphaOnly = false;
     ::tintora::ViewMode ViewMode = ::tintora::ViewMode::Normal;
     bool IsPreview = false;
+    // The Normal and Tiled views' zoom (picture pixels per texel: one of drawing/texel_view.h's
+    // kZoomSteps) and where they show the texture, as fractions of its width and height: the
+    // point at the window's centre (Normal, while the picture is larger than the window) and the
+    // point at its top-left corner (Tiled). A new window starts at 1:1, centred, tiles from 0, 0.
+    double Zoom = 1.0;
+    double CentreX = 0.5;
+    double CentreY = 0.5;
+    double TileX = 0.0;
+    double TileY = 0.0;
+    ReducedTexture Reduced;
 };
 
 // The undo histories' default bound: 1 GiB for all textures together.
@@ -148,6 +173,10 @@ struct Module1State {
     std::array<QuadVertex, 4> QuadVertices{};
     // True while RenderDocument is drawing.
     bool RenderGuard = false;
+    // The View menu's options of every Normal and Tiled view: lines between the texels from 8x,
+    // and a checkerboard behind transparent texels (not in the alpha-only view).
+    bool ShowTexelGrid = true;
+    bool ShowCheckerboard = true;
 
     // The undo histories' bound in bytes and the counters that number steps and pixel states.
     std::size_t HistoryLimit = kDefaultHistoryLimit;
@@ -194,6 +223,11 @@ std::uint32_t ToDeviceColor(std::uint32_t color);
 void DrawQuad(float x, float y, float width, float height,
               const std::shared_ptr<Texture>& texture, bool smooth, float uRight, float vBottom,
               bool alphaOnly);
+
+// Sets the device states that DrawQuad with these arguments leaves behind, without drawing: a
+// view drawn without the device leaves the states that later drawing (the 3D preview) finds.
+void SetQuadStates(Device& device, const std::shared_ptr<Texture>& texture, bool smooth,
+                   bool alphaOnly);
 
 // DrawQuad on a given device with the caller's vertex array: for drawing on a device of one's own
 // off the UI thread (the command-line tool's workers). DrawQuad is this with Module1's device and

@@ -17,9 +17,12 @@ void DrawQuad(float x, float y, float width, float height, const std::shared_ptr
                vBottom, alphaOnly);
 }
 
-void DrawQuadOn(Device& device, std::array<QuadVertex, 4>& quad, float x, float y, float width,
-                float height, const std::shared_ptr<Texture>& texture, bool smooth, float uRight,
-                float vBottom, bool alphaOnly) {
+namespace {
+
+// The states DrawQuad draws with; the stage's colour operation is put back after the drawing
+// (ResetColourOperation).
+void ApplyQuadStates(Device& device, const std::shared_ptr<Texture>& texture, bool smooth,
+                     bool alphaOnly) {
     const std::uint32_t filter = smooth ? D3DTEXF_LINEAR : D3DTEXF_POINT;
     device.SetTextureStageState(0, D3DTSS_MINFILTER, filter);
     device.SetTextureStageState(0, D3DTSS_MAGFILTER, filter);
@@ -51,7 +54,27 @@ void DrawQuadOn(Device& device, std::array<QuadVertex, 4>& quad, float x, float 
     device.SetRenderState(D3DRS_ALPHAREF, 1);
     device.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device.SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    device.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+}
 
+void ResetColourOperation(Device& device) {
+    device.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    device.SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TEXTURE);
+}
+
+}  // namespace
+
+void SetQuadStates(Device& device, const std::shared_ptr<Texture>& texture, bool smooth,
+                   bool alphaOnly) {
+    ApplyQuadStates(device, texture, smooth, alphaOnly);
+    ResetColourOperation(device);
+}
+
+void DrawQuadOn(Device& device, std::array<QuadVertex, 4>& quad, float x, float y, float width,
+                float height, const std::shared_ptr<Texture>& texture, bool smooth, float uRight,
+                float vBottom, bool alphaOnly) {
+    ApplyQuadStates(device, texture, smooth, alphaOnly);
     const float right = x + width;
     const float bottom = y + height;
     quad[0] = {x, y, 0.001f, 0.001f, 0xFFFFFFFFu, 0, 0.0f, 0.0f};
@@ -59,12 +82,8 @@ void DrawQuadOn(Device& device, std::array<QuadVertex, 4>& quad, float x, float 
     quad[2] = {x, bottom, 0.001f, 0.001f, 0xFFFFFFFFu, 0, 0.0f, vBottom};
     quad[3] = {right, bottom, 0.001f, 0.001f, 0xFFFFFFFFu, 0, uRight, vBottom};
 
-    device.SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device.DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(QuadVertex));
-
-    device.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    device.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-    device.SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TEXTURE);
+    ResetColourOperation(device);
 }
 
 }  // namespace tintora

@@ -7,6 +7,7 @@
 
 #include "base/error.h"
 #include "document/history.h"
+#include "drawing/texel_view.h"
 
 namespace tintora {
 
@@ -81,9 +82,11 @@ struct RenderGuardReset {
     ~RenderGuardReset() { Module1().RenderGuard = false; }
 };
 
-// Draws the document's scene into its back buffer: clear, one rectangle, end of scene. A scene
-// left open by a failing step is ended so that the next drawing can begin one.
-void DrawDocumentScene(Device& device, const TextureDocument& d,
+// Draws the document's scene into its back buffer: the Normal and Tiled views texel by texel
+// (texel_view.h), leaving the device states their rectangle would have left; the Stretch views
+// as a clear and one rectangle. A scene left open by a failing step is ended so that the next
+// drawing can begin one.
+void DrawDocumentScene(Device& device, TextureDocument& d,
                        const std::shared_ptr<Surface>& backBuffer, bool usePreview) {
     device.SetRenderTarget(backBuffer, d.DepthSurface);
     device.SetViewport(d.Viewport);
@@ -91,19 +94,25 @@ void DrawDocumentScene(Device& device, const TextureDocument& d,
     try {
         // A document without a texture entry (index 0) draws with no texture bound.
         std::shared_ptr<Texture> texture;
-        std::int32_t textureWidth = 0;
-        std::int32_t textureHeight = 0;
         if (d.TextureIndex != 0) {
             const TextureEntry& e = TextureAt(d.TextureIndex);
             texture = usePreview ? e.PreviewTexture : e.Texture;
-            textureWidth = e.Width;
-            textureHeight = e.Height;
         }
         const std::uint32_t background =
             d.AlphaOnly ? 0u : ToDeviceColor(Module1().BackgroundColor);
+        if (IsTexelView(d.ViewMode)) {
+            TexelViewStyle style;
+            style.background = background;
+            style.alphaOnly = d.AlphaOnly;
+            style.checkerboard = Module1().ShowCheckerboard && !d.AlphaOnly;
+            style.grid = Module1().ShowTexelGrid;
+            DrawTexelView(*backBuffer, texture, d, style);
+            SetQuadStates(device, texture, true, d.AlphaOnly);
+            device.EndScene();
+            return;
+        }
         device.Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, background, 1.0f, 0);
-        const ViewQuad quad =
-            ViewQuadFor(d.ViewMode, d.ChainWidth, d.ChainHeight, textureWidth, textureHeight);
+        const ViewQuad quad = ViewQuadFor(d.ViewMode, d.ChainWidth, d.ChainHeight);
         if (quad.draw) {
             DrawQuad(quad.x, quad.y, quad.width, quad.height, texture, quad.smooth, quad.uRight,
                      quad.vBottom, d.AlphaOnly);
@@ -154,6 +163,10 @@ std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthF
         d.TextureIndex = 0;
         d.DepthFlag = depthFlag;
         d.Title = "Window" + std::to_string(k);
+        // A new window shows its texture at 1:1, centred (a reused slot keeps its view mode).
+        d.Zoom = 1.0;
+        d.CentreX = d.CentreY = 0.5;
+        d.TileX = d.TileY = 0.0;
 
         if (window != nullptr) {
             window->SetCaption(d.Title);
@@ -179,6 +192,7 @@ std::string DocumentCaption(std::int32_t slot) {
     const TextureEntry& e = TextureAt(d.TextureIndex);
     std::string caption = std::to_string(d.TextureIndex) + "-" + d.Title + " (" +
                           std::to_string(e.Width) + "x" + std::to_string(e.Height) + ")";
+    if (IsTexelView(d.ViewMode) && d.Zoom != 1.0) caption += " " + ZoomText(d.Zoom);
     if (IsModified(d.TextureIndex)) caption += kUnsavedMark;
     return caption;
 }
@@ -216,43 +230,14 @@ void SyncViewMenu(ViewMenuMarks* menu) {
     if (menu != nullptr) menu->SetViewMenuChecks(d.ViewMode, d.AlphaOnly);
 }
 
-ViewQuad ViewQuadFor(ViewMode viewMode, std::int32_t chainWidth, std::int32_t chainHeight,
-                     std::int32_t textureWidth, std::int32_t textureHeight) {
+ViewQuad ViewQuadFor(ViewMode viewMode, std::int32_t chainWidth, std::int32_t chainHeight) {
     ViewQuad quad;
-    switch (viewMode) {
-        case ViewMode::Normal:
-            // Centred at one texel per pixel: an odd difference gives a half-pixel offset, a
-            // texture larger than the window is cut off equally on both sides.
-            quad.draw = true;
-            quad.x = static_cast<float>(static_cast<double>(chainWidth - textureWidth) / 2.0);
-            quad.y = static_cast<float>(static_cast<double>(chainHeight - textureHeight) / 2.0);
-            quad.width = static_cast<float>(textureWidth);
-            quad.height = static_cast<float>(textureHeight);
-            break;
-        case ViewMode::StretchFiltering:
-        case ViewMode::StretchPixellised:
-            // Stretched over the window less its last column and row.
-            quad.draw = true;
-            quad.width = static_cast<float>(chainWidth - 1);
-            quad.height = static_cast<float>(chainHeight - 1);
-            quad.smooth = viewMode == ViewMode::StretchFiltering;
-            break;
-        case ViewMode::Tiled:
-            // Repeated from the top-left corner at one texel per pixel. Without a texture (size
-            // 0) the coordinates stay 0 rather than infinite; nothing shows either way.
-            quad.draw = true;
-            quad.width = static_cast<float>(chainWidth);
-            quad.height = static_cast<float>(chainHeight);
-            quad.uRight = textureWidth != 0
-                              ? static_cast<float>(static_cast<double>(chainWidth) / textureWidth)
-                              : 0.0f;
-            quad.vBottom =
-                textureHeight != 0
-                    ? static_cast<float>(static_cast<double>(chainHeight) / textureHeight)
-                    : 0.0f;
-            break;
-        default:
-            break;
+    if (viewMode == ViewMode::StretchFiltering || viewMode == ViewMode::StretchPixellised) {
+        // Stretched over the window less its last column and row.
+        quad.draw = true;
+        quad.width = static_cast<float>(chainWidth - 1);
+        quad.height = static_cast<float>(chainHeight - 1);
+        quad.smooth = viewMode == ViewMode::StretchFiltering;
     }
     return quad;
 }
@@ -368,6 +353,7 @@ void CloseTextureWindow(std::int32_t windowindex, DocumentWindows* windows) {
     d.SwapChain.reset();
     d.Window = nullptr;
     d.DepthSurface.reset();
+    d.Reduced = ReducedTexture{};
     d.InUse = false;
     state.ActiveWindowIndex = 0;
 

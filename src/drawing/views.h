@@ -21,7 +21,8 @@ namespace tintora {
 // Takes a document slot, creates its window (unless isPreview), its swap chain of width x height
 // presenting into the window (or into windows->PreviewPictureBox()), a D16 depth surface and the
 // viewport. Title and caption "Window" + slot, Tag "resize". The caller sets TextureIndex.
-// ViewMode, AlphaOnly and IsPreview are left as the slot's previous user left them.
+// ViewMode, AlphaOnly and IsPreview are left as the slot's previous user left them; the zoom is
+// 1:1, the picture centred and the tiles from the corner.
 // Returns the slot.
 //
 // The window is created through windows->CreateTextureWindow, which shows it; its activation and
@@ -35,8 +36,9 @@ namespace tintora {
 std::int32_t CreateDocument(std::int32_t width, std::int32_t height, bool depthFlag, bool isPreview,
                             DocumentWindows* windows = nullptr);
 
-// Every texture window's caption from its entry: "<index>-<title> (<w>x<h>)", followed by
-// kUnsavedMark while the texture has unsaved changes; the document's Title becomes the entry's;
+// Every texture window's caption from its entry: "<index>-<title> (<w>x<h>)", then the zoom
+// of a Normal or Tiled view other than 1:1 ("<index>-<title> (<w>x<h>) 400%"), then kUnsavedMark
+// while the texture has unsaved changes; the document's Title becomes the entry's;
 // redraws each window from its main texture (RenderDocument with pump).
 void RefreshCaptions(MessagePump* pump = nullptr);
 
@@ -51,9 +53,10 @@ void ShowCaptions();
 // The View menu marks from the active document.
 void SyncViewMenu(ViewMenuMarks* menu = nullptr);
 
-// The rectangle that a view mode draws in a chain of chainWidth x chainHeight pixels for a
-// texture of textureWidth x textureHeight (DrawQuad's arguments). draw is false for a mode that
-// draws nothing but the background.
+// The rectangle that a Stretch view draws in a chain of chainWidth x chainHeight pixels
+// (DrawQuad's arguments): the whole chain less its last column and row. draw is false for the
+// other modes (Normal and Tiled are drawn texel by texel, texel_view.h; any other value draws
+// nothing but the background).
 struct ViewQuad {
     bool draw = false;
     float x = 0.0f;
@@ -64,13 +67,13 @@ struct ViewQuad {
     float uRight = 1.0f;
     float vBottom = 1.0f;
 };
-ViewQuad ViewQuadFor(ViewMode viewMode, std::int32_t chainWidth, std::int32_t chainHeight,
-                     std::int32_t textureWidth, std::int32_t textureHeight);
+ViewQuad ViewQuadFor(ViewMode viewMode, std::int32_t chainWidth, std::int32_t chainHeight);
 
-// Redraws a texture window from its main texture, or its preview texture when usePreview:
-// clear to the background colour (black when AlphaOnly), one rectangle as the view mode asks,
-// present into the window. Lets pending window messages run twice (after the scene and after
-// the present; pump->DoEventsWhileDrawing).
+// Redraws a texture window from its main texture, or its preview texture when usePreview: the
+// Normal and Tiled views at the document's zoom and position with the View menu's grid and
+// checkerboard (DrawTexelView), the Stretch views as the background colour (black when
+// AlphaOnly) and one rectangle (ViewQuadFor, DrawQuad); then present into the window. Lets pending
+// window messages run twice (after the scene and after the present; pump->DoEventsWhileDrawing).
 //
 // Guarded: a call made while another drawing is in progress (Module1().RenderGuard) returns
 // without drawing; so does a call for the preview document, and one for a document without a
@@ -108,10 +111,11 @@ inline constexpr const char* kNoDepthFormatMessage =
 // window and syncs the View menu; does nothing when it is already the active one.
 void ActivateTextureWindow(std::int32_t windowindex, ViewMenuMarks* menu = nullptr);
 
-// Closing of the texture window of slot windowindex (Form_Unload): releases its swap chain and
-// depth surface, gives back its document slot, and ActiveWindowIndex becomes 0. If another
-// document in use shows the same texture slot, that is all; otherwise the texture slot is given
-// back too, and the preview window (windows) is hidden when no texture window is left.
+// Closing of the texture window of slot windowindex (Form_Unload): releases its swap chain,
+// depth surface and reduced copies, gives back its document slot, and ActiveWindowIndex becomes
+// 0. If another document in use shows the same texture slot, that is all; otherwise the texture
+// slot is given back too, and the preview window (windows) is hidden when no texture window is
+// left.
 // Does nothing for a slot that is not in use (already given back).
 void CloseTextureWindow(std::int32_t windowindex, DocumentWindows* windows = nullptr);
 

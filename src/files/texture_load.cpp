@@ -45,21 +45,20 @@ std::shared_ptr<Texture> FlattenPremultiplied(Device& device, std::array<QuadVer
     return flat;
 }
 
-// Converts any readable texture into A8R8G8B8 through a system-memory surface.
+// Converts any readable texture into A8R8G8B8. The result holds the bytes that a pass through an
+// A8R8G8B8 system-memory surface and a copy onto the texture would give, without either: a read
+// that is already a managed A8R8G8B8 texture is the working texture itself, and any other format
+// is converted once, straight into the new texture.
 std::shared_ptr<Texture> ConvertToWorkingFormat(Device& device, std::shared_ptr<Texture> source,
                                                 int width, int height) {
-    auto staging = device.CreateImageSurface(width, height, D3DFMT_A8R8G8B8);
-    {
-        const std::shared_ptr<Surface> level = source->GetSurfaceLevel(0);
-        RECT whole;
-        whole.right = width;
-        whole.bottom = height;
-        D3DXLoadSurfaceFromSurface(*staging, nullptr, &whole, *level, nullptr, nullptr,
-                                   D3DX_DEFAULT_FILTER, 0);
+    const D3DSURFACE_DESC desc = source->GetLevelDesc(0);
+    if (desc.Format == D3DFMT_A8R8G8B8 && desc.Pool == D3DPOOL_MANAGED && desc.Usage == 0) {
+        return source;
     }
-    source.reset();
     auto working = device.CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
-    device.CopyRects(*staging, nullptr, 0, *working->GetSurfaceLevel(0), nullptr);
+    D3DXLoadSurfaceFromSurface(*working->GetSurfaceLevel(0), nullptr, nullptr,
+                               *source->GetSurfaceLevel(0), nullptr, nullptr, D3DX_DEFAULT_FILTER,
+                               0);
     return working;
 }
 

@@ -6,8 +6,9 @@
 //    texture cleared to 0x00000000, so every channel, alpha included, becomes
 //    round(channel x alpha / 255) (a texel of alpha 0 gives 0x00000000, one of alpha 255 keeps
 //    its colour). The user is warned first (ShowMessageOnce, key "DXT").
-//  - Every other format is converted through a system-memory A8R8G8B8 surface and copied onto the
-//    texture whole; formats without alpha come out opaque.
+//  - Every other format is converted into A8R8G8B8 (the bytes of a pass through a system-memory
+//    A8R8G8B8 surface copied onto the texture whole, made in one parallel pass straight into the
+//    texture; a file read as A8R8G8B8 needs none); formats without alpha come out opaque.
 // A pixel of exactly 0x04564564 (the load's colour key) becomes 0x00000000 on reading.
 //
 // Only then are the texture window (CreateDocument) and the texture entry (CreateTextureEntry

@@ -88,25 +88,43 @@ std::optional<ExportSettings> ExportSettingsOf(const std::string& exportAnswer) 
     return settings;
 }
 
-void WriteTextureExport(Texture& texture, const std::string& fileName,
-                        const ExportSettings& settings, const ProgressCallback& progress) {
+StagedFile StageTextureExport(Texture& texture, const std::string& fileName,
+                              const ExportSettings& settings, const ProgressCallback& progress) {
+    if (!progress) {
+        // Nothing else runs while the export does: it reads the pixels where they lie.
+        const LockedPixels lock(texture, D3DLOCK_READONLY);
+        return StageDdsExport(lock.view(), settings, fileName);
+    }
     PixelBuffer pixels(texture.width(), texture.height());
     {
         const LockedPixels lock(texture, D3DLOCK_READONLY);
         std::memcpy(pixels.data(), lock.view().data, pixels.byteCount());
     }
-    WriteDdsExport(pixels.view(), settings, fileName, progress);
+    return StageDdsExport(pixels.view(), settings, fileName, progress);
+}
+
+void WriteTextureExport(Texture& texture, const std::string& fileName,
+                        const ExportSettings& settings, const ProgressCallback& progress) {
+    StageTextureExport(texture, fileName, settings, progress).Commit();
+}
+
+std::optional<StagedFile> StageTextureFile(Texture& texture, const std::string& fileName,
+                                           std::int32_t kind, const std::string& exportAnswer,
+                                           const ProgressCallback& progress) {
+    if (kind == kSaveBitmap) {
+        return StageSurfaceToFile(fileName, D3DXIFF_BMP, *texture.GetSurfaceLevel(0), nullptr);
+    }
+    const std::optional<ExportSettings> settings = ExportSettingsOf(exportAnswer);
+    if (kind != kSaveDds || !settings) return std::nullopt;
+    return StageTextureExport(texture, fileName, *settings, progress);
 }
 
 bool WriteTextureFile(Texture& texture, const std::string& fileName, std::int32_t kind,
                       const std::string& exportAnswer, const ProgressCallback& progress) {
-    if (kind == kSaveBitmap) {
-        D3DXSaveTextureToFile(fileName, D3DXIFF_BMP, texture, nullptr);
-        return true;
-    }
-    const std::optional<ExportSettings> settings = ExportSettingsOf(exportAnswer);
-    if (kind != kSaveDds || !settings) return false;
-    WriteTextureExport(texture, fileName, *settings, progress);
+    std::optional<StagedFile> staged =
+        StageTextureFile(texture, fileName, kind, exportAnswer, progress);
+    if (!staged) return false;
+    staged->Commit();
     return true;
 }
 

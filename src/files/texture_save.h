@@ -73,14 +73,27 @@ std::string ZvtNotSavedText(const std::string& fileName);
 bool WriteTextureFile(Texture& texture, const std::string& fileName, std::int32_t kind,
                       const std::string& exportAnswer, const ProgressCallback& progress = {});
 
+// WriteTextureFile's first half: the file written beside fileName and on its way to disk
+// (imagefiles/file_io.h), put in place by its Commit; none when there is nothing to write. The
+// texture is no longer read when this returns, so the caller may go on to other work (or drop the
+// texture) while the disk takes the file.
+std::optional<StagedFile> StageTextureFile(Texture& texture, const std::string& fileName,
+                                           std::int32_t kind, const std::string& exportAnswer,
+                                           const ProgressCallback& progress = {});
+
 // The export settings of a DDS export answer ("32", "24", "16", "COMP"); none for any other.
 std::optional<ExportSettings> ExportSettingsOf(const std::string& exportAnswer);
 
-// Writes level 0 of texture (A8R8G8B8) to fileName as WriteDdsExport does (dds_export.h): its
-// pixels are copied first, so the texture stays unlocked while the export runs and progress may
-// let the windows work. Throws what WriteDdsExport throws (a cancel from progress included).
+// Writes level 0 of texture (A8R8G8B8) to fileName as WriteDdsExport does (dds_export.h). With a
+// progress function its pixels are copied first, so the texture stays unlocked while the export
+// runs and progress may let the windows work; without one the export reads the locked texture.
+// Throws what WriteDdsExport throws (a cancel from progress included).
 void WriteTextureExport(Texture& texture, const std::string& fileName,
                         const ExportSettings& settings, const ProgressCallback& progress = {});
+
+// WriteTextureExport's first half, as StageTextureFile.
+StagedFile StageTextureExport(Texture& texture, const std::string& fileName,
+                              const ExportSettings& settings, const ProgressCallback& progress = {});
 
 // What a save did.
 enum class SaveOutcome {

@@ -476,18 +476,18 @@ DecodedImage DecodePackedDib(std::span<const std::uint8_t> data, const std::stri
     return DecodeDib(data, 0, std::nullopt, fileName);
 }
 
-ByteBuffer EncodeBmp(const std::uint8_t* argb, int pitch, int width, int height) {
+FileParts BmpFileParts(const std::uint8_t* argb, int pitch, int width, int height) {
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
     const std::size_t imageBytes = rowBytes * static_cast<std::size_t>(height);
     const std::size_t offset = kFileHeaderSize + kV4Header;
     Require(imageBytes + offset <= 0xFFFFFFFFu, D3DERR_INVALIDCALL,
             "The image is too large for a bitmap file");
-    ByteBuffer file(offset + imageBytes);
-    std::uint8_t* p = file.data();
+    ByteBuffer headers(offset);
+    std::uint8_t* p = headers.data();
     std::fill(p, p + offset, std::uint8_t{0});
     p[0] = 'B';
     p[1] = 'M';
-    StoreLe32(p + 2, static_cast<std::uint32_t>(file.size()));
+    StoreLe32(p + 2, static_cast<std::uint32_t>(offset + imageBytes));
     StoreLe32(p + 10, static_cast<std::uint32_t>(offset));
     std::uint8_t* v4 = p + kFileHeaderSize;  // fields not set here are 0
     StoreLe32(v4 + 0, kV4Header);
@@ -504,11 +504,15 @@ ByteBuffer EncodeBmp(const std::uint8_t* argb, int pitch, int width, int height)
     StoreLe32(v4 + 48, 0x000000FF);
     StoreLe32(v4 + 52, 0xFF000000);
     StoreLe32(v4 + 56, kLcsSrgb);
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(p + offset + static_cast<std::size_t>(height - 1 - y) * rowBytes,
-                    argb + static_cast<std::ptrdiff_t>(y) * pitch, rowBytes);
-    }
-    return file;
+    FileParts parts;
+    parts.Add(std::move(headers));
+    for (int y = height - 1; y >= 0; --y)
+        parts.AddView({argb + static_cast<std::ptrdiff_t>(y) * pitch, rowBytes});
+    return parts;
+}
+
+ByteBuffer EncodeBmp(const std::uint8_t* argb, int pitch, int width, int height) {
+    return BmpFileParts(argb, pitch, width, height).Join();
 }
 
 }  // namespace tintora

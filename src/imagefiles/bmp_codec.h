@@ -38,4 +38,8 @@ DecodedImage DecodePackedDib(std::span<const std::uint8_t> data, const std::stri
 // width x height A8R8G8B8 pixels whose rows lie pitch bytes apart, top row first.
 ByteBuffer EncodeBmp(const std::uint8_t* argb, int pitch, int width, int height);
 
+// The same file as parts (file_io.h): the headers, then views of the pixel rows where they lie,
+// bottom row first. The pixels must stay unchanged while the parts are used.
+FileParts BmpFileParts(const std::uint8_t* argb, int pitch, int width, int height);
+
 }  // namespace tintora

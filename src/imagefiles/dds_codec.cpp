@@ -262,7 +262,8 @@ ByteBuffer EncodeDdsHeaders(const DdsWriteLayout& layout) {
     return file;
 }
 
-ByteBuffer EncodeDds(D3DFORMAT format, const std::uint8_t* bits, int pitch, int width, int height) {
+FileParts DdsFileParts(D3DFORMAT format, const std::uint8_t* bits, int pitch, int width,
+                       int height) {
     DdsWriteLayout layout;
     layout.width = width;
     layout.height = height;
@@ -272,18 +273,18 @@ ByteBuffer EncodeDds(D3DFORMAT format, const std::uint8_t* bits, int pitch, int 
     } else {
         layout.format = format;
     }
-    ByteBuffer file = EncodeDdsHeaders(layout);
+    FileParts parts;
+    parts.Add(EncodeDdsHeaders(layout));
     const std::int64_t rowBytes = RowPitchBytes(format, width);
     const std::int64_t rows = StorageRows(format, height);
     Require(pitch >= rowBytes, D3DERR_INVALIDCALL, "Row pitch too small for the DDS data");
+    for (std::int64_t y = 0; y < rows; ++y)
+        parts.AddView({bits + y * pitch, static_cast<std::size_t>(rowBytes)});
+    return parts;
+}
 
-    const std::size_t start = file.size();
-    file.resize(start + static_cast<std::size_t>(rowBytes * rows));
-    for (std::int64_t y = 0; y < rows; ++y) {
-        std::memcpy(file.data() + start + y * rowBytes, bits + y * pitch,
-                    static_cast<std::size_t>(rowBytes));
-    }
-    return file;
+ByteBuffer EncodeDds(D3DFORMAT format, const std::uint8_t* bits, int pitch, int width, int height) {
+    return DdsFileParts(format, bits, pitch, width, height).Join();
 }
 
 }  // namespace tintora

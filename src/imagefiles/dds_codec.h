@@ -42,6 +42,11 @@ DecodedImage DecodeDds(std::span<const std::uint8_t> data, const std::string& fi
 // for compressed formats). Throws PlatformError(D3DERR_INVALIDCALL) for a format DDS cannot hold.
 ByteBuffer EncodeDds(D3DFORMAT format, const std::uint8_t* bits, int pitch, int width, int height);
 
+// The same file as parts (file_io.h): the headers, then views of the rows where they lie. The
+// pixels must stay unchanged while the parts are used.
+FileParts DdsFileParts(D3DFORMAT format, const std::uint8_t* bits, int pitch, int width,
+                       int height);
+
 // What the headers of a written DDS file say about the pixel data that follows them.
 struct DdsWriteLayout {
     int width = 0;

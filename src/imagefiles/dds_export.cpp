@@ -1,6 +1,7 @@
-// A DDS export is built whole in memory: the headers (dds_codec.h), then every level in turn, each
-// converted or encoded straight into its place in the file's bytes. Only then is the file written,
-// so a cancel or a failure before the write leaves nothing on disk.
+// A DDS export is built whole in memory before the file is opened, so a cancel or a failure before
+// the write leaves nothing on disk: the headers (dds_codec.h), then every level in turn, each
+// converted or encoded straight into its place. A8R8G8B8 pixels of the top level are the file's
+// bytes as they are: the file's parts view them where they lie.
 #include "imagefiles/dds_export.h"
 
 #include <algorithm>
@@ -138,8 +139,8 @@ const char* ExportFormatName(ExportFormat format) {
     return StorageOf(format).name;
 }
 
-ByteBuffer EncodeDdsExport(const PixelView& top, const ExportSettings& settings,
-                           const ProgressFn& progress) {
+FileParts DdsExportParts(const PixelView& top, const ExportSettings& settings,
+                         const ProgressFn& progress) {
     const Storage storage = StorageOf(settings.format);
     Require(top.width > 0 && top.height > 0 && top.width <= kMaxTextureSize &&
                 top.height <= kMaxTextureSize,
@@ -184,32 +185,55 @@ ByteBuffer EncodeDdsExport(const PixelView& top, const ExportSettings& settings,
     } else if (settings.dx10 || (storage.fourCC == 0 && storage.format == D3DFMT_UNKNOWN)) {
         layout.dxgiFormat = storage.dxgi;
     }
-    ByteBuffer file = EncodeDdsHeaders(layout);
+    FileParts parts;
+    parts.Add(EncodeDdsHeaders(layout));
 
-    std::size_t dataBytes = LevelBytes(storage, top.width, top.height);
-    for (PixelBuffer& level : chain)
-        dataBytes += LevelBytes(storage, level.width(), level.height());
-    std::size_t at = file.size();
-    file.resize(at + dataBytes);
-    for (int n = 0; n < levelCount; ++n) {
-        const PixelView level = n == 0 ? top : chain[static_cast<std::size_t>(n - 1)].view();
-        WriteLevel(storage, settings.encode, level, file.data() + at,
+    const auto writeLevel = [&](const PixelView& level, std::uint8_t* out) {
+        WriteLevel(storage, settings.encode, level, out,
                    total.Step(static_cast<double>(level.width) * level.height * encodeCost));
         total.StepDone();
-        at += LevelBytes(storage, level.width, level.height);
+    };
+    if (storage.format == D3DFMT_A8R8G8B8) {
+        parts.AddView({top.data, top.byteCount()});
+        total.Step(topPixels * encodeCost);
+        total.StepDone();
+    } else {
+        ByteBuffer level(LevelBytes(storage, top.width, top.height));
+        writeLevel(top, level.data());
+        parts.Add(std::move(level));
     }
-    return file;
+    std::size_t chainBytes = 0;
+    for (PixelBuffer& level : chain)
+        chainBytes += LevelBytes(storage, level.width(), level.height());
+    ByteBuffer levels(chainBytes);
+    std::size_t at = 0;
+    for (PixelBuffer& level : chain) {
+        writeLevel(level.view(), levels.data() + at);
+        at += LevelBytes(storage, level.width(), level.height());
+    }
+    parts.Add(std::move(levels));
+    return parts;
+}
+
+ByteBuffer EncodeDdsExport(const PixelView& top, const ExportSettings& settings,
+                           const ProgressFn& progress) {
+    return DdsExportParts(top, settings, progress).Join();
+}
+
+StagedFile StageDdsExport(const PixelView& top, const ExportSettings& settings,
+                          const std::string& fileName, const ProgressFn& progress) {
+    FileParts parts;
+    try {
+        parts = DdsExportParts(top, settings, progress);
+    } catch (const PlatformError& error) {
+        throw PlatformError(error.code(), "cannot save", fileName, error.reason());
+    }
+    return StagedFile(fileName, parts);
 }
 
 void WriteDdsExport(const PixelView& top, const ExportSettings& settings,
                     const std::string& fileName, const ProgressFn& progress) {
-    ByteBuffer bytes;
-    try {
-        bytes = EncodeDdsExport(top, settings, progress);
-    } catch (const PlatformError& error) {
-        throw PlatformError(error.code(), "cannot save", fileName, error.reason());
-    }
-    WriteFileAtomically(fileName, bytes);
+    StageDdsExport(top, settings, fileName, progress).Commit();
 }
 
 }  // namespace tintora

@@ -62,10 +62,20 @@ const char* ExportFormatName(ExportFormat format);
 ByteBuffer EncodeDdsExport(const PixelView& top, const ExportSettings& settings,
                            const ProgressFn& progress = {});
 
+// The same bytes as parts (file_io.h); A8R8G8B8 views top's pixels where they lie, so they must
+// stay unchanged while the parts are used.
+FileParts DdsExportParts(const PixelView& top, const ExportSettings& settings,
+                         const ProgressFn& progress = {});
+
 // Writes EncodeDdsExport's bytes to fileName through a temporary file beside it, renamed when
 // complete (file_io.h): a failure or a cancel leaves an existing file as it was and no temporary
 // file behind (a cancel comes before the file is opened). Throws PlatformError naming the file.
 void WriteDdsExport(const PixelView& top, const ExportSettings& settings,
                     const std::string& fileName, const ProgressFn& progress = {});
+
+// WriteDdsExport's first half: the file written beside fileName, on its way to disk; its Commit
+// puts it in place. top is no longer needed when this returns.
+StagedFile StageDdsExport(const PixelView& top, const ExportSettings& settings,
+                          const std::string& fileName, const ProgressFn& progress = {});
 
 }  // namespace tintora

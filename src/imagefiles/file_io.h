@@ -6,13 +6,20 @@
 // sees the old file or the new one, never a part of either; on any failure the temporary file is
 // removed and the target is left as it was.
 //
+// How a write goes: the temporary file is made at its final size where the file system allows it
+// (a full disk is then found before any data is written, and the blocks lie together); the bytes
+// go in a few large gathering writes straight from where they lie (FileParts: a surface's rows
+// need no copy into a file image first); every 8 MiB written is handed to the disk at once, so the
+// flush at the end waits for the last part only. A caller with other work can split a write in two
+// (StagedFile): write now, flush and rename later, on any thread.
+//
 // Errors throw PlatformError with E_FAIL and a message such as
 //   cannot open "/tmp/a.png": No such file or directory
 //   "/tmp/textures" is a directory
 //   cannot write "/mnt/full/a.dds": No space left on device
 //
 // Thread-safety: the functions may be called from several threads on different files; the fault
-// injection below is for single-threaded tests only.
+// injection below is set and cleared by tests while no write runs.
 #pragma once
 
 #include <cerrno>
@@ -25,32 +32,11 @@
 #include <utility>
 #include <vector>
 
+#include "base/byte_buffer.h"
+
 namespace tintora {
 
-// An allocator whose value-initialising construct leaves bytes as they are: buffers of file and
-// pixel data are written completely right after they are made, and zeroing hundreds of MiB first
-// costs as much as the read itself.
-template <typename T>
-struct NoInitAllocator : std::allocator<T> {
-    template <typename U>
-    struct rebind {
-        using other = NoInitAllocator<U>;
-    };
-    NoInitAllocator() = default;
-    template <typename U>
-    NoInitAllocator(const NoInitAllocator<U>&) noexcept {}
-    template <typename U>
-    void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
-        ::new (static_cast<void*>(p)) U;
-    }
-    template <typename U, typename... Args>
-    void construct(U* p, Args&&... args) {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-};
-
-// Bytes whose new elements are not initialised (resize and the size constructor leave them).
-using ByteBuffer = std::vector<std::uint8_t, NoInitAllocator<std::uint8_t>>;
+// ByteBuffer (base/byte_buffer.h): bytes left uninitialised when made, large ones on huge pages.
 
 // Largest file ReadFileBytes accepts.
 constexpr std::int64_t kMaxReadFileBytes = std::int64_t{1} << 30;
@@ -59,15 +45,78 @@ constexpr std::int64_t kMaxReadFileBytes = std::int64_t{1} << 30;
 // is not a regular file, an empty file and one larger than kMaxReadFileBytes.
 ByteBuffer ReadFileBytes(const std::string& fileName);
 
+// The bytes of a file as pieces in file order that need not lie together in memory: buffers the
+// parts own (headers, converted pixels) and views of memory that the caller keeps alive and
+// unchanged while the parts are used (a surface's rows, written from where they lie). Move-only:
+// views into the owned buffers stay valid when the parts move.
+class FileParts {
+  public:
+    FileParts() = default;
+    FileParts(FileParts&&) noexcept = default;
+    FileParts& operator=(FileParts&&) noexcept = default;
+    FileParts(const FileParts&) = delete;
+    FileParts& operator=(const FileParts&) = delete;
+
+    // Appends bytes that the parts keep.
+    void Add(ByteBuffer bytes);
+    // Appends a view of bytes kept elsewhere; one that starts where the last piece ends in memory
+    // extends it.
+    void AddView(std::span<const std::uint8_t> bytes);
+
+    const std::vector<std::span<const std::uint8_t>>& pieces() const { return pieces_; }
+    std::size_t size() const { return size_; }
+
+    // All the bytes in one buffer, copied on all threads.
+    ByteBuffer Join() const;
+
+  private:
+    std::vector<ByteBuffer> owned_;
+    std::vector<std::span<const std::uint8_t>> pieces_;
+    std::size_t size_ = 0;
+};
+
+// A file written to a temporary file beside its target but not yet in its place: the first half
+// of WriteFileAtomically. Commit finishes it; dropped without a Commit (or after a failed one), it
+// removes the temporary file and the target stays as it was.
+class StagedFile {
+  public:
+    // Writes parts to a new temporary file beside fileName and starts their transfer to disk; the
+    // parts' memory is no longer needed when this returns. Throws as WriteFileAtomically, leaving
+    // nothing behind.
+    StagedFile(const std::string& fileName, const FileParts& parts);
+    ~StagedFile();
+    StagedFile(StagedFile&& other) noexcept;
+    StagedFile& operator=(StagedFile&& other) noexcept;
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    // Waits until the data is on disk, renames the temporary file over the target and flushes the
+    // directory entry. Throws as WriteFileAtomically. Once only; may run on another thread than
+    // the one that wrote the file. Blocks on the disk, not the processor.
+    void Commit();
+
+    const std::string& fileName() const { return fileName_; }
+
+  private:
+    void Discard() noexcept;
+
+    std::string fileName_;  // as the caller named it, for messages
+    std::string target_;    // the file replaced (a symbolic link followed)
+    std::string tempName_;
+    int fd_ = -1;
+};
+
 // Replaces fileName with bytes through a temporary file beside it (see the top of this file).
 // A new file gets the permissions that the umask leaves of 0666; an existing one keeps its own.
 // A symbolic link is followed: the file it points to is replaced, the link stays.
 void WriteFileAtomically(const std::string& fileName, std::span<const std::uint8_t> bytes);
+void WriteFileAtomically(const std::string& fileName, const FileParts& parts);
 
 // Fault injection for tests of the failure paths: while a ScopedWriteFault lives, the next
-// WriteFileAtomically calls fail at the given stage with the given errno, as the system call
-// would. A Write fault first lets afterBytes bytes reach the temporary file.
-enum class WriteStage { Create, Write, Sync, Close, Rename };
+// writes fail at the given stage with the given errno, as the system call would (Allocate: the
+// temporary file's size, as a full disk refuses it). A Write fault first lets afterBytes bytes
+// reach the temporary file.
+enum class WriteStage { Create, Allocate, Write, Sync, Close, Rename };
 
 struct WriteFault {
     WriteStage stage = WriteStage::Write;

@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "imagefiles/jpeg_reader.h"
+#include "imagefiles/png_reader.h"
 
 namespace tintora {
 namespace {
@@ -176,10 +178,18 @@ bool LooksLikeJpeg(std::span<const std::uint8_t> data) {
     return data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
 }
 
-DecodedImage DecodePng(std::span<const std::uint8_t> data, const std::string& fileName) {
+namespace {
+
+DecodedImage ReadPng(std::span<const std::uint8_t> data, const std::string& fileName,
+                     bool ownReader) {
     std::int64_t width = 0, height = 0;
     if (PngSize(data, &width, &height)) RequireTextureSize(fileName, width, height);
     RequirePngChunksWithin(data, fileName);
+    if (ownReader) {
+        if (std::optional<DecodedImage> image = DecodeCommonPng(data, fileName)) {
+            return std::move(*image);
+        }
+    }
     try {
         return DecodeWithQt(data, fileName, "png", "PNG");
     } catch (const PlatformError& error) {
@@ -190,13 +200,37 @@ DecodedImage DecodePng(std::span<const std::uint8_t> data, const std::string& fi
     }
 }
 
-DecodedImage DecodeJpeg(std::span<const std::uint8_t> data, const std::string& fileName) {
+DecodedImage ReadJpeg(std::span<const std::uint8_t> data, const std::string& fileName,
+                      bool ownReader) {
     if (!JpegHasEnd(data)) {
         ThrowBadImage(fileName, "is truncated: the JPEG data stops before its end marker");
     }
     std::int64_t width = 0, height = 0;
     if (JpegSize(data, &width, &height)) RequireTextureSize(fileName, width, height);
+    if (ownReader) {
+        if (std::optional<DecodedImage> image = DecodeCommonJpeg(data, fileName)) {
+            return std::move(*image);
+        }
+    }
     return DecodeWithQt(data, fileName, "jpeg", "JPEG");
+}
+
+}  // namespace
+
+DecodedImage DecodePng(std::span<const std::uint8_t> data, const std::string& fileName) {
+    return ReadPng(data, fileName, true);
+}
+
+DecodedImage DecodeJpeg(std::span<const std::uint8_t> data, const std::string& fileName) {
+    return ReadJpeg(data, fileName, true);
+}
+
+DecodedImage DecodePngWithQt(std::span<const std::uint8_t> data, const std::string& fileName) {
+    return ReadPng(data, fileName, false);
+}
+
+DecodedImage DecodeJpegWithQt(std::span<const std::uint8_t> data, const std::string& fileName) {
+    return ReadJpeg(data, fileName, false);
 }
 
 ByteBuffer EncodePng(const std::uint8_t* argb, int pitch, int width, int height) {

@@ -1,4 +1,5 @@
-// PNG and JPEG through Qt's image readers and writers (libpng and libjpeg-turbo underneath).
+// PNG and JPEG: the common kinds through our own readers (png_reader.h, jpeg_reader.h), the rest
+// through Qt's image readers; writing through Qt's writers (libpng and libjpeg-turbo underneath).
 // Qt Gui only: no QGuiApplication is needed for these codecs.
 #pragma once
 
@@ -23,6 +24,11 @@ bool LooksLikeJpeg(std::span<const std::uint8_t> data);
 // (libjpeg would fill the missing part with grey and call it a success).
 DecodedImage DecodePng(std::span<const std::uint8_t> data, const std::string& fileName);
 DecodedImage DecodeJpeg(std::span<const std::uint8_t> data, const std::string& fileName);
+
+// The same with Qt's reader for every file (the same checks first): the reference that our own
+// readers give the bytes of, for the tests and benchmarks that compare them.
+DecodedImage DecodePngWithQt(std::span<const std::uint8_t> data, const std::string& fileName);
+DecodedImage DecodeJpegWithQt(std::span<const std::uint8_t> data, const std::string& fileName);
 
 // Encodes width x height A8R8G8B8 pixels (rows pitch bytes apart) as an 8-bit RGBA PNG, or as a
 // JPEG of the given quality (1..100) without alpha.

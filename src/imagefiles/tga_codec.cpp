@@ -19,6 +19,9 @@
 //   TGA 2.0 files end with a 26-byte footer: two 32-bit offsets and "TRUEVISION-XFILE.\0".
 #include "imagefiles/tga_codec.h"
 
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -234,7 +237,8 @@ DecodedImage DecodeTga(std::span<const std::uint8_t> data, const std::string& fi
     const bool rightToLeft = (h.descriptor & 0x10) != 0;
     const auto width = static_cast<std::uint64_t>(h.width);
     const auto height = static_cast<std::uint64_t>(h.height);
-    for (std::uint64_t row = 0; row < height; ++row) {
+    // Rows convert independently: in parallel bands.
+    const auto convertRow = [&](std::uint64_t row) {
         const std::uint64_t y = topDown ? row : height - 1 - row;
         for (std::uint64_t column = 0; column < width; ++column) {
             const std::uint64_t x = rightToLeft ? width - 1 - column : column;
@@ -253,7 +257,13 @@ DecodedImage DecodeTga(std::span<const std::uint8_t> data, const std::string& fi
             }
             StoreArgb(image.bytes.data(), static_cast<std::size_t>(y * width + x), argb);
         }
-    }
+    };
+    const std::uint64_t grain = std::max<std::uint64_t>(1, (std::uint64_t{1} << 16) / width);
+    tbb::parallel_for(tbb::blocked_range<std::uint64_t>(0, height, grain),
+                      [&](const tbb::blocked_range<std::uint64_t>& rows) {
+                          for (std::uint64_t row = rows.begin(); row < rows.end(); ++row)
+                              convertRow(row);
+                      });
     return image;
 }
 

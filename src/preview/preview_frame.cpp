@@ -1,5 +1,6 @@
 #include "preview/preview_frame.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <memory>
@@ -52,6 +53,15 @@ void PreviewMouseMove(PreviewCamera& camera, int buttons, float x, float y) {
                                         camera.OldY);
         camera.OldY = RoundToInt32(y);
     }
+}
+
+void PreviewWheel(PreviewCamera& camera, double notches, std::int32_t width, std::int32_t height) {
+    const double larger = std::max(width, height);
+    if (larger <= 0.0) return;
+    double far = static_cast<double>(camera.Far) + notches * larger / 10.0;
+    // Far = M puts the eye on the target: the wheel stops a tenth of M before it.
+    if (notches > 0.0) far = std::min(far, std::max(static_cast<double>(camera.Far), larger * 0.9));
+    camera.Far = static_cast<float>(far);
 }
 
 std::array<WallVertex, 4> WallVertices(std::int32_t width, std::int32_t height) {

@@ -54,6 +54,12 @@ void PreviewMouseDown(PreviewCamera& camera, float x, float y);
 //  - anything else (no button, middle, several together): nothing changes.
 void PreviewMouseMove(PreviewCamera& camera, int buttons, float x, float y);
 
+// The mouse wheel turned by notches (positive: away from the user) over the preview of a width x
+// height texture, M its larger side: each notch forward brings the camera M / 10 closer (Far
+// grows), never closer than M / 10 to the target by the wheel; each notch back moves it M / 10
+// away. Nothing changes without a texture (M = 0).
+void PreviewWheel(PreviewCamera& camera, double notches, std::int32_t width, std::int32_t height);
+
 // What the frame reads of the preview window besides the camera.
 struct PreviewFrameView {
     bool sphere = true;          // "Sphere" selected; otherwise the wall

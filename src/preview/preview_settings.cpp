@@ -51,15 +51,15 @@ std::optional<std::int16_t> TextToInteger16(const std::string& text) {
     return static_cast<std::int16_t>(rounded);
 }
 
-PreviewSettings ReadPreviewSettings(SettingsStore& settings, float defaultTop) {
+PreviewSettings ReadPreviewSettings(SettingsStore& settings, float defaultLeft, float defaultTop) {
     const std::string app = kSettingsApplication;
     PreviewSettings read;
-    const std::string left = settings.GetSetting(app, kSection, "3DX", "200");
+    const std::string left = settings.GetSetting(app, kSection, "3DX", SingleToText(defaultLeft));
     const std::string top = settings.GetSetting(app, kSection, "3DY", SingleToText(defaultTop));
     const std::string view = settings.GetSetting(app, kSection, "3DView", "1");
     const std::string check = settings.GetSetting(app, kSection, "3DCheck", "0");
 
-    read.left = WindowPositionFromText(left, 200.0f);
+    read.left = WindowPositionFromText(left, defaultLeft);
     read.top = WindowPositionFromText(top, defaultTop);
     read.sphere = TextToBoolean(view).value_or(true);
     const std::int16_t value = TextToInteger16(check).value_or(kCheckUnchecked);

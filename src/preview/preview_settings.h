@@ -22,7 +22,7 @@ constexpr std::int16_t kCheckChecked = 1;
 constexpr std::int16_t kCheckGrayed = 2;
 
 struct PreviewSettings {
-    float left = 200.0f;  // twips
+    float left = 0.0f;    // twips
     float top = 0.0f;     // twips
     bool sphere = true;
     std::int16_t check = kCheckUnchecked;  // one of the kCheck* values
@@ -36,10 +36,11 @@ std::optional<bool> TextToBoolean(const std::string& text);
 // fits 16 bits; nothing for any other text or a number out of range.
 std::optional<std::int16_t> TextToInteger16(const std::string& text);
 
-// Reads the four settings. Defaults: left 200, top defaultTop, the sphere, unchecked. A position
-// that is negative or too large for any screen also gives its default (WindowPositionFromText).
+// Reads the four settings. Defaults: left defaultLeft, top defaultTop, the sphere, unchecked. A
+// position that is negative or too large for any screen also gives its default
+// (WindowPositionFromText).
 // A "3DCheck" that is a number but not a check box value (0, 1 or 2) also gives unchecked.
-PreviewSettings ReadPreviewSettings(SettingsStore& settings, float defaultTop);
+PreviewSettings ReadPreviewSettings(SettingsStore& settings, float defaultLeft, float defaultTop);
 
 // Writes "3DX", "3DY", "3DView" and "3DCheck", in this order; "3DCheck" is always "0".
 void WritePreviewSettings(SettingsStore& settings, float left, float top, bool sphere);

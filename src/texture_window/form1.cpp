@@ -9,7 +9,11 @@
 #include <QPainter>
 #include <QPointer>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QShowEvent>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +22,7 @@
 #include <new>
 
 #include "base/error.h"
+#include "drawing/texel_view.h"
 #include "drawing/views.h"
 #include "texture_window/mouse_codes.h"
 
@@ -46,6 +51,13 @@ std::int32_t ScaledPosition(std::int32_t numerator, float position, std::int32_t
     return static_cast<std::int32_t>(scaled);
 }
 
+// The texture entry a document shows; null for none.
+const TextureEntry* EntryOf(const TextureDocument& d) {
+    if (d.TextureIndex <= 0) return nullptr;
+    const TextureEntry& e = TextureAt(d.TextureIndex);
+    return e.InUse ? &e : nullptr;
+}
+
 // A Qt colour as a window colour 0x00BBGGRR.
 std::uint32_t WindowColor(QRgb rgb) {
     return static_cast<std::uint32_t>(qRed(rgb)) | (static_cast<std::uint32_t>(qGreen(rgb)) << 8) |
@@ -57,9 +69,28 @@ std::uint32_t WindowColor(QRgb rgb) {
 std::string TexelPositionText(std::int32_t slot, float x, float y) {
     const TextureDocument& d = DocumentAt(slot);
     const TextureEntry& e = TextureAt(d.TextureIndex);
-    const std::int32_t tx = ScaledPosition(e.Width, x, d.ChainWidth);
-    const std::int32_t ty = ScaledPosition(e.Height, y, d.ChainHeight);
-    return "(" + std::to_string(tx) + "," + std::to_string(ty) + ")";
+    std::array<int, 2> texel{};
+    if (IsTexelView(d.ViewMode)) {
+        const auto shown = TexelAt(d, e.Width, e.Height, x, y);
+        if (!shown) return {};
+        texel = *shown;
+    } else {
+        texel = {ScaledPosition(e.Width, x, d.ChainWidth),
+                 ScaledPosition(e.Height, y, d.ChainHeight)};
+    }
+    return "(" + std::to_string(texel[0]) + "," + std::to_string(texel[1]) + ")";
+}
+
+std::optional<std::array<int, 2>> TexelUnderMouse(std::int32_t slot, float x, float y) {
+    const TextureDocument& d = DocumentAt(slot);
+    const TextureEntry* e = EntryOf(d);
+    if (e == nullptr || e->Width <= 0 || e->Height <= 0) return std::nullopt;
+    if (IsTexelView(d.ViewMode)) return TexelAt(d, e->Width, e->Height, x, y);
+    if (!(x >= 0.0f && y >= 0.0f && x < static_cast<float>(d.ChainWidth) &&
+          y < static_cast<float>(d.ChainHeight)))
+        return std::nullopt;
+    return std::array{std::clamp(ScaledPosition(e->Width, x, d.ChainWidth), 0, e->Width - 1),
+                      std::clamp(ScaledPosition(e->Height, y, d.ChainHeight), 0, e->Height - 1)};
 }
 
 std::string ErrorReportText(const std::exception& error) {
@@ -105,6 +136,34 @@ Form1::Form1(WindowHost& host, QWidget* parent) : QWidget(parent), host_(host) {
     redrawTimer_.setSingleShot(true);
     redrawTimer_.setInterval(kRedrawRetryMs);
     connect(&redrawTimer_, &QTimer::timeout, this, &Form1::Form_Paint);
+    // The bars are shown by PlaceScrollBars when the picture needs them; a move of either puts
+    // the picture's pixel at its value at the window's edge.
+    HScroll1 = new QScrollBar(Qt::Horizontal, this);
+    VScroll1 = new QScrollBar(Qt::Vertical, this);
+    for (QScrollBar* bar : {HScroll1, VScroll1}) {
+        bar->setObjectName(bar == HScroll1 ? QStringLiteral("HScroll1")
+                                           : QStringLiteral("VScroll1"));
+        bar->hide();
+        bar->setFocusPolicy(Qt::NoFocus);  // keys do nothing in a texture window
+        connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+            RunHandler(&host_, [&] {
+                if (!OwnsDocument()) return;
+                TextureDocument& d = DocumentAt(windowindex);
+                const TextureEntry* e = EntryOf(d);
+                if (e == nullptr) return;
+                const TexelLayout at = LayoutTexels(d, e->Width, e->Height);
+                MovePicture(bar == HScroll1 ? -value : at.x, bar == VScroll1 ? -value : at.y);
+            });
+        });
+    }
+}
+
+int Form1::ClientWidth() const {
+    return width() - (VScroll1->isVisibleTo(this) ? VScroll1->width() : 0);
+}
+
+int Form1::ClientHeight() const {
+    return height() - (HScroll1->isVisibleTo(this) ? HScroll1->height() : 0);
 }
 
 Form1::~Form1() {
@@ -207,11 +266,113 @@ void Form1::Form_Resize() {
     RunHandler(&host_, [this] {
         QMdiSubWindow* sub = subWindow();
         if ((sub != nullptr && sub->isMinimized()) || isMinimized() || !OwnsDocument()) return;
-        const std::int32_t w = width();
-        const std::int32_t h = height();
-        ResizeSwapChain(windowindex, w, h);
+        const QSize area = PlaceScrollBars();
+        ResizeSwapChain(windowindex, area.width(), area.height());
         DrawWhenFree();
+        SyncScrollBars();
     });
+}
+
+QSize Form1::PlaceScrollBars() {
+    const QSize client = size();
+    bool wide = false;
+    bool tall = false;
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const TextureDocument* d = OwnsDocument() ? &DocumentAt(windowindex) : nullptr;
+    const TextureEntry* e = d != nullptr ? EntryOf(*d) : nullptr;
+    if (e != nullptr && d->ViewMode == ViewMode::Normal) {
+        const TexelLayout picture = LayoutTexels(*d, e->Width, e->Height);
+        wide = picture.width > client.width();
+        tall = picture.height > client.height() || (wide && picture.height > client.height() - bar);
+        wide = wide || (tall && picture.width > client.width() - bar);
+    }
+    const QSize area(std::max(0, client.width() - (tall ? bar : 0)),
+                     std::max(0, client.height() - (wide ? bar : 0)));
+    HScroll1->setGeometry(0, area.height(), area.width(), bar);
+    VScroll1->setGeometry(area.width(), 0, bar, area.height());
+    HScroll1->setVisible(wide);
+    VScroll1->setVisible(tall);
+    return area;
+}
+
+void Form1::SyncScrollBars() {
+    if (!OwnsDocument()) return;
+    const TextureDocument& d = DocumentAt(windowindex);
+    const TextureEntry* e = EntryOf(d);
+    if (e == nullptr) return;
+    const TexelLayout picture = LayoutTexels(d, e->Width, e->Height);
+    const auto sync = [](QScrollBar* bar, int pictureSize, int windowSize, int at, int texel) {
+        const QSignalBlocker quiet(bar);
+        bar->setRange(0, std::max(0, pictureSize - windowSize));
+        bar->setPageStep(std::max(1, windowSize));
+        bar->setSingleStep(std::max(16, texel));
+        bar->setValue(-at);
+    };
+    sync(HScroll1, picture.width, d.ChainWidth, picture.x, picture.scale);
+    sync(VScroll1, picture.height, d.ChainHeight, picture.y, picture.scale);
+}
+
+void Form1::ViewChanged() {
+    RunHandler(&host_, [this] {
+        if (!OwnsDocument()) return;
+        const QSize area = PlaceScrollBars();
+        const TextureDocument& d = DocumentAt(windowindex);
+        if (area != QSize(d.ChainWidth, d.ChainHeight) && tag_ == WindowTag::Resize)
+            ResizeSwapChain(windowindex, area.width(), area.height());
+        DrawWhenFree();
+        SyncScrollBars();
+    });
+}
+
+void Form1::MovePicture(int x, int y) {
+    wheelAnchor_.reset();
+    TextureDocument& d = DocumentAt(windowindex);
+    const TextureEntry* e = EntryOf(d);
+    if (e == nullptr) return;
+    PlacePicture(d, e->Width, e->Height, x, y);
+    DrawWhenFree();
+    SyncScrollBars();
+}
+
+void Form1::SetZoom(double zoom, std::optional<QPointF> at) {
+    if (!at) wheelAnchor_.reset();  // the picture moves under the mouse
+    RunHandler(&host_, [&] {
+        if (!OwnsDocument()) return;
+        TextureDocument& d = DocumentAt(windowindex);
+        const TextureEntry* e = EntryOf(d);
+        if (e == nullptr || !IsTexelView(d.ViewMode)) return;
+        const QPointF mouse = at.value_or(QPointF(d.ChainWidth / 2.0, d.ChainHeight / 2.0));
+        auto point = TexturePoint(d, e->Width, e->Height, mouse.x(), mouse.y());
+        if (at && wheelAnchor_ && wheelAnchor_->first == *at) point = wheelAnchor_->second;
+        d.Zoom = ZoomStep(zoom, 0);
+        // The scroll bars the new picture needs come first: the point is kept in the area left.
+        const QSize area = PlaceScrollBars();
+        if (area != QSize(d.ChainWidth, d.ChainHeight))
+            ResizeSwapChain(windowindex, area.width(), area.height());
+        PutTexturePoint(d, e->Width, e->Height, point, mouse.x(), mouse.y());
+        SetCaption(DocumentCaption(windowindex));
+    });
+    ViewChanged();
+}
+
+void Form1::ZoomBy(int steps, std::optional<QPointF> at) {
+    if (!OwnsDocument()) return;
+    SetZoom(ZoomStep(DocumentAt(windowindex).Zoom, steps), at);
+}
+
+void Form1::ZoomToFit() {
+    wheelAnchor_.reset();
+    RunHandler(&host_, [this] {
+        if (!OwnsDocument()) return;
+        TextureDocument& d = DocumentAt(windowindex);
+        const TextureEntry* e = EntryOf(d);
+        if (e == nullptr || !IsTexelView(d.ViewMode)) return;
+        d.Zoom = FitZoom(width(), height(), e->Width, e->Height);
+        d.CentreX = d.CentreY = 0.5;
+        d.TileX = d.TileY = 0.0;
+        SetCaption(DocumentCaption(windowindex));
+    });
+    ViewChanged();
 }
 
 void Form1::DrawWhenFree() {
@@ -234,9 +395,20 @@ void Form1::Form_MouseDown(int button, int /*shift*/, float x, float y) {
             setFocus();
         }
         if (state.CurrentTool != Tool::PickColor && state.CurrentTool != Tool::SetColorKey) return;
-        // What the window shows there: view mode, background and alpha-only view included; the
-        // texel's alpha is not picked.
-        const std::uint32_t color = Point(x, y);
+        // The texel's own colour (not the filtered, blended or alpha-only picture; its alpha is
+        // not picked); beside the picture, the colour the window shows there.
+        std::uint32_t color = Point(x, y);
+        if (const auto texel = OwnsDocument() ? TexelUnderMouse(windowindex, x, y) : std::nullopt) {
+            const TextureEntry& e = TextureAt(DocumentAt(windowindex).TextureIndex);
+            const auto at =
+                static_cast<std::size_t>((*texel)[1]) * static_cast<std::size_t>(e.Width) +
+                static_cast<std::size_t>((*texel)[0]);
+            if (e.Pixels.byteCount() > 4 * at) {
+                const std::uint8_t* p = e.Pixels.data() + 4 * at;  // B G R A
+                color = p[2] | (static_cast<std::uint32_t>(p[1]) << 8) |
+                        (static_cast<std::uint32_t>(p[0]) << 16);
+            }
+        }
         if (button == kLeftButton) {
             state.ForegroundColor = color;
         } else {
@@ -268,16 +440,18 @@ void Form1::Form_MouseUp(int button, int /*shift*/, float x, float y) {
 void Form1::Form_KeyPress(int /*keyAscii*/) {}
 
 std::uint32_t Form1::Point(float x, float y) const {
-    if (presented_.isNull() || !(x >= 0.0f && y >= 0.0f && x < static_cast<float>(width()) &&
-                                 y < static_cast<float>(height()))) {
+    const int areaWidth = ClientWidth();
+    const int areaHeight = ClientHeight();
+    if (presented_.isNull() || !(x >= 0.0f && y >= 0.0f && x < static_cast<float>(areaWidth) &&
+                                 y < static_cast<float>(areaHeight))) {
         return WindowColor(palette().color(QPalette::Window).rgb());
     }
     // The image pixel that paintEvent puts under the centre of client pixel (x, y): the same
-    // pixel when the image has the client's size (the usual case), else the scaled one.
+    // pixel when the image has the drawing area's size (the usual case), else the scaled one.
     const auto column = static_cast<int>(std::floor(x));
     const auto row = static_cast<int>(std::floor(y));
-    const auto ix = static_cast<int>((column + 0.5) * presented_.width() / width());
-    const auto iy = static_cast<int>((row + 0.5) * presented_.height() / height());
+    const auto ix = static_cast<int>((column + 0.5) * presented_.width() / areaWidth);
+    const auto iy = static_cast<int>((row + 0.5) * presented_.height() / areaHeight);
     return WindowColor(presented_.pixel(std::min(ix, presented_.width() - 1),
                                         std::min(iy, presented_.height() - 1)));
 }
@@ -308,11 +482,15 @@ void Form1::QueueResize() {
 
 void Form1::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
+    const QRect area(0, 0, ClientWidth(), ClientHeight());
     if (presented_.isNull()) {
         painter.fillRect(rect(), palette().window());
     } else {
-        // As a present without a destination rectangle: the image fills the client area.
-        painter.drawImage(rect(), presented_);
+        // As a present without a destination rectangle: the image fills the drawing area; the
+        // corner between two scroll bars takes the window colour.
+        painter.drawImage(area, presented_);
+        if (area.size() != size())
+            painter.fillRect(QRect(area.bottomRight() + QPoint(1, 1), size()), palette().window());
     }
     // A paint that no present asked for is an expose: draw the window afresh.
     if (!presentedSincePaint_) QueuePaint();
@@ -352,6 +530,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 
 void Form1::mousePressEvent(QMouseEvent* event) {
     const QPointF at = event->position();
+    if (event->button() == Qt::MiddleButton) panFrom_ = at.toPoint();
     Form_MouseDown(MouseButtonCode(event->button()), ShiftCode(event->modifiers()),
                    static_cast<float>(at.x()), static_cast<float>(at.y()));
     event->accept();
@@ -359,6 +538,19 @@ void Form1::mousePressEvent(QMouseEvent* event) {
 
 void Form1::mouseMoveEvent(QMouseEvent* event) {
     const QPointF at = event->position();
+    if (wheelAnchor_ && wheelAnchor_->first != at) wheelAnchor_.reset();
+    // A drag with the middle button pans the Normal and Tiled views.
+    if (panFrom_ && (event->buttons() & Qt::MiddleButton) != 0 && OwnsDocument()) {
+        const QPoint by = at.toPoint() - *panFrom_;
+        panFrom_ = at.toPoint();
+        RunHandler(&host_, [&] {
+            const TextureDocument& d = DocumentAt(windowindex);
+            const TextureEntry* e = EntryOf(d);
+            if (e == nullptr || !IsTexelView(d.ViewMode) || by.isNull()) return;
+            const TexelLayout picture = LayoutTexels(d, e->Width, e->Height);
+            MovePicture(picture.x + by.x(), picture.y + by.y());
+        });
+    }
     Form_MouseMove(MouseButtonCode(event->buttons()), ShiftCode(event->modifiers()),
                    static_cast<float>(at.x()), static_cast<float>(at.y()));
     event->accept();
@@ -366,6 +558,7 @@ void Form1::mouseMoveEvent(QMouseEvent* event) {
 
 void Form1::mouseReleaseEvent(QMouseEvent* event) {
     const QPointF at = event->position();
+    if (event->button() == Qt::MiddleButton) panFrom_.reset();
     Form_MouseUp(MouseButtonCode(event->button()), ShiftCode(event->modifiers()),
                  static_cast<float>(at.x()), static_cast<float>(at.y()));
     event->accept();
@@ -375,6 +568,27 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     const QString text = event->text();
     Form_KeyPress(text.isEmpty() ? 0 : text.at(0).unicode());
     // Typed keys stop here: they have no effect in a texture window.
+    event->accept();
+}
+
+void Form1::wheelEvent(QWheelEvent* event) {
+    // A step per notch (120 eighths of a degree), finer wheels adding up; the Stretch views leave
+    // the wheel to the workspace.
+    if (!OwnsDocument() || !IsTexelView(DocumentAt(windowindex).ViewMode)) {
+        event->ignore();
+        return;
+    }
+    wheelRest_ += event->angleDelta().y();
+    const int steps = wheelRest_ / 120;
+    wheelRest_ -= steps * 120;
+    const QPointF at = event->position();
+    if (steps != 0) {
+        const TextureDocument& d = DocumentAt(windowindex);
+        if (const TextureEntry* e = EntryOf(d);
+            e != nullptr && (!wheelAnchor_ || wheelAnchor_->first != at))
+            wheelAnchor_ = {at, TexturePoint(d, e->Width, e->Height, at.x(), at.y())};
+        ZoomBy(steps, at);
+    }
     event->accept();
 }
 

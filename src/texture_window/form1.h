@@ -2,6 +2,9 @@
 //
 // The window keeps only its document slot (windowindex); everything else lives in Module1's
 // tables. It shows the image its swap chain last presented; paintEvent only blits that image.
+// The swap chain covers the client area less the scroll bars (HScroll1, VScroll1), which show in
+// Normal view while the picture is wider or taller than the window and pan it. The wheel zooms
+// the Normal and Tiled views about the mouse, and dragging with the middle button pans them.
 // The drawing itself (RenderDocument) runs from calls queued to the UI thread when the window is
 // shown, exposed or resized, never from inside a paint event, because a drawing lets pending
 // window messages run.
@@ -11,18 +14,23 @@
 #pragma once
 
 #include <QImage>
+#include <QPoint>
 #include <QTimer>
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "document/module1.h"
 #include "texture_window/window_host.h"
 
 class QMdiArea;
 class QMdiSubWindow;
+class QScrollBar;
 
 namespace tintora {
 
@@ -48,8 +56,9 @@ class Form1 : public QWidget, public DocumentWindow {
     void Repaint() override { update(); }
     void SetClientSize(int width, int height) override;
     void CloseWindow() override;
-    int ClientWidth() const override { return width(); }
-    int ClientHeight() const override { return height(); }
+    // The area the swap chain covers: the client area less the scroll bars shown.
+    int ClientWidth() const override;
+    int ClientHeight() const override;
     // Keeps a copy of the image and schedules a repaint that shows it.
     void PresentImage(const ImageView& image) override;
 
@@ -67,11 +76,12 @@ class Form1 : public QWidget, public DocumentWindow {
 
     // Mouse and keys (button and shift codes of document/mouse_codes.h; x, y in client pixels).
     // A press activates the window when it is not the active one and, with the tool "Pick
-    // Color" or "Set ColorKey", picks the colour shown under the mouse: the left button sets
-    // ForegroundColor, any other BackgroundColor, then the host's RefreshColorValue shows it. A
-    // move writes the texel position (TexelPositionText) into the host's status line and lets
-    // pending messages run. A right release syncs the View menu's marks and opens it at the
-    // mouse (the host's PopupViewMenu). Keys do nothing.
+    // Color" or "Set ColorKey", picks the colour of the texel under the mouse from the texture's
+    // Pixels (TexelUnderMouse; beside the picture, the colour the window shows there): the left
+    // button sets ForegroundColor, any other BackgroundColor, then the host's RefreshColorValue
+    // shows it. A move writes the texel position (TexelPositionText) into the host's status line
+    // and lets pending messages run. A right release syncs the View menu's marks and opens it at
+    // the mouse (the host's PopupViewMenu). Keys do nothing.
     void Form_MouseDown(int button, int shift, float x, float y);
     void Form_MouseMove(int button, int shift, float x, float y);
     void Form_MouseUp(int button, int shift, float x, float y);
@@ -82,6 +92,25 @@ class Form1 : public QWidget, public DocumentWindow {
     // and for a point outside the client area, the window's background colour.
     std::uint32_t Point(float x, float y) const;
 
+    // Zoom of the Normal and Tiled views (the Stretch views have none; nothing happens there):
+    // steps steps up or down (ZoomBy) or to a step (SetZoom), keeping the texture point at
+    // client position at in place (the middle of the drawing area when none is given); the
+    // largest step that shows the whole texture in the client area, centred (ZoomToFit). The
+    // window is redrawn and its caption shows the zoom.
+    void ZoomBy(int steps, std::optional<QPointF> at = std::nullopt);
+    void SetZoom(double zoom, std::optional<QPointF> at = std::nullopt);
+    void ZoomToFit();
+    // After a change of the view mode, zoom or position: shows or hides the scroll bars, rebuilds
+    // the swap chain when the drawing area changed, redraws and sets the bars to the picture.
+    void ViewChanged();
+
+    // Pan the picture in Normal view while it is larger than the window.
+    QScrollBar* HScroll1 = nullptr;
+    QScrollBar* VScroll1 = nullptr;
+
+    // The MDI child that holds the window; null before it is put into one.
+    QMdiSubWindow* subWindow() const;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -91,9 +120,9 @@ class Form1 : public QWidget, public DocumentWindow {
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
   private:
-    QMdiSubWindow* subWindow() const;
     // True while this window is the one its document slot names.
     bool OwnsDocument() const;
     void QueuePaint();
@@ -101,6 +130,12 @@ class Form1 : public QWidget, public DocumentWindow {
     // Draws the window now or, while another window is being drawn (which would drop this
     // drawing), once that drawing is over.
     void DrawWhenFree();
+    // Shows the scroll bars the picture needs in the client area; returns the area left.
+    QSize PlaceScrollBars();
+    // Sets the bars' ranges and positions from the picture's place.
+    void SyncScrollBars();
+    // Moves the picture so that its top-left pixel lies at client (x, y) and redraws.
+    void MovePicture(int x, int y);
 
     WindowHost& host_;
     WindowTag tag_ = WindowTag::Creating;
@@ -109,6 +144,12 @@ class Form1 : public QWidget, public DocumentWindow {
     bool paintQueued_ = false;
     bool resizeQueued_ = false;
     QTimer redrawTimer_;  // the retry of DrawWhenFree
+    std::optional<QPoint> panFrom_;  // where a middle-button drag was last
+    int wheelRest_ = 0;              // wheel turns short of a step (1/8 degrees)
+    // The texture point the wheel zooms about while the mouse stays where it was turned: kept
+    // through the steps that show the picture centred, so that it is under the mouse once the
+    // picture is larger than the window.
+    std::optional<std::pair<QPointF, std::array<double, 2>>> wheelAnchor_;
 };
 
 // Creates a texture window for document slot `slot` in `area`: a Form1 (windowindex = slot) as
@@ -116,16 +157,23 @@ class Form1 : public QWidget, public DocumentWindow {
 // child, which runs its Form_Activate. Meant for the host's CreateTextureWindow.
 Form1* CreateForm1(QMdiArea* area, std::int32_t slot, WindowHost& host);
 
-// The status text for the mouse at client (x, y) of document slot: "(tx,ty)" with
-// tx = round(Width x x / ChainWidth) and ty = round(Height x y / ChainHeight) of the document's
-// texture entry and swap chain, in double precision, rounded to nearest with ties to even. It is
-// the window-onto-texture stretch in every view mode: the texel under the mouse in the Stretch
-// modes, a scaled position in Normal and Tiled mode (unless the window is the texture's size).
-// Throws PlatformError 11 for a chain of width or height 0 and 6 for a result beyond 32 bits.
+// The status text for the mouse at client (x, y) of document slot: "(tx,ty)", the texel under
+// the mouse. In Normal and Tiled view the texel that pixel shows at the view's zoom (TexelAt), or
+// "" when it shows none (beside the picture, outside the window). In the Stretch views the
+// window-onto-texture stretch: tx = round(Width x x / ChainWidth), ty = round(Height x y /
+// ChainHeight) of the document's texture entry and swap chain, in double precision, rounded to
+// nearest with ties to even; throws PlatformError 11 for a chain of width or height 0 and 6 for
+// a result beyond 32 bits.
 std::string TexelPositionText(std::int32_t slot, float x, float y);
 
+// The texel of document slot's texture under client (x, y), as TexelPositionText names it, kept
+// inside the texture in the Stretch views; none beside the picture, outside the window or
+// without a texture.
+std::optional<std::array<int, 2>> TexelUnderMouse(std::int32_t slot, float x, float y);
+
 // "Error <code>: <message>" for a PlatformError, "Error 7: Out of memory" for a failed
-// allocation, "Error: <message>" for anything else.
+// allocation, "Error: <message>" for anything else. The editor's message box shows the message
+// first and keeps "Error <code>" in its details (services/qt's SplitErrorReport).
 std::string ErrorReportText(const std::exception& error);
 
 // Runs an event handler's work. An exception is reported in a message box of reports (or on

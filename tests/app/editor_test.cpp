@@ -3,17 +3,22 @@
 #include <qpa/qwindowsysteminterface.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QCursor>
 #include <QDropEvent>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 #include <vector>
 
+#include "alpha/ui/form9.h"
 #include "color/ui/color_form.h"
 #include "device/mesh_x.h"
+#include "drawing/texel_view.h"
 #include "drawing/views.h"
 #include "editor_fixture.h"
 #include "files/ui/new_texture_dialog.h"
@@ -71,13 +76,74 @@ TEST_F(StartupTest, FailingStepsAreReportedAndTheEditorGoesOn) {
     EXPECT_TRUE(editor->isVisible() && endCalls == 0 && !Module1().SphereMesh);
 }
 
-// A menu's items as "name=caption" ("-" for a separator) joined by "|"; none has a shortcut.
+// Without stored places, and with places off every screen or out of the workspace, the main
+// window takes 80% of the screen, centred, and the 3D view and the colour picker stand wholly in
+// the workspace at its right side. In a workspace wide enough, new texture windows cascade left
+// of them; the Window menu lists them and activates the one chosen.
+TEST_F(StartupTest, WindowsOpenInViewAndTexturesCascadeBesideTheToolWindows) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect centred(screen.x() + screen.width() / 10, screen.y() + screen.height() / 10,
+                        screen.width() * 4 / 5, screen.height() * 4 / 5);
+    using Stored = std::vector<std::pair<const char*, std::string>>;
+    const std::string twips = std::to_string(screen.width() * 15);  // just off the right edge
+    const std::pair<Stored, QRect> cases[] = {
+        {{}, centred},
+        {{{"MainLeft", twips}, {"MainTop", "0"}, {"MainWidth", "9000"}, {"MainHeight", "6000"},
+          {"ColorX", twips}, {"ColorY", "0"}, {"3DX", "9000"}, {"3DY", "0"}},
+         centred},
+        {{{"MainLeft", "150"}, {"MainTop", "150"},
+          {"MainWidth", std::to_string((screen.width() - 20) * 15)},
+          {"MainHeight", std::to_string((screen.height() - 20) * 15)}},
+         screen.adjusted(10, 10, -10, -10)},
+    };
+    for (const auto& [stored, place] : cases) {
+        SCOPED_TRACE(stored.size());
+        editor.reset();
+        ResetModule1();
+        settings.values.clear();
+        for (const auto& [key, value] : stored) settings.values[{"Tintora", "Tintora", key}] = value;
+        Start(SamplePath("checker.bmp"));
+        EXPECT_EQ(editor->geometry(), place);
+        const QRect workspace = editor->mdiArea->viewport()->rect();
+        const QRect preview = editor->Form5Window().subWindow()->geometry();
+        const QRect picker = editor->ColorFormWindow().frameGeometry();
+        EXPECT_TRUE(workspace.contains(preview) && preview.right() == workspace.right());
+        EXPECT_TRUE(editor->WorkspaceOnScreen().contains(picker));
+        EXPECT_EQ(picker.right(), editor->WorkspaceOnScreen().right());
+        editor->Command6->click();  // no other texture: the alpha-layer window's lists show none
+        EXPECT_EQ(editor->Form9Window().Combo1[1]->currentText(), QString());
+    }
+    // The last main window nearly fills the screen: room for textures left of the tool windows.
+    editor->LoadTexture(SamplePath("odd_37x23.bmp"));
+    std::vector<QMdiSubWindow*> textures;
+    for (QMdiSubWindow* sub : editor->mdiArea->subWindowList())
+        if (sub != editor->Form5Window().subWindow()) textures.push_back(sub);
+    ASSERT_EQ(textures.size(), 2u);
+    EXPECT_EQ(textures[1]->pos() - textures[0]->pos(), QPoint(24, 24));
+    for (const QMdiSubWindow* texture : textures) {
+        EXPECT_TRUE(editor->CascadeArea().contains(texture->geometry()));
+        EXPECT_FALSE(texture->geometry().intersects(editor->Form5Window().subWindow()->geometry()));
+    }
+    Q_EMIT editor->windowmenu->aboutToShow();
+    std::string listed;
+    for (const QAction* action : editor->windowmenu->actions()) {
+        if (action->objectName() != QLatin1String("windowtexture")) continue;
+        listed += action->text().toStdString() + (action->isChecked() ? "*|" : "|");
+    }
+    EXPECT_EQ(listed, "&1 1-checker.bmp (256x256)|&2 2-odd_37x23.bmp (37x23)*|");
+    editor->windowmenu->actions()[3]->trigger();
+    EXPECT_EQ(editor->mdiArea->activeSubWindow(), textures[0]);
+}
+
+// A menu's items as "name=caption" ("-" for a separator), its first shortcut in brackets, joined
+// by "|".
 std::string Items(const QWidget* menu) {
     std::string items;
     for (const QAction* action : menu->actions()) {
-        EXPECT_TRUE(action->shortcut().isEmpty());
+        const std::string key = action->shortcut().toString().toStdString();
         items += (items.empty() ? "" : "|") + action->objectName().toStdString() + "=" +
-                 (action->isSeparator() ? "-" : action->text().toStdString());
+                 (action->isSeparator() ? "-" : action->text().toStdString()) +
+                 (key.empty() ? "" : " [" + key + "]");
     }
     return items;
 }
@@ -88,18 +154,23 @@ TEST_F(MainWindowTest, MenusPanelAndStatusStripShowTheirCaptions) {
     editor = std::make_unique<MDIForm1>(services);
     EXPECT_EQ(editor->windowTitle(), QStringLiteral("Tintora"));
     std::string shown = Items(editor->menuBar());
-    for (const QMenu* menu : {editor->file, editor->viewmenu, editor->zoom, editor->effects})
+    for (const QMenu* menu : {editor->file, editor->viewmenu, editor->zoom, editor->effects,
+                              editor->windowmenu})
         shown += "\n" + Items(menu);
     EXPECT_EQ(shown,
-              "file=&File|editmenu=E&dit|viewmenu=&View|effects=&Effects\n"
-              "newtex=&New|barre3=-|open=&Open|save=&Save|saveas=Save &As...|"
-              "exporttex=E&xport...|barre=-|quit=&Quit\n"
+              "file=&File|editmenu=E&dit|viewmenu=&View|effects=&Effects|windowmenu=&Window\n"
+              "newtex=&New [Ctrl+N]|barre3=-|open=&Open [Ctrl+O]|save=&Save [Ctrl+S]|"
+              "saveas=Save &As... [Ctrl+Shift+S]|exporttex=E&xport... [Ctrl+E]|barre=-|"
+              "quit=&Quit [Ctrl+Q]\n"
               "viewnormal=Normal|viewtiled=Tiled|viewfilter=Stretch (filtering)|"
               "viewpixel=Stretch (pixellised)|barre1=-|zoom=Zoom|barre3d=-|show=Show View3D|"
-              "barre9=-|alphamap=Alpha map only\n"
-              "zoomin=Zoom In|zoomout=Zoom Out\n"
+              "barre9=-|alphamap=Alpha map only|barregrid=-|texelgrid=Texel grid|"
+              "checkerboard=Checkerboard\n"
+              "zoomin=Zoom In [Ctrl+=]|zoomout=Zoom Out [Ctrl+-]|zoomactual=Actual size [Ctrl+0]|"
+              "zoomfit=Fit in window\n"
               "contrastlum=Adjust luminosity/contrast...|huesatu=Adjust hue/saturation...|"
-              "invertcolor=Invert colors|autocontrast=Auto contrast|equalize=Equalize");
+              "invertcolor=Invert colors|autocontrast=Auto contrast|equalize=Equalize\n"
+              "windowcascade=&Cascade|windowtile=&Tile|barrewindow=-");
     shown.clear();
     for (const char* name :
          {"Label2", "Se", "Option1", "Option2", "Label3", "Command1", "Command2", "Command3",
@@ -122,10 +193,10 @@ TEST_F(MainWindowTest, CommandsWithNoTextureWindowDoNothing) {
     for (QPushButton* button : {editor->Command7, editor->Command1, editor->Command2,
                                 editor->Command3, editor->Command4, editor->Command5})
         button->click();
-    for (QAction* item :
-         {editor->save, editor->saveas, editor->zoomin, editor->zoomout, editor->contrastlum,
-          editor->huesatu, editor->invertcolor, editor->autocontrast, editor->equalize,
-          editor->alphamap, editor->viewtiled, editor->viewtiled, editor->showItem})
+    for (QAction* item : {editor->save, editor->saveas, editor->zoomin, editor->zoomout,
+                          editor->zoomactual, editor->zoomfit, editor->contrastlum, editor->huesatu,
+                          editor->invertcolor, editor->autocontrast, editor->equalize,
+                          editor->alphamap, editor->viewtiled, editor->viewtiled, editor->showItem})
         item->trigger();
     EXPECT_TRUE(boxes.shown.empty() && dialogs.openRequests.empty() && TextureWindowCount() == 0);
     EXPECT_EQ(QApplication::topLevelWidgets().size(), windowsBefore);
@@ -154,7 +225,9 @@ TEST_F(MainWindowTest, QuittingAsksFirstAndYesReleasesStoresAndEnds) {
     std::string keys;
     for (const auto& key : settings.saved)
         keys += std::get<2>(key) + " ";
-    EXPECT_EQ(keys, "ColorX ColorY 3DX 3DY 3DView 3DCheck ");
+    EXPECT_EQ(keys,
+              "ColorX ColorY 3DX 3DY 3DView 3DCheck MainLeft MainTop MainWidth MainHeight "
+              "MainMaximized ");
 }
 
 // Drags data over a widget and drops it there, as the window system would.
@@ -235,7 +308,8 @@ TEST_F(DesktopTest, MaximisedWindowsOpenCloseAndRestoreDrawn) {
         return QTest::qWaitFor([this] {
             for (const QMdiSubWindow* child : editor->mdiArea->subWindowList()) {
                 const auto* f = qobject_cast<const Form1*>(child->widget());
-                if (f != nullptr && f->presentedImage().size() != f->size()) return false;
+                const QSize area(f != nullptr ? f->ClientWidth() : 0, f ? f->ClientHeight() : 0);
+                if (f != nullptr && f->presentedImage().size() != area) return false;
             }
             return true;
         });
@@ -260,6 +334,35 @@ TEST_F(DesktopTest, MaximisedWindowsOpenCloseAndRestoreDrawn) {
     opened->resize(opened->size() + QSize(0, 40));
     EXPECT_TRUE(drawn());
     EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text;
+}
+
+// The View menu's zoom acts on the active Normal or Tiled view and is greyed in the Stretch
+// views; the grid and checkerboard options (on at start) redraw every texture window.
+TEST_F(MainWindowTest, TheViewMenuZoomsTheActiveTextureAndSwitchesTheOptions) {
+    Start();
+    const std::int32_t doc = OpenPng("t.png", 40, 30, [](int, int) {
+        return std::array<std::uint8_t, 4>{10, 20, 30, 0};
+    });
+    const auto* form = static_cast<const Form1*>(DocumentAt(doc).Window);
+    const std::pair<QAction*, double> steps[] = {
+        {editor->zoomin, 2}, {editor->zoomin, 3}, {editor->zoomout, 2}, {editor->zoomactual, 1}};
+    for (const auto& [item, zoom] : steps) {
+        item->trigger();
+        EXPECT_EQ(DocumentAt(doc).Zoom, zoom);
+        const QString shown = QString::fromStdString(" " + ZoomText(zoom));
+        EXPECT_EQ(form->parentWidget()->windowTitle().endsWith(shown), zoom != 1);
+    }
+    editor->zoomfit->trigger();
+    EXPECT_EQ(DocumentAt(doc).Zoom, FitZoom(form->width(), form->height(), 40, 30));
+    editor->viewfilter->trigger();
+    EXPECT_FALSE(editor->zoomin->isEnabled() || editor->zoomfit->isEnabled());
+    editor->viewnormal->trigger();
+    EXPECT_TRUE(editor->texelgrid->isChecked() && editor->checkerboard->isChecked());
+    const std::uint32_t checker = form->Point(0, 0);  // a transparent texel
+    editor->checkerboard->trigger();
+    EXPECT_FALSE(editor->checkerboard->isChecked() || Module1().ShowCheckerboard);
+    EXPECT_NE(form->Point(0, 0), checker);
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 using MouseToolsTest = EditorTest;

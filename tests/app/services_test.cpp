@@ -3,12 +3,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "app/memory_display.h"
 #include "base/setting_values.h"
 #include "services/qt/qt_ui_services.h"
 #include "services/qt/system_memory.h"
+#include "services/scripted_ui_services.h"
 #include "services/ui_services.h"
 
 namespace tintora {
@@ -24,6 +26,38 @@ TEST(FileDialogFilterTest, PairsBecomeQtNameFilters) {
     };
     for (const auto& [filter, expected] : cases)
         EXPECT_EQ(ToQtNameFilters(filter), expected) << filter;
+}
+
+// An error report leads with its description and keeps its number for the details; other texts
+// are shown whole.
+TEST(MessageBoxTextTest, ErrorReportsLeadWithTheirDescription) {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        // The text given, the box's text, its details (nullptr: no error report).
+        {"Error -2005529767: Cannot read \"a.bmp\"", "Cannot read \"a.bmp\"", "Error -2005529767"},
+        {"Error 7: Out of memory\nand more", "Out of memory\nand more", "Error 7"},
+        {"Error: lock failed", "lock failed", ""},
+        {"Error 12 was not: a report", "Error 12 was not: a report", nullptr},
+        {"Save changes to a.bmp?", "Save changes to a.bmp?", nullptr},
+    };
+    for (const auto& [text, shown, details] : cases) {
+        const MessageParts parts = SplitErrorReport(text);
+        EXPECT_EQ(parts.text.toStdString(), shown);
+        EXPECT_EQ(parts.details.toStdString(), details != nullptr ? details : "");
+        EXPECT_EQ(parts.error, details != nullptr) << text;
+    }
+}
+
+// The file dialogs start in the folder last used, also in a later run; once it is gone, in the
+// pictures folder or at home, never where the program was started.
+TEST(FileDialogFolderTest, StartsInTheFolderLastUsed) {
+    QTemporaryDir dir;
+    ScriptedSettingsStore settings;
+    settings.values[{"Tintora", "Tintora", "LastFolder"}] = dir.path().toStdString();
+    EXPECT_EQ(QtCommonDialogs(&settings).StartFolder(), dir.path());
+    settings.values[{"Tintora", "Tintora", "LastFolder"}] = dir.filePath("gone").toStdString();
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    EXPECT_EQ(QtCommonDialogs(&settings).StartFolder(),
+              QDir(pictures).exists() ? pictures : QDir::homePath());
 }
 
 // A later run reads what was saved, per application, section and key.

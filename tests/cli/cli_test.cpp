@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -290,6 +291,35 @@ TEST_F(CliBinaryTest, BadFilesFailAlone) {
     EXPECT_TRUE(std::filesystem::exists(outputs + "/good1.bmp"));
     EXPECT_TRUE(std::filesystem::exists(outputs + "/good2.bmp"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outputs), {}), 2);
+}
+
+// A disk that fills up while files are written side by side: each file fails where the disk
+// refuses it (its size, its data, or its flush on a committing thread), its old output stays and
+// no temporary file is left.
+TEST_F(CliBinaryTest, AFullDiskKeepsEveryOldOutput) {
+    std::filesystem::create_directories(scratch.path() / "in");
+    std::filesystem::create_directories(scratch.path() / "out");
+    const Strings names = {"t0.bmp", "t1.bmp", "t2.bmp", "t3.bmp"};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        WritePhoto("in/" + names[i], 64, 48, static_cast<std::uint32_t>(i));
+        WriteBytes(scratch.File("out/" + names[i]), {'o', 'l', 'd'});
+    }
+    const cli::CommandLine line = cli::ParseCommandLine({scratch.File("in"), "--invert", "--format",
+                                                         "bmp", "-j", "2", "-o", scratch.File("out")});
+    for (const WriteFault& fault : {WriteFault{WriteStage::Allocate, 0, ENOSPC},
+                                    WriteFault{WriteStage::Write, 5000, ENOSPC},
+                                    WriteFault{WriteStage::Sync, 0, EIO}}) {
+        std::ostringstream out, err;
+        {
+            const ScopedWriteFault full(fault);
+            EXPECT_EQ(cli::RunCommandLine(line, out, err, false), cli::kExitFileFailed);
+        }
+        EXPECT_NE(out.str().find("4 files: 0 written, 4 failed"), std::string::npos) << out.str();
+        EXPECT_NE(err.str().find(std::strerror(fault.error)), std::string::npos) << err.str();
+        for (const std::string& name : names)
+            EXPECT_EQ(ReadBytes(scratch.File("out/" + name)), FileBytes({'o', 'l', 'd'})) << name;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path() / "out"), {}), 4);
+    }
 }
 
 // Runs that cannot start write nothing: status 2 and a reason on standard error for a command

@@ -27,10 +27,11 @@ class ColorFormTest : public ::testing::Test {
         Module1().ForegroundColor = 0x00123456u;
         Module1().BackgroundColor = 0x00A0B0C0u;
         main.setGeometry(0, 0, 1100, 560);
+        main.show();
         form = new ColorForm(services, main, host);
         QObject::connect(form, &ColorForm::foregroundShown,
                          [this](std::uint32_t color) { samples.push_back(color); });
-        form->Form_Load();
+        form->Form_Load(QRect(100, 50, 600, 400));  // the main window's workspace
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form));
         return *form;
@@ -119,13 +120,17 @@ TEST_F(ColorFormTest, TheColourFieldAndTheNumberBoxesSetColours) {
     EXPECT_EQ(Boxes(), "44 1 0");
 }
 
+// The default, and the place of a picker that would not lie wholly on the screen: the workspace's
+// bottom-right corner.
 TEST_F(ColorFormTest, PositionComesFromTheSettingsOrTheDefaultAndIsStoredInTwips) {
-    // Main 16500 x 8400 twips less the picker's 5310 x 1050, less 2000 and 1500: 9190 x 5850.
-    EXPECT_EQ(Load().pos(), QPoint(612, 390));
+    const QPoint corner(699, 449);  // bottom-right of the workspace, frame included
+    EXPECT_EQ(Load().frameGeometry().bottomRight(), corner);
     const ScriptedSettingsStore::Key x{"Tintora", "Tintora", "ColorX"};
     const ScriptedSettingsStore::Key y{"Tintora", "Tintora", "ColorY"};
     settings.values = {{x, "3000"}, {y, "1500.5"}};
     EXPECT_EQ(Load().pos(), QPoint(200, 100));
+    settings.values = {{x, "7000"}, {y, "11500"}};  // reaching below the 800-pixel screen
+    EXPECT_EQ(Load().frameGeometry().bottomRight(), corner);
     form->move(40, 61);
     form->SetSettings();
     EXPECT_EQ(settings.values[x] + " " + settings.values[y], "600 915");

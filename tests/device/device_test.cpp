@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <numbers>
 #include <tuple>
@@ -371,6 +372,34 @@ TEST_F(DeviceTest, BadRequestsFailWithInvalidCall) {
         EXPECT_EQ(d3d->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8,
                                               format),
                   want);
+}
+
+// New storage reads as zeros, small or large, also where a released surface's memory was written;
+// given pixels become the level's storage uncopied, and pixels of the wrong size are refused.
+TEST_F(DeviceTest, TexturesStartClearedOrTakeOverTheirPixels) {
+    for (int side : {8, 3000}) {
+        for (int round = 0; round < 2; ++round) {
+            auto t = device_->CreateTexture(side, side, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+            const Surface& level = *t->GetSurfaceLevel(0);
+            EXPECT_TRUE(std::all_of(level.bits(), level.bits() + level.byteSize(),
+                                    [](std::uint8_t b) { return b == 0; }))
+                << side;
+            std::memset(t->GetSurfaceLevel(0)->bits(), 0xAB, level.byteSize());
+        }
+    }
+    ByteBuffer pixels(4 * 3 * 4);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<std::uint8_t>(i);
+    const ByteBuffer want = pixels;
+    const std::uint8_t* where = pixels.data();
+    auto t = device_->CreateTexture(4, 3, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                    std::move(pixels));
+    EXPECT_EQ(t->GetSurfaceLevel(0)->bits(), where);
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), t->GetSurfaceLevel(0)->bits()));
+    EXPECT_EQ(ErrorOf([&] {
+                  device_->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, want);
+              }),
+              D3DERR_INVALIDCALL);
 }
 
 // Two triangles in two groups, group 0 on the left half of the view: DrawSubset(0) draws it alone,

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <tuple>
 
+#include "drawing/texel_view.h"
 #include "support/document_fixture.h"
 #include "support/recording_windows.h"
 
@@ -268,30 +270,32 @@ TEST_F(ViewsTest, ClosingFreesBothSlotsAndTheLastWindowHidesThePreview) {
     EXPECT_FALSE(previewVisible_);
 }
 
-TEST(ViewQuadForTest, ModesGiveTheirRectangles) {
-    struct Case {
-        ViewMode mode;
-        std::int32_t cw, ch, w, h;
-        ViewQuad e;
-    };
-    const Case cases[] = {
-        // Odd difference: half a pixel; a texture larger than the window is cut off equally.
-        {ViewMode::Normal, 301, 300, 256, 256, {true, 22.5f, 22.0f, 256, 256, true, 1, 1}},
-        {ViewMode::Normal, 255, 256, 512, 512, {true, -128.5f, -128, 512, 512, true, 1, 1}},
-        // Stretched over the window less its last column and row.
-        {ViewMode::StretchFiltering, 300, 200, 64, 32, {true, 0, 0, 299, 199, true, 1, 1}},
-        {ViewMode::StretchPixellised, 300, 200, 64, 32, {true, 0, 0, 299, 199, false, 1, 1}},
-        {ViewMode::Tiled, 300, 200, 128, 128, {true, 0, 0, 300, 200, true, 2.34375f, 1.5625f}},
-        {ViewMode::Tiled, 300, 200, 0, 0, {true, 0, 0, 300, 200, true, 0, 0}},  // no texture
-        {static_cast<ViewMode>(4), 300, 200, 128, 128, {}},
-    };
-    for (const Case& c : cases) {
-        const ViewQuad q = ViewQuadFor(c.mode, c.cw, c.ch, c.w, c.h);
-        const ViewQuad& e = c.e;
-        EXPECT_EQ((std::tuple{q.draw, q.x, q.y, q.width, q.height, q.smooth, q.uRight, q.vBottom}),
-                  (std::tuple{e.draw, e.x, e.y, e.width, e.height, e.smooth, e.uRight, e.vBottom}))
-            << static_cast<int>(c.mode) << " " << c.cw << "x" << c.ch;
+TEST(ViewQuadForTest, StretchModesCoverTheWindowLessItsLastColumnAndRow) {
+    const std::tuple<ViewMode, bool, bool> cases[] = {{ViewMode::StretchFiltering, true, true},
+                                                      {ViewMode::StretchPixellised, true, false},
+                                                      {ViewMode::Normal, false, true},
+                                                      {ViewMode::Tiled, false, true},
+                                                      {static_cast<ViewMode>(4), false, true}};
+    for (const auto& [mode, draw, smooth] : cases) {
+        const ViewQuad q = ViewQuadFor(mode, 300, 200);
+        EXPECT_EQ((std::tuple{q.draw, q.smooth, q.x, q.y, q.width, q.height, q.uRight, q.vBottom}),
+                  (std::tuple{draw, smooth, 0.0f, 0.0f, draw ? 299.0f : 0.0f, draw ? 199.0f : 0.0f,
+                              1.0f, 1.0f}))
+            << static_cast<int>(mode);
     }
+}
+
+// Zoom steps stop at both ends; Fit takes the largest step that shows the whole texture.
+TEST(ZoomTest, StepsStopAtTheLimitsAndFitShowsTheWholeTexture) {
+    const std::tuple<double, int, double> steps[] = {
+        {1, 1, 2},   {1, -1, 0.5}, {4, 1, 6},      {32, 1, 32}, {0.125, -3, 0.125},
+        {1, 12, 32}, {5, 0, 6},    {0.3, 0, 0.25}, {-1, 0, 1},  {std::nan(""), 1, 2}};
+    for (const auto& [zoom, by, expected] : steps)
+        EXPECT_EQ(ZoomStep(zoom, by), expected) << zoom;
+    EXPECT_EQ((std::array{FitZoom(500, 400, 37, 23), FitZoom(1280, 960, 4096, 4096),
+                          FitZoom(10, 10, 4096, 4096), FitZoom(256, 255, 256, 256)}),
+              (std::array{12.0, 0.125, 0.125, 0.5}));
+    EXPECT_EQ(ZoomText(0.125) + ZoomText(4) + ZoomText(1), "12.5%400%100%");
 }
 
 // The redraw clears to the background (black in alpha-only view) and draws the view mode's
@@ -325,6 +329,137 @@ TEST_F(ViewsTest, RedrawShowsTheModesRectangleOnTheBackground) {
         const auto at = [b = bits](int p) { return Bgr{b[4 * p], b[4 * p + 1], b[4 * p + 2]}; };
         EXPECT_EQ((std::pair{at(0), at(5 * 12 + 5)}), (std::pair{c.corner, c.centre}))
             << static_cast<int>(c.mode) << c.alphaOnly << c.usePreview << c.noTexture;
+    }
+}
+
+// Zooming about a point keeps the texel under it while the picture can move (Normal view
+// larger than the window, Tiled view); a Normal picture is kept covering the window.
+TEST(ZoomTest, ZoomingKeepsTheTexelUnderThePointAndThePictureOverTheWindow) {
+    for (const ViewMode mode : {ViewMode::Normal, ViewMode::Tiled}) {
+        TextureDocument d;
+        d.ViewMode = mode;
+        d.ChainWidth = 100;
+        d.ChainHeight = 80;
+        const auto under = TexelAt(d, 64, 48, 47, 37);
+        for (const double zoom : {2.0, 8.0, 32.0, 3.0}) {
+            const auto point = TexturePoint(d, 64, 48, 47, 37);
+            d.Zoom = zoom;
+            PutTexturePoint(d, 64, 48, point, 47, 37);
+            EXPECT_EQ(TexelAt(d, 64, 48, 47, 37), under) << static_cast<int>(mode) << " " << zoom;
+        }
+        PlacePicture(d, 64, 48, 500, -9999);
+        const TexelLayout l = LayoutTexels(d, 64, 48);
+        EXPECT_EQ((std::array{l.x, l.y}),
+                  mode == ViewMode::Normal ? (std::array{0, 80 - 144}) : (std::array{-76, -63}));
+    }
+}
+
+// Texels as squares of zoom x zoom pixels from a whole-pixel origin, the background beside the
+// picture: odd and even size differences at 1:1, a picture larger than the window, zoom 3, tiles
+// from a moved origin.
+TEST_F(ViewsTest, TexelViewsDrawSharpSquaresFromAWholePixelOrigin) {
+    struct Case {
+        ViewMode mode;
+        int zoom;
+        double tileX;
+        int cw, ch, x, y;  // x, y: where the picture's corner must lie
+    };
+    const Case cases[] = {{ViewMode::Normal, 1, 0, 21, 20, 2, 2},
+                          {ViewMode::Normal, 1, 0, 16, 13, 0, -2},
+                          {ViewMode::Normal, 3, 0, 50, 40, 1, -4},
+                          {ViewMode::Tiled, 2, 0.25, 40, 37, -8, 0}};
+    const auto texel = [](int x, int y) {
+        return std::array<int, 3>{5 + 13 * x, 3 + 15 * y, 7 * (x + y)};
+    };
+    const std::int32_t doc = OpenTexture(16, 16);
+    FillTexture(*TextureAt(1).Texture, [&texel](int x, int y) {
+        const auto c = texel(x, y);
+        return Bgra{std::uint8_t(c[0]), std::uint8_t(c[1]), std::uint8_t(c[2]), 255};
+    });
+    for (const Case& c : cases) {
+        TextureDocument& d = DocumentAt(doc);
+        std::tie(d.ViewMode, d.Zoom, d.TileX) = std::tuple{c.mode, c.zoom, c.tileX};
+        ResizeSwapChain(doc, c.cw, c.ch, &ui_, &ui_);
+        RenderDocument(doc, false, &ui_);
+        const std::uint8_t* bits = d.SwapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO)->bits();
+        const int size = 16 * c.zoom;
+        const std::array<int, 3> background = {0x10, 0x20, 0x30};
+        for (int y = 0; y < c.ch; ++y) {
+            for (int x = 0; x < c.cw; ++x) {
+                int px = x - c.x;
+                int py = y - c.y;
+                if (c.mode == ViewMode::Tiled) px = (px + size) % size, py = (py + size) % size;
+                const bool inside = px >= 0 && py >= 0 && px < size && py < size;
+                const std::uint8_t* p = bits + 4 * (y * c.cw + x);
+                ASSERT_EQ((std::array<int, 3>{p[0], p[1], p[2]}),
+                          inside ? texel(px / c.zoom, py / c.zoom) : background)
+                    << c.cw << "x" << c.ch << " zoom " << c.zoom << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+// Zoomed out, a pixel averages its block by alpha (a block cut by the edge, its texels alone);
+// transparent texels show the checkerboard or the background; from 8x a grid half-way to white
+// or black.
+TEST_F(ViewsTest, TexelViewsAverageBlocksShowTheCheckerboardAndTheGrid) {
+    using Bgr = std::array<int, 3>;
+    const std::int32_t doc = OpenTexture(7, 6);  // odd: blocks cut by the right edge
+    FillTexture(*TextureAt(1).Texture, [](int x, int y) {
+        if (y >= 4 && x < 2) return Bgra{255, 255, 255, 0};  // white, but transparent
+        if (y < 4 && x >= 4) return x < 6 ? Bgra{200, 0, 0, 255} : Bgra{0, 0, 200, 255};
+        return Bgra{40, 80, 120, 255};
+    });
+    struct Case {
+        double zoom;
+        bool checkerboard, grid;
+        int x, y;
+        Bgr expected;
+    };
+    const Case cases[] = {
+        {0.25, true, true, 4, 4, {40, 80, 120}},    // a block of one colour, in a 10 x 10 window
+        {0.25, true, true, 5, 4, {100, 0, 100}},    // the halves of a block
+        {0.25, true, true, 4, 5, {147, 167, 187}},  // half transparent, on the light square
+        {0.25, false, true, 4, 5, {28, 56, 84}},    // half transparent, on the background
+        {2, true, true, 1, 8, {0xCC, 0xCC, 0xCC}},  // the dark square
+        {2, false, true, 1, 8, {0x10, 0x20, 0x30}},
+        {8, true, true, 0, 0, {148, 168, 188}},  // grid lines lighten dark texels
+        {8, true, true, 32, 3, {228, 128, 128}},
+        {8, true, true, 1, 1, {40, 80, 120}},
+        {8, true, false, 0, 0, {40, 80, 120}},
+    };
+    for (const Case& c : cases) {
+        DocumentAt(doc).Zoom = c.zoom;
+        Module1().ShowCheckerboard = c.checkerboard;
+        Module1().ShowTexelGrid = c.grid;
+        // Zoomed in, the window is the picture's size.
+        const int width = c.zoom < 1 ? 10 : static_cast<int>(7 * c.zoom);
+        ResizeSwapChain(doc, width, c.zoom < 1 ? 10 : static_cast<int>(6 * c.zoom), &ui_, &ui_);
+        RenderDocument(doc, false, &ui_);
+        const std::uint8_t* p =
+            DocumentAt(doc).SwapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO)->bits() +
+            4 * (c.y * width + c.x);
+        EXPECT_EQ((Bgr{p[0], p[1], p[2]}), c.expected) << c.zoom << " at " << c.x << "," << c.y;
+    }
+}
+
+// A texture of the largest size draws zoomed out from reduced copies a third of its size, and
+// zoomed in from its texels alone.
+TEST_F(ViewsTest, AHugeTextureDrawsZoomedOutAndInWithoutCopiesOfItsSize) {
+    const std::int32_t doc = OpenTexture(16, 16);
+    TextureEntry& e = TextureAt(1);
+    e.Texture = device().CreateTexture(kMaxTextureSize, kMaxTextureSize, 1, 0, D3DFMT_A8R8G8B8,
+                                       D3DPOOL_MANAGED);
+    e.Width = e.Height = kMaxTextureSize;
+    ResizeSwapChain(doc, 1280, 960, &ui_, &ui_);
+    const std::size_t texels = std::size_t{kMaxTextureSize} * kMaxTextureSize;
+    for (const double zoom : {0.125, 32.0}) {
+        DocumentAt(doc).Zoom = zoom;
+        RenderDocument(doc, false, &ui_);
+        std::size_t kept = 0;
+        for (const auto& level : DocumentAt(doc).Reduced.Levels)
+            kept += level.size();
+        EXPECT_EQ(kept, zoom < 1 ? texels / 4 + texels / 16 + texels / 64 : 0);
     }
 }
 

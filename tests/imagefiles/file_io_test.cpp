@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -61,6 +62,7 @@ TEST_F(FileIo, ReadsRefuseWhatIsNotAFileWithContent) {
 TEST_F(FileIo, InjectedWriteFailuresLeaveTheTargetAlone) {
     const std::pair<WriteFault, std::string> cases[] = {
         {{WriteStage::Create, 0, EACCES}, "cannot create a temporary file beside"},
+        {{WriteStage::Allocate, 0, ENOSPC}, "cannot write"},
         {{WriteStage::Write, 0, ENOSPC}, "cannot write"},
         {{WriteStage::Write, 100, ENOSPC}, "cannot write"},
         {{WriteStage::Write, 1 << 20, EIO}, "cannot write"},
@@ -79,6 +81,57 @@ TEST_F(FileIo, InjectedWriteFailuresLeaveTheTargetAlone) {
     Write(target_);
     EXPECT_EQ(ReadBytes(target_), fresh_);
     EXPECT_EQ(dir_.Entries(), Strings{"out.dds"});
+}
+
+// Thousands of small pieces (more than one gathering write takes), then pieces larger than what
+// goes to the disk at a time, views and owned buffers: the file is their bytes in order, as Join
+// gives them, and a fault between two flushes keeps the old file.
+TEST_F(FileIo, PartsAreWrittenInOrder) {
+    FileBytes source(10 << 20);
+    for (std::size_t i = 0; i < source.size(); ++i)
+        source[i] = static_cast<std::uint8_t>(i * 131 + (i >> 13));
+    FileParts parts;
+    FileBytes expected;
+    std::size_t end = source.size();
+    for (std::size_t n = 0; end > 0; ++n) {
+        const std::size_t size = std::min(end, n < 3000 ? n % 5 * 997 : std::size_t{3} << 20);
+        end -= size;
+        const std::span<const std::uint8_t> piece(source.data() + end, size);  // back to front
+        if (n % 4 == 0) {
+            parts.Add(ByteBuffer(piece.begin(), piece.end()));
+        } else {
+            parts.AddView(piece);
+        }
+        expected.insert(expected.end(), piece.begin(), piece.end());
+    }
+    const ByteBuffer joined = parts.Join();
+    EXPECT_TRUE(FileBytes(joined.begin(), joined.end()) == expected);
+    {
+        ScopedWriteFault full({WriteStage::Write, (9 << 20) + 5, ENOSPC});
+        ExpectFailure([&] { WriteFileAtomically(target_, parts); }, {"No space left"});
+    }
+    EXPECT_EQ(dir_.Entries(), Strings{"out.dds"});
+    EXPECT_EQ(ReadBytes(target_), old_);
+    WriteFileAtomically(target_, parts);
+    EXPECT_TRUE(ReadBytes(target_) == expected);
+}
+
+// A staged file waits beside the target until its commit, which may run on another thread;
+// dropped uncommitted, it leaves the old file and nothing else.
+TEST_F(FileIo, StagedFilesReplaceTheTargetWhenCommitted) {
+    FileParts parts;
+    parts.AddView(fresh_);
+    {
+        StagedFile dropped(target_, parts);
+        EXPECT_EQ(dir_.Entries().size(), 2u);
+    }
+    EXPECT_EQ(dir_.Entries(), Strings{"out.dds"});
+    EXPECT_EQ(ReadBytes(target_), old_);
+    StagedFile staged(target_, parts);
+    std::thread([&staged] { staged.Commit(); }).join();
+    EXPECT_EQ(dir_.Entries(), Strings{"out.dds"});
+    EXPECT_EQ(ReadBytes(target_), fresh_);
+    ExpectFailure([&] { staged.Commit(); }, {"twice"});
 }
 
 TEST_F(FileIo, RealWriteFailuresNameTheFileAndTheReason) {

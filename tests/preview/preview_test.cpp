@@ -47,6 +47,19 @@ TEST(PreviewMouseTest, LeftDragTurnsRightDragZoomsOtherButtonsDoNothing) {
     }
 }
 
+// A notch moves the camera a tenth of the larger side; forward it stops a tenth before the target.
+TEST(PreviewMouseTest, TheWheelZoomsByATenthOfTheLargerSide) {
+    const std::tuple<float, double, int, int, float> cases[] = {
+        // Far before, notches, texture width and height, Far after.
+        {0, 1, 64, 256, 25.6f}, {0, -2, 256, 64, -51.2f}, {200, 3, 256, 256, 230.4f},
+        {240, 1, 256, 256, 240}, {240, -0.5, 256, 256, 227.2f}, {10, 1, 0, 0, 10}};
+    for (const auto& [far, notches, width, height, expected] : cases) {
+        PreviewCamera camera{.Far = far};
+        PreviewWheel(camera, notches, width, height);
+        EXPECT_FLOAT_EQ(camera.Far, expected) << far << " " << notches;
+    }
+}
+
 // With M the larger side: Far - M for the wall, (Far - M) / 40 for the sphere.
 TEST(PreviewCameraDistanceTest, FollowsTheLargerSideAndTheZoom) {
     EXPECT_FLOAT_EQ(PreviewCameraDistance(false, 0.0f, 64, 256), -256.0f);
@@ -78,7 +91,7 @@ TEST(PreviewSettingsTest, ReadTakesStoredValuesAndDefaultsForAbsentOrUnreadableO
             const char* key = std::array{"3DX", "3DY", "3DView", "3DCheck"}[i];
             if (c.stored[i] != nullptr) store.values[{"Tintora", "Tintora", key}] = c.stored[i];
         }
-        const PreviewSettings read = ReadPreviewSettings(store, 99.0f);
+        const PreviewSettings read = ReadPreviewSettings(store, 200.0f, 99.0f);
         const PreviewSettings& e = c.expected;
         EXPECT_EQ(std::tuple(read.left, read.top, read.sphere, read.check),
                   std::tuple(e.left, e.top, e.sphere, e.check))

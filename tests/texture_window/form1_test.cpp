@@ -7,13 +7,17 @@
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <algorithm>
+#include <array>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "drawing/texel_view.h"
 #include "drawing/views.h"
 #include "support/document_fixture.h"
 #include "support/recording_host.h"
@@ -70,6 +74,7 @@ class Form1Test : public DocumentTest {
     Form1* Open(int width, int height, QSize client = {}) {
         const std::int32_t entry = CreateTextureEntry(width, height, true, &host);
         FillTexture(*TextureAt(entry).Texture, OpaqueTexel);
+        CopyOut(entry);
         const std::int32_t doc = CreateDocument(width, height, true, false, &host);
         DocumentAt(doc).TextureIndex = entry;
         auto* form = static_cast<Form1*>(DocumentAt(doc).Window);
@@ -125,6 +130,7 @@ TEST_F(Form1Test, ShowsTheTextureWhenShownOrResizedKeepsItWhenMinimisedAndReport
     form->Form_Paint();
     DocumentAt(2).TextureIndex = 1;
     DocumentAt(2).ChainWidth = 0;
+    DocumentAt(2).ViewMode = ViewMode::StretchFiltering;  // the stretch divides by the width
     form->Form_MouseMove(0, 0, 1.0f, 1.0f);
     EXPECT_EQ(messages, (Strings{"Error 9: Subscript out of range", "Error 11: Division by zero"}));
     EXPECT_FALSE(Module1().RenderGuard);
@@ -150,18 +156,31 @@ TEST_F(Form1Test, ActivatingAndClosingSubwindowsKeepTheTablesInStep) {
 }
 
 TEST_F(Form1Test, MovesSetTheStatusAndARightReleaseOpensTheViewMenuAtTheMouse) {
-    // A 256 x 128 texture in a 512 x 512 window: x / 2 and y / 4, rounded half to even, in
-    // every view mode.
+    // A 256 x 128 texture in a 512 x 512 window. Stretched: x / 2 and y / 4, rounded half to
+    // even, at any zoom. Normal: the picture centred (at 1:1 from 128, 192; at 3x 768 x 384
+    // pixels from -128, 64; at 1/4 64 x 32 from 224, 240, each pixel showing the texel in the
+    // middle of its block); nothing beside it. Tiled: repeated from 0, 0.
     Form1* form = Open(256, 128, {512, 512});
-    const std::tuple<ViewMode, float, float, const char*> cases[] = {
-        {ViewMode::StretchPixellised, 100, 300, "(50,75)"},
-        {ViewMode::Tiled, 100.75f, 300, "(50,75)"},  // 50.375
-        {ViewMode::Normal, 101, 2, "(50,0)"},        // 50.5 and 0.5 go down
-        {ViewMode::Normal, 103, 6, "(52,2)"}};       // 51.5 and 1.5 go up
-    for (const auto& [mode, x, y, text] : cases) {
+    const std::tuple<ViewMode, double, float, float, const char*> cases[] = {
+        {ViewMode::StretchPixellised, 3, 100, 300, "(50,75)"},
+        {ViewMode::StretchFiltering, 1, 101, 2, "(50,0)"},  // 50.5 and 0.5 go down
+        {ViewMode::StretchFiltering, 1, 103, 6, "(52,2)"},  // 51.5 and 1.5 go up
+        {ViewMode::Normal, 1, 200.5f, 300, "(72,108)"},
+        {ViewMode::Normal, 1, 100, 300, ""},
+        {ViewMode::Normal, 3, 100, 300, "(76,78)"},
+        {ViewMode::Normal, 3, 100, 500, ""},
+        {ViewMode::Normal, 0.25, 230, 250, "(26,42)"},
+        {ViewMode::Normal, 0.25, 100, 300, ""},
+        {ViewMode::Tiled, 1, 100, 300, "(100,44)"},
+        {ViewMode::Tiled, 3, 100, 300, "(33,100)"},
+        {ViewMode::Tiled, 0.25, 100, 300, "(146,50)"},
+        {ViewMode::Tiled, 1, 512, 0, ""}};
+    for (const auto& [mode, zoom, x, y, text] : cases) {
         DocumentAt(2).ViewMode = mode;
-        EXPECT_EQ(TexelPositionText(2, x, y), text);
+        DocumentAt(2).Zoom = zoom;
+        EXPECT_EQ(TexelPositionText(2, x, y), text) << static_cast<int>(mode) << " " << zoom;
     }
+    DocumentAt(2).ViewMode = ViewMode::StretchPixellised;
     // From elsewhere first: a move to where the pointer already is would not be one.
     QTest::mouseMove(form, QPoint(107, 307));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !calls.empty(); }));
@@ -179,11 +198,59 @@ TEST_F(Form1Test, MovesSetTheStatusAndARightReleaseOpensTheViewMenuAtTheMouse) {
     marks.clear();
     QTest::mouseClick(form, Qt::LeftButton, {}, QPoint(12, 20));  // opens nothing
     QTest::mouseClick(form, Qt::RightButton, {}, QPoint(5, 6));
-    EXPECT_EQ(marks, (Marks{{ViewMode::Normal, true}}));
+    EXPECT_EQ(marks, (Marks{{ViewMode::StretchPixellised, true}}));
     EXPECT_EQ(popups, std::vector<QPoint>{form->mapToGlobal(QPoint(5, 6))});
 }
 
-TEST_F(Form1Test, PickingTakesThePixelShownByButtonAndASelectPressOnlyActivates) {
+// At 1:1 each texel is one pixel, for odd and even size differences. A wheel notch zooms a step
+// about the mouse, down to the last step; a picture larger than the window gets scroll bars that
+// pan it, as a drag with the middle button does.
+TEST_F(Form1Test, TexelSharpAtOneToOneTheWheelZoomsAboutTheMouseBarsAndTheMiddleButtonPan) {
+    for (const QSize client : {QSize(37, 20), QSize(36, 21)}) {
+        const QImage shown = Open(16, 8, client)->presentedImage();
+        const QPoint corner((client.width() - 16) / 2, (client.height() - 8) / 2);
+        for (int y = 0; y < client.height(); ++y) {
+            for (int x = 0; x < client.width(); ++x) {
+                const QPoint t = QPoint(x, y) - corner;
+                const bool inside = t.x() >= 0 && t.y() >= 0 && t.x() < 16 && t.y() < 8;
+                ASSERT_EQ(shown.pixelColor(x, y),
+                          AsQColor(inside ? Texel(t.x(), t.y()) : kBackground))
+                    << client.width() << "x" << client.height() << " at " << x << "," << y;
+            }
+        }
+    }
+    Form1* form = Open(64, 64, {100, 100});
+    const std::int32_t doc = form->windowindex;
+    const auto wheel = [form](int notches) {
+        const QPointF at(40, 30);
+        QWheelEvent turn(at, form->mapToGlobal(at), {}, {0, 120 * notches}, Qt::NoButton,
+                         Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(form, &turn);
+    };
+    const std::string under = TexelPositionText(doc, 40, 30);
+    wheel(2);
+    EXPECT_EQ(DocumentAt(doc).Zoom, 3);
+    EXPECT_EQ(TexelPositionText(doc, 40, 30), under);
+    EXPECT_TRUE(SubOf(form)->windowTitle().endsWith(QStringLiteral(" (64x64) 300%")));
+    ASSERT_TRUE(form->HScroll1->isVisible() && form->VScroll1->isVisible());
+    const int area = form->ClientWidth();
+    EXPECT_EQ((std::array{DocumentAt(doc).ChainWidth, form->HScroll1->maximum()}),
+              (std::array{area, 192 - area}));
+    form->HScroll1->setValue(10);
+    form->VScroll1->setValue(0);
+    QTest::mousePress(form, Qt::MiddleButton, {}, QPoint(50, 50));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(47, 52), form->mapToGlobal(QPointF(47, 52)),
+                     Qt::NoButton, Qt::MiddleButton, Qt::NoModifier);
+    QApplication::sendEvent(form, &drag);
+    QTest::mouseRelease(form, Qt::MiddleButton, {}, QPoint(47, 52));
+    const TexelLayout placed = LayoutTexels(DocumentAt(doc), 64, 64);
+    EXPECT_EQ((std::array{placed.x, placed.y, form->HScroll1->value()}), (std::array{-13, 0, 13}));
+    wheel(-20);
+    EXPECT_EQ(DocumentAt(doc).Zoom, 0.125);
+    EXPECT_FALSE(form->HScroll1->isVisible() || form->VScroll1->isVisible());
+}
+
+TEST_F(Form1Test, PickingTakesTheTexelUnderTheMouseByButtonAndASelectPressOnlyActivates) {
     auto& state = Module1();
     Form1* a = Open(16, 16);
     // Normal mode: the 16 x 8 texture lies at 16, 16 in a 48 x 40 window.
@@ -199,6 +266,11 @@ TEST_F(Form1Test, PickingTakesThePixelShownByButtonAndASelectPressOnlyActivates)
     QTest::mouseClick(form, Qt::MiddleButton, {}, QPoint(16 + 4, 16 + 7));
     EXPECT_EQ(state.BackgroundColor, Texel(4, 7));
     EXPECT_EQ(state.ForegroundColor, kBackground);
+    // At 3x (48 x 24 pixels from 0, 8) in the alpha-only view: the texel's colour, not grey.
+    DocumentAt(form->windowindex).Zoom = 3;
+    DocumentAt(form->windowindex).AlphaOnly = true;
+    QTest::mouseClick(form, Qt::LeftButton, {}, QPoint(7, 8 + 5));
+    EXPECT_EQ(state.ForegroundColor, Texel(2, 1));
 
     // With the Select tool a press only activates (once) and takes the focus.
     state.CurrentTool = Tool::Select;

@@ -155,7 +155,8 @@ Form9::Form9(WindowHost& host, QWidget* parent) : QDialog(parent, Qt::Tool), hos
         Combo1[i] = Named(new QComboBox(sourceFrames[i]), QStringLiteral("Combo1_%1").arg(i));
         Combo1[i]->setEditable(true);
         Combo1[i]->setInsertPolicy(QComboBox::NoInsert);
-        Combo1[i]->setEditText(QStringLiteral("Combo1"));
+        // Shown while no other texture is open to take from.
+        Combo1[i]->lineEdit()->setPlaceholderText(QStringLiteral("(no other texture)"));
         Place(Combo1[i], comboPlaces[i][0], comboPlaces[i][1], 3330, 315);
         Command4[i] = Named(new QPushButton(QStringLiteral("Load texture..."), sourceFrames[i]),
                             QStringLiteral("Command4_%1").arg(i));
@@ -233,7 +234,11 @@ void Form9::RefreshItems() {
         Combo1[1]->addItem(text);
     }
     for (QComboBox* combo : Combo1) {
-        if (combo->count() > 0) combo->setCurrentIndex(0);
+        if (combo->count() > 0) {
+            combo->setCurrentIndex(0);
+        } else {
+            combo->clearEditText();
+        }
     }
 }
 
@@ -251,9 +256,15 @@ void Form9::Form_Activate() {
 }
 
 bool Form9::event(QEvent* event) {
-    if (event->type() == QEvent::Show && !loaded_) {
-        loaded_ = true;
-        RunHandler(&host_, [this] { RefreshItems(); });
+    if (event->type() == QEvent::Show) {
+        // Beside the texture it previews (or where the user last put it), before it is seen.
+        place_.Open(*this);
+        if (!loaded_) {
+            loaded_ = true;
+            RunHandler(&host_, [this] { RefreshItems(); });
+        }
+    } else if (event->type() == QEvent::Hide) {
+        place_.Close(*this);
     } else if (event->type() == QEvent::WindowActivate) {
         RunHandler(&host_, [this] { Form_Activate(); });
     }

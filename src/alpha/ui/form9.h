@@ -16,7 +16,8 @@
 // shown but take no part.
 //
 // The source lists hold one item per texture slot but the active texture's ("3- Untitled",
-// "4-stone.bmp"; SourceListItems); they are rebuilt when the window is first shown and whenever it
+// "4-stone.bmp"; SourceListItems) and show their selected item; an empty one shows
+// "(no other texture)" greyed. They are rebuilt when the window is first shown and whenever it
 // is activated (a rebuild keeps each list's selected slot when it is still listed, else selects
 // the first item). "Load texture..." (Command4(i)) runs the main window's Open command, keeps the
 // texture that was active as the one being edited, rebuilds the lists and selects the loaded
@@ -28,6 +29,9 @@
 // the main texture and hides the window. With no active texture window, or a source list that is
 // empty or names a slot without a texture, both do nothing. "Cancel" (Command3, Escape, the close
 // box) hides the window; the texture window shows the preview until it is next redrawn.
+//
+// The window opens beside the active texture window, so that the preview stays in view, or where
+// the user last moved it during this run.
 //
 // Handlers run through RunHandler (errors are reported, the program goes on). UI thread only.
 #pragma once
@@ -45,6 +49,7 @@ class QPushButton;
 class QRadioButton;
 
 #include "texture_window/window_host.h"
+#include "texture_window/window_places.h"
 
 namespace tintora {
 
@@ -116,6 +121,7 @@ class Form9 : public QDialog {
     void Form_Activate();
 
     bool loaded_ = false;
+    BesideTexturePlace place_;
 };
 
 }  // namespace tintora

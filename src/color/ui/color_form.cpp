@@ -11,6 +11,7 @@
 #include "drawing/views.h"
 #include "texture_window/form1.h"
 #include "texture_window/mouse_codes.h"
+#include "texture_window/window_places.h"
 
 namespace tintora {
 
@@ -127,7 +128,7 @@ void ColorFieldBox::mouseMoveEvent(QMouseEvent* event) {
 }
 
 ColorForm::ColorForm(Services& services, QWidget& main, WindowHost& host)
-    : QWidget(&main, Qt::Tool), services_(services), main_(main), host_(host) {
+    : QWidget(&main, Qt::Tool), services_(services), host_(host) {
     setObjectName(QStringLiteral("ColorForm"));
     setWindowTitle(QStringLiteral("Color picker"));
     setFixedSize(kClientWidth, kClientHeight);
@@ -186,22 +187,26 @@ ColorForm::ColorForm(Services& services, QWidget& main, WindowHost& host)
             });
 }
 
-void ColorForm::Form_Load() {
+void ColorForm::Form_Load(const QRect& workspace) {
     Label3_Click();
 
+    // By default the picker stands in the workspace's bottom-right corner, beside the textures.
+    // Before it was first shown its frame is not known yet: it is taken to be the main window's.
+    QSize size = frameGeometry().size();
+    if (windowHandle() == nullptr && parentWidget() != nullptr)
+        size += parentWidget()->frameGeometry().size() - parentWidget()->size();
+    const QPoint corner(workspace.right() + 1 - size.width(), workspace.bottom() + 1 - size.height());
     const std::string app = kSettingsApplication;
-    const auto twips = [](int pixels) { return static_cast<float>(pixels * kTwipsPerPixel); };
-    const float defaultLeft =
-        twips(main_.frameGeometry().width()) - twips(frameGeometry().width()) - 2000.0f;
-    const float defaultTop =
-        twips(main_.frameGeometry().height()) - twips(frameGeometry().height()) - 1500.0f;
-    const float left = WindowPositionFromText(
-        services_.settings->GetSetting(app, "Tintora", "ColorX", SingleToText(defaultLeft)),
-        defaultLeft);
-    const float top = WindowPositionFromText(
-        services_.settings->GetSetting(app, "Tintora", "ColorY", SingleToText(defaultTop)),
-        defaultTop);
-    move(TwipsToPixels(left), TwipsToPixels(top));
+    const auto stored = [&](const char* key) {
+        return WindowPositionFromText(
+            services_.settings->GetSetting(app, "Tintora", key, std::string()), -1.0f);
+    };
+    const float left = stored("ColorX");
+    const float top = stored("ColorY");
+    const QPoint place(TwipsToPixels(left), TwipsToPixels(top));
+    // A stored place counts when the whole window is on one screen there.
+    const bool usable = left >= 0.0f && top >= 0.0f && OnOneScreen(QRect(place, size), ScreenAreas());
+    move(usable ? place : corner);
 }
 
 void ColorForm::SetSettings() {

@@ -17,7 +17,8 @@
 // (foregroundShown).
 //
 // The position is kept in the settings store: application and section "Tintora", keys "ColorX"
-// and "ColorY", the left and top edges in twips. Handlers run through RunHandler: an error that
+// and "ColorY", the left and top edges in twips. It opens there when the whole window is on a
+// screen there, otherwise in the bottom-right corner of the main window's workspace. Handlers run through RunHandler: an error that
 // they do not ignore themselves is reported and the program goes on. UI thread only.
 #pragma once
 
@@ -116,8 +117,7 @@ class ColorForm : public QWidget {
     Q_OBJECT
 
   public:
-    // A tool window of main, placed relative to main's size when no position is stored. The
-    // redraws of the texture windows let pending messages run through host, which also reports
+    // A tool window of main. The redraws of the texture windows let pending messages run through host, which also reports
     // the handlers' errors (it must outlive this window).
     ColorForm(Services& services, QWidget& main, WindowHost& host);
 
@@ -135,11 +135,11 @@ class ColorForm : public QWidget {
     // change handlers then do nothing; empty otherwise.
     std::string Text1Tag;
 
-    // Selects the foreground and places the window from "ColorX"/"ColorY"; a missing value, or
-    // one that is not a number or is negative or too large for any screen
-    // (WindowPositionFromText), gives the default: main's width - this window's width - 2000
-    // twips, and main's height - this window's height - 1500 twips.
-    void Form_Load();
+    // Selects the foreground and places the window at "ColorX"/"ColorY" when both are numbers
+    // (WindowPositionFromText) that put the whole window on one screen; otherwise (none stored, a
+    // damaged value, a place off every screen) in the bottom-right corner of workspace, the main
+    // window's workspace in screen coordinates.
+    void Form_Load(const QRect& workspace);
     // Writes "ColorX" and "ColorY": the window's left and top edges in twips.
     void SetSettings();
     // Swatches, every texture window, the colour-key sample and the boxes from the two colours.
@@ -163,7 +163,6 @@ class ColorForm : public QWidget {
     std::uint32_t& SelectedColor();
 
     Services& services_;
-    QWidget& main_;
     WindowHost& host_;
 };
 

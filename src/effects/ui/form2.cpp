@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 
 #include "document/module1.h"
 #include "drawing/views.h"
@@ -16,8 +17,10 @@ namespace tintora {
 Form2::Form2(WindowHost& host, QWidget* parent)
     : SliderDialog(host, parent, "Form2", "adjust contrast/luminosity", {"Contrast", -100, 100},
                    {"Luminosity", -100, 100}, [this] { UpdatePreview(); }) {
-    setTabOrder(HScroll1, HScroll2);
-    setTabOrder(HScroll2, Command1);
+    setTabOrder(HScroll1, Value1);
+    setTabOrder(Value1, HScroll2);
+    setTabOrder(HScroll2, Value2);
+    setTabOrder(Value2, Command1);
     setTabOrder(Command1, Command2);
 }
 

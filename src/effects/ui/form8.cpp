@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 
 #include "document/module1.h"
 #include "drawing/views.h"
@@ -16,7 +17,9 @@ Form8::Form8(WindowHost& host, QWidget* parent)
                    {"Saturation", -100, 100}, [this] { UpdatePreview(); }) {
     setTabOrder(Command2, Command1);
     setTabOrder(Command1, HScroll2);
-    setTabOrder(HScroll2, HScroll1);
+    setTabOrder(HScroll2, Value2);
+    setTabOrder(Value2, HScroll1);
+    setTabOrder(HScroll1, Value1);
 }
 
 void Form8::Command1_Click() {

@@ -3,9 +3,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
+#include <map>
 
 #include "base/setting_values.h"
 #include "texture_window/form1.h"
+#include "texture_window/window_places.h"
 
 namespace tintora {
 
@@ -25,9 +28,33 @@ QScrollBar* MakeScrollBar(const char* name, int minimum, int maximum, const QRec
     bar->setSingleStep(1);
     bar->setPageStep(1);
     bar->setTracking(true);
+    // A scroll bar's keys scroll by default: → lowers the value of a horizontal one. Here the
+    // thumb follows the arrow (→ and ↑ raise the value); the values themselves are the same.
+    bar->setInvertedControls(false);
     bar->setFocusPolicy(Qt::StrongFocus);
     bar->setGeometry(geometry);
     return bar;
+}
+
+// A number box beside a bar, over the same range: it shows the bar's value and moves the bar to
+// a value typed into it once that is entered.
+QSpinBox* MakeValueBox(const char* name, QScrollBar* bar, const QRect& geometry, QWidget* parent) {
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setRange(bar->minimum(), bar->maximum());
+    box->setValue(bar->value());
+    box->setKeyboardTracking(false);
+    box->setAlignment(Qt::AlignRight);
+    box->setGeometry(geometry);
+    QObject::connect(bar, &QScrollBar::valueChanged, box, &QSpinBox::setValue);
+    QObject::connect(box, &QSpinBox::valueChanged, bar, &QScrollBar::setValue);
+    return box;
+}
+
+// Where each dialog was last left, by name, for this run (Form2 is made anew for every use).
+BesideTexturePlace& PlaceOf(const QString& name) {
+    static std::map<QString, BesideTexturePlace> places;
+    return places[name];
 }
 
 QLabel* MakeLabel(const char* name, const char* caption, const QRect& geometry, QWidget* parent) {
@@ -54,7 +81,7 @@ SliderDialog::SliderDialog(WindowHost& host, QWidget* parent, const char* name,
     setObjectName(QLatin1String(name));
     setWindowTitle(QString::fromUtf8(caption));
     setModal(true);
-    setFixedSize(4590 / kTwipsPerPixel, 1710 / kTwipsPerPixel);
+    setFixedSize(5550 / kTwipsPerPixel, 1710 / kTwipsPerPixel);
 
     Label1 = MakeLabel("Label1", first.caption, TwipsRect(120, 180, 1095, 255), this);
     HScroll1 = MakeScrollBar("HScroll1", first.minimum, first.maximum,
@@ -62,9 +89,11 @@ SliderDialog::SliderDialog(WindowHost& host, QWidget* parent, const char* name,
     Label2 = MakeLabel("Label2", second.caption, TwipsRect(120, 660, 1095, 255), this);
     HScroll2 = MakeScrollBar("HScroll2", second.minimum, second.maximum,
                              TwipsRect(1320, 600, 3135, 255), this);
-    Command1 = MakeButton("Command1", "OK", TwipsRect(1800, 1170, 1215, 375), this);
+    Value1 = MakeValueBox("Value1", HScroll1, TwipsRect(4560, 75, 900, 330), this);
+    Value2 = MakeValueBox("Value2", HScroll2, TwipsRect(4560, 555, 900, 330), this);
+    Command1 = MakeButton("Command1", "OK", TwipsRect(2760, 1170, 1215, 375), this);
     Command1->setDefault(true);
-    Command2 = MakeButton("Command2", "Cancel", TwipsRect(3240, 1170, 1215, 375), this);
+    Command2 = MakeButton("Command2", "Cancel", TwipsRect(4200, 1170, 1215, 375), this);
 
     scheduler_ = new PreviewScheduler(std::move(preview), this, &host_);
 
@@ -83,7 +112,13 @@ void SliderDialog::RequestPreview() {
     if (isVisible()) scheduler_->Request();
 }
 
+void SliderDialog::showEvent(QShowEvent* event) {
+    PlaceOf(objectName()).Open(*this);
+    QDialog::showEvent(event);
+}
+
 void SliderDialog::hideEvent(QHideEvent* event) {
+    PlaceOf(objectName()).Close(*this);
     scheduler_->Drop();
     QDialog::hideEvent(event);
 }

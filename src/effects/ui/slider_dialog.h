@@ -1,17 +1,23 @@
 // SliderDialog: what the two previewing adjustment dialogs (Form2, Form8) share: a fixed-size
-// modal dialog with two labelled horizontal scroll bars, an "OK" button (default, Enter) and a
-// "Cancel" button, the answer text Tag, and the scheduler that runs the live preview.
+// modal dialog with two labelled horizontal scroll bars, each with a number box showing its value,
+// an "OK" button (default, Enter) and a "Cancel" button, the answer text Tag, and the scheduler
+// that runs the live preview.
 //
-// Layout in twips (15 per pixel), client area 4590 x 1710:
+// Layout in twips (15 per pixel), client area 5550 x 1710:
 //
-//   Label1   120, 180, 1095 x 255      HScroll1   1320, 120, 3135 x 255
-//   Label2   120, 660, 1095 x 255      HScroll2   1320, 600, 3135 x 255
-//   Command1 1800, 1170, 1215 x 375    Command2   3240, 1170, 1215 x 375
+//   Label1   120, 180, 1095 x 255      HScroll1   1320, 120, 3135 x 255    Value1   4560, 75
+//   Label2   120, 660, 1095 x 255      HScroll2   1320, 600, 3135 x 255    Value2   4560, 555
+//   Command1 2760, 1170, 1215 x 375    Command2   4200, 1170, 1215 x 375
 //
 // Both scroll bars start at 0 and move by 1 for a small and for a large step; they report every
-// value while the thumb is dragged. Every change of either one while the dialog is shown asks the
-// scheduler for a preview (see preview_scheduler.h); hiding the dialog drops a preview that has
-// not started.
+// value while the thumb is dragged. The arrow keys move a bar's thumb the way they point (→ and
+// ↑ raise the value). A number box follows its bar, and a value typed into it moves the bar once
+// it is entered (Enter, Tab or leaving the box), held to the bar's range. Every change of either
+// bar while the dialog is shown asks the scheduler for a preview (see preview_scheduler.h);
+// hiding the dialog drops a preview that has not started.
+//
+// The dialog opens beside the active texture window, so that the preview stays in view, or where
+// the user last moved a dialog of its name during this run (BesideTexturePlace).
 #pragma once
 
 #include <QDialog>
@@ -24,6 +30,7 @@
 class QLabel;
 class QPushButton;
 class QScrollBar;
+class QSpinBox;
 
 namespace tintora {
 
@@ -33,6 +40,8 @@ class SliderDialog : public QDialog {
   public:
     QScrollBar* HScroll1 = nullptr;
     QScrollBar* HScroll2 = nullptr;
+    QSpinBox* Value1 = nullptr;  // HScroll1's value
+    QSpinBox* Value2 = nullptr;  // HScroll2's value
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QPushButton* Command1 = nullptr;  // "OK"
@@ -67,6 +76,7 @@ class SliderDialog : public QDialog {
     // nothing).
     void RequestPreview();
 
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
   private:

@@ -162,8 +162,10 @@ SaveOutcome FileCommands::SaveTexture(std::int32_t textureIndex, const std::stri
     try {
         const SaveOutcome outcome = ::tintora::SaveTexture(
             textureIndex, fileName, kind,
-            [this](const std::string& label) { return Form6Window().ShowModal(label); }, &host_,
-            &host_);
+            [this, textureIndex](const std::string& label) {
+                return Form6Window().ShowModal(label, HasAlpha(TextureAt(textureIndex).Pixels));
+            },
+            &host_, &host_);
         // The pixels as they are now are on disk: the unsaved mark goes.
         if (outcome == SaveOutcome::Written) MarkSaved(textureIndex);
         // The file now holds this image alone.

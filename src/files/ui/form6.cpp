@@ -65,8 +65,9 @@ Form6::Form6(QWidget* parent) : QDialog(parent) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-std::string Form6::ShowModal(const std::string& labelText) {
+std::string Form6::ShowModal(const std::string& labelText, bool textureHasAlpha) {
     Label1->setText(QString::fromStdString(labelText));
+    Check1->setChecked(textureHasAlpha);
     exec();
     return Tag;
 }

@@ -1,7 +1,8 @@
 // Form6, "Export DDS / ZVT": where the file goes (Label1), the format options in Frame1
 // ("32 bits format", "24 bits format", "16 bits format", "Compressed": the control array Option1,
-// index 0 chosen at first), the check box "Export Alpha information." (Check1, read by nothing),
-// "OK" (Command1, Enter) and "Cancel" (Command2, Escape).
+// index 0 chosen at first), the check box "Export Alpha information." (Check1, read by nothing;
+// it opens checked for a texture with alpha, one whose alpha is not 255 everywhere), "OK"
+// (Command1, Enter) and "Cancel" (Command2, Escape).
 //
 // The answer goes into Tag: "32", "24", "16" or "COMP" from "OK" (the first chosen option; with
 // none chosen Tag keeps its value), "CANCEL" from "Cancel". Closing by the frame is "Cancel".
@@ -35,8 +36,9 @@ class Form6 : public QDialog {
 
     std::string Tag;
 
-    // Sets Label1, shows the dialog modally and returns Tag once it is hidden.
-    std::string ShowModal(const std::string& labelText);
+    // Sets Label1 and Check1 (checked when the texture has alpha), shows the dialog modally and
+    // returns Tag once it is hidden.
+    std::string ShowModal(const std::string& labelText, bool textureHasAlpha);
 
     void Command1_Click();
     void Command2_Click();

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QRadioButton>
 #include <QTimer>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cstring>
 
@@ -17,6 +18,7 @@
 #include "drawing/views.h"
 #include "preview/preview_settings.h"
 #include "texture_window/form1.h"
+#include "texture_window/window_places.h"
 
 namespace tintora {
 
@@ -43,6 +45,16 @@ int ButtonMask(Qt::MouseButtons buttons) {
     if (buttons & Qt::MiddleButton) mask |= kPreviewMiddleButton;
     if (buttons & ~(Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)) mask |= 8;
     return mask;
+}
+
+// The size of the active texture window's texture; 0 x 0 without one.
+QSize ActiveTextureSize() {
+    const auto& state = Module1();
+    const std::int32_t slot = state.ActiveWindowIndex;
+    if (slot <= 0 || static_cast<std::size_t>(slot) >= state.DocumentTable.size()) return {0, 0};
+    const std::int32_t texture = DocumentAt(slot).TextureIndex;
+    if (texture <= 0 || static_cast<std::size_t>(texture) >= state.TextureTable.size()) return {0, 0};
+    return {TextureAt(texture).Width, TextureAt(texture).Height};
 }
 
 }  // namespace
@@ -135,12 +147,13 @@ void Form5::Form_Load() {
     ShowWindow(false);
     QCoreApplication::processEvents();
 
-    const float mainHeight =
-        static_cast<float>(area_.window()->frameGeometry().height() * kTwipsPerPixel);
-    const float ownHeight =
-        static_cast<float>(subWindow_->frameGeometry().height() * kTwipsPerPixel);
+    // By default the window stands in the workspace's top-right corner, beside the textures.
+    const QRect workspace = area_.viewport()->rect();
+    const QSize size = subWindow_->size();
+    const QPoint corner(workspace.right() + 1 - size.width(), workspace.top());
     const PreviewSettings read =
-        ReadPreviewSettings(*services_.settings, mainHeight - ownHeight - 1500.0f);
+        ReadPreviewSettings(*services_.settings, static_cast<float>(corner.x() * kTwipsPerPixel),
+                            static_cast<float>(corner.y() * kTwipsPerPixel));
 
     // The option buttons show what the frame draws: "Wall" when "Sphere" is not chosen.
     if (read.sphere) {
@@ -159,7 +172,10 @@ void Form5::Form_Load() {
             Check1->setCheckState(Qt::Unchecked);
             break;
     }
-    subWindow_->move(TwipsToPixels(read.left), TwipsToPixels(read.top));
+    // A stored place that leaves part of the window out of the workspace gives the default.
+    QPoint place(TwipsToPixels(read.left), TwipsToPixels(read.top));
+    if (!workspace.contains(QRect(place, size))) place = corner;
+    subWindow_->move(KeepInside(place, size, workspace));
 }
 
 void Form5::Form_QueryUnload() {
@@ -219,6 +235,8 @@ void Form5::HideWindow() {
 
 void Form5::SetOuterSizeTwips(double width, double height) {
     subWindow_->resize(TwipsToPixels(width), TwipsToPixels(height));
+    // Grown to the right or down, the window moves back into the workspace.
+    subWindow_->move(KeepInside(subWindow_->pos(), subWindow_->size(), area_.viewport()->rect()));
 }
 
 bool Form5::eventFilter(QObject* watched, QEvent* event) {
@@ -233,6 +251,11 @@ bool Form5::eventFilter(QObject* watched, QEvent* event) {
             Picture1_MouseMove(ButtonMask(mouse->buttons()),
                                static_cast<float>(mouse->position().x()),
                                static_cast<float>(mouse->position().y()));
+        } else if (event->type() == QEvent::Wheel) {
+            const QSize texture = ActiveTextureSize();
+            PreviewWheel(camera, static_cast<QWheelEvent*>(event)->angleDelta().y() / 120.0,
+                         texture.width(), texture.height());
+            return true;
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -84,9 +84,9 @@ class Form5 : public QWidget, public PresentTarget {
     QMdiSubWindow* subWindow() const { return subWindow_; }
 
     // Starts Timer1, shows the window and lets pending messages run once, then reads the
-    // settings: "3DX" (default 200), "3DY" (default: the main window's outer height less this
-    // window's outer height less 1500, twips), "3DView" into Option1, "3DCheck" into Check1, and
-    // moves the window to "3DX", "3DY".
+    // settings: "3DView" into Option1, "3DCheck" into Check1, and moves the window to "3DX",
+    // "3DY" (twips) when it lies wholly in the workspace (the MDI area's visible part) there;
+    // otherwise, or with none stored, to the workspace's top-right corner.
     void Form_Load();
     // Stops Timer1. Runs when the window is destroyed.
     void Form_QueryUnload();
@@ -95,6 +95,7 @@ class Form5 : public QWidget, public PresentTarget {
     // the panel leaves Picture1 0 pixels high and the swap chain as it was.
     void Form_Resize();
     // Mouse in Picture1: button is the mask of buttons held (kPreview*Button), x and y pixels.
+    // The wheel there zooms (PreviewWheel).
     void Picture1_MouseDown(int button, float x, float y);
     void Picture1_MouseMove(int button, float x, float y);
     // One preview frame.
@@ -108,7 +109,8 @@ class Form5 : public QWidget, public PresentTarget {
     // Shows the window (modeless); with focus it also becomes the active child.
     void ShowWindow(bool focus);
     void HideWindow();
-    // Outer size (frame included), in twips.
+    // Outer size (frame included), in twips; the window then moves the least that keeps it in
+    // the workspace.
     void SetOuterSizeTwips(double width, double height);
 
     // The device window: its client size; nothing is presented into it.

@@ -5,9 +5,11 @@
 #include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
@@ -31,7 +33,36 @@ QWidget* DialogParent() {
     return QApplication::activeWindow();
 }
 
-std::optional<FileChoice> RunFileDialog(const FileDialogRequest& request, bool save) {
+constexpr const char* kLastFolderKey = "LastFolder";
+
+}  // namespace
+
+MessageParts SplitErrorReport(const std::string& text) {
+    const QString whole = ToQString(text);
+    static const QRegularExpression report(QStringLiteral("^(Error(?: -?\\d+)?): (.+)$"),
+                                           QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = report.match(whole);
+    if (!match.hasMatch()) return {whole, {}, false};
+    const QString label = match.captured(1);
+    return {match.captured(2), label == QLatin1String("Error") ? QString() : label, true};
+}
+
+QtCommonDialogs::QtCommonDialogs(SettingsStore* settings) : settings_(settings) {
+    if (settings_ != nullptr) {
+        lastFolder_ = ToQString(
+            settings_->GetSetting(kSettingsApplication, "Tintora", kLastFolderKey, std::string()));
+    }
+}
+
+QString QtCommonDialogs::StartFolder() const {
+    if (!lastFolder_.isEmpty() && QDir(lastFolder_).exists()) return lastFolder_;
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QDir(pictures).exists()) return pictures;
+    return QDir::homePath();
+}
+
+std::optional<FileChoice> QtCommonDialogs::RunFileDialog(const FileDialogRequest& request,
+                                                         bool save) {
     QFileDialog dialog(DialogParent(), ToQString(request.title));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -44,20 +75,30 @@ std::optional<FileChoice> RunFileDialog(const FileDialogRequest& request, bool s
                               : 1;
         dialog.selectNameFilter(filters[index - 1]);
     }
-    if (!request.fileName.empty()) dialog.selectFile(ToQString(request.fileName));
+    // A file with a folder of its own opens the dialog there; a bare name (or none) in the folder
+    // last used.
+    const QString fileName = ToQString(request.fileName);
+    if (fileName.isEmpty() || !QDir::isAbsolutePath(fileName)) dialog.setDirectory(StartFolder());
+    if (!fileName.isEmpty()) dialog.selectFile(fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     FileChoice choice;
-    choice.fileName = dialog.selectedFiles().front().toStdString();
+    const QString chosen = dialog.selectedFiles().front();
+    choice.fileName = chosen.toStdString();
     const auto selected = filters.indexOf(dialog.selectedNameFilter());
     choice.filterIndex = selected >= 0 ? static_cast<int>(selected) + 1 : 1;
+    lastFolder_ = QFileInfo(chosen).absolutePath();
+    if (settings_ != nullptr) {
+        settings_->SaveSetting(kSettingsApplication, "Tintora", kLastFolderKey,
+                               lastFolder_.toStdString());
+    }
     return choice;
 }
 
-}  // namespace
-
 void QtMessageBoxes::ShowMessage(const std::string& text, const std::string& caption) {
-    QMessageBox box(QMessageBox::NoIcon, TitleOrDefault(caption), ToQString(text), QMessageBox::Ok,
-                    DialogParent());
+    const MessageParts parts = SplitErrorReport(text);
+    QMessageBox box(parts.error ? QMessageBox::Warning : QMessageBox::NoIcon,
+                    TitleOrDefault(caption), parts.text, QMessageBox::Ok, DialogParent());
+    if (!parts.details.isEmpty()) box.setDetailedText(parts.details);
     box.exec();
 }
 

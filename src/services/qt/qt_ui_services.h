@@ -15,7 +15,19 @@ class QWidget;
 
 namespace tintora {
 
+// An error report as a message box shows it: "Error <number>: <description>" leads with the
+// description and keeps "Error <number>" for the box's details; "Error: <description>" shows the
+// description alone. Other texts are no error report: shown whole, without details.
+struct MessageParts {
+    QString text;
+    QString details;
+    bool error = false;
+};
+MessageParts SplitErrorReport(const std::string& text);
+
 // Message boxes over the active window. An empty caption shows the application's display name.
+// Error reports (SplitErrorReport) show the warning icon, their description first and the number
+// behind "Show Details...".
 class QtMessageBoxes : public MessageBoxes {
   public:
     void ShowMessage(const std::string& text, const std::string& caption) override;
@@ -24,11 +36,28 @@ class QtMessageBoxes : public MessageBoxes {
                   const std::vector<std::string>& buttons, int cancelIndex) override;
 };
 
+// The file dialogs start in the folder of the file they are given, or, for a bare name or none,
+// in the folder last used (the one the last chosen file lies in); at first in the user's
+// pictures folder when there is one, else the home folder.
 class QtCommonDialogs : public CommonDialogs {
   public:
+    // settings (may be null) keeps the folder last used for the next run: key "LastFolder" of
+    // section "Tintora".
+    explicit QtCommonDialogs(SettingsStore* settings = nullptr);
+
     std::optional<FileChoice> ShowOpen(const FileDialogRequest& request) override;
     std::optional<FileChoice> ShowSave(const FileDialogRequest& request) override;
     std::optional<std::uint32_t> ShowColor(std::uint32_t initial) override;
+
+    // Where a dialog for a bare file name starts: the folder last used while it exists, else the
+    // pictures folder, else home.
+    QString StartFolder() const;
+
+  private:
+    std::optional<FileChoice> RunFileDialog(const FileDialogRequest& request, bool save);
+
+    SettingsStore* settings_;
+    QString lastFolder_;
 };
 
 // Turns a "Desc|*.a;*.b|Desc2|*.c" filter into Qt name filters, one per pair:

@@ -73,6 +73,12 @@ TEST_F(AlphaWindowsTest, WindowsAsDesigned) {
             items.push_back(combo->itemText(i));
     }
     EXPECT_EQ(items, (Strings{"1-small.png", "2- Untitled", "1-small.png", "2- Untitled"}));
+    EXPECT_EQ((Strings{f9.Combo1[0]->currentText(), f9.Combo1[1]->currentText()}),
+              (Strings{"1-small.png", "1-small.png"}));
+    // Beside the texture it previews, not over it.
+    const std::optional<QRect> texture = ActiveTextureFrame();
+    ASSERT_TRUE(texture);
+    EXPECT_EQ(f9.pos(), QPoint(texture->right() + 1, texture->top()));
 }
 
 // Tool buttons show and hide Form7; the range text and the scroll bar follow each other (rounded

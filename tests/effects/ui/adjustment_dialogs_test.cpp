@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <array>
 #include <functional>
 #include <memory>
@@ -121,6 +122,40 @@ TEST_F(AdjustmentTest, DialogsPreviewThenOkOrCancelAndTheWindowRedraws) {
             left = {r.first, r.second};
         }
     }
+}
+
+// The arrow keys move a slider the way they point, its number box follows, and a value typed
+// there (then Enter, which also answers OK) moves it. The dialog opens beside the texture window,
+// and the next one where the user moved it.
+TEST_F(AdjustmentTest, SlidersShowTheirValuesFollowTheKeysAndTheDialogStaysBesideTheTexture) {
+    const QWidget* frame = window->parentWidget();
+    const QRect texture(frame->mapToGlobal(QPoint(0, 0)), frame->size());
+    QPoint moved;
+    WhenModal<SliderDialog> first([&](SliderDialog& form) {
+        EXPECT_EQ(form.pos(), QPoint(texture.right() + 1, texture.top()));
+        const std::pair<Qt::Key, int> keys[] = {
+            {Qt::Key_Right, 1}, {Qt::Key_Right, 2}, {Qt::Key_Up, 3}, {Qt::Key_Left, 2},
+            {Qt::Key_Down, 1}, {Qt::Key_PageUp, 2}, {Qt::Key_End, 100}, {Qt::Key_Home, -100}};
+        for (const auto& [key, value] : keys) {
+            QTest::keyClick(form.HScroll1, key);
+            EXPECT_EQ(std::pair(form.HScroll1->value(), form.Value1->value()), std::pair(value, value))
+                << key;
+        }
+        moved = form.pos() + QPoint(30, 40);
+        form.move(moved);
+        form.Value2->setFocus();
+        form.Value2->selectAll();
+        QTest::keyClicks(form.Value2, "-37");
+        EXPECT_EQ(form.HScroll2->value(), 0);  // not before it is entered
+        QTest::keyClick(form.Value2, Qt::Key_Return);
+        EXPECT_EQ(form.HScroll2->value(), -37);
+        EXPECT_EQ(form.Tag, "OK");
+    });
+    editor->contrastlum->trigger();
+    ASSERT_EQ(first.shown, 1);
+    WhenModal<SliderDialog> second([&](SliderDialog& form) { EXPECT_EQ(form.pos(), moved); });
+    editor->contrastlum->trigger();
+    EXPECT_EQ(second.shown, 1);
 }
 
 // Each command by its menu item and by its tool button; the dialogs' buttons open them.

@@ -43,6 +43,7 @@ class FileCommandsTest : public EditorTest {
     std::function<void(Form6&)> Choose(int option) {
         return [this, option](Form6& form) {
             exportLabel = form.Label1->text().toStdString();
+            exportAlpha = form.Check1->isChecked();
             if (option >= 0) form.Option1[static_cast<std::size_t>(option)]->setChecked(true);
             QTest::mouseClick(option >= 0 ? form.Command1 : form.Command2, Qt::LeftButton);
         };
@@ -60,6 +61,7 @@ class FileCommandsTest : public EditorTest {
 
     Argb pixels;
     std::string exportLabel;
+    bool exportAlpha = true;  // "Export Alpha information." as Form6 opened
     ScratchDir scratch;
 };
 
@@ -188,20 +190,23 @@ TEST_F(FileCommandsTest, NewTextureDialogCreatesWhatItShows) {
     EXPECT_EQ(files().NewTextureWindow().Text2->text(), QStringLiteral("256"));
 }
 
-// A DDS file asks its format every time, the last choice kept; closing the dialog cancels. A failed
-// write is reported, and the status line loses the compression's progress.
+// A DDS file asks its format every time, the last choice kept, "Export Alpha information." checked
+// only for a texture with alpha; closing the dialog cancels. A failed write is reported, and the
+// status line loses the compression's progress.
 TEST_F(FileCommandsTest, SavingADdsFileAsksTheFormatEveryTime) {
     const std::string path = OpenAs("wall.dds");
     WhenModal<Form6> twentyFour(Choose(1));
     editor->save->trigger();
     EXPECT_EQ(exportLabel, " Save texture to : \r\n" + path);
+    EXPECT_FALSE(exportAlpha);  // opaque
     EXPECT_EQ(StatusLine(), "Texture saved to " + path);
     EXPECT_EQ(Reopened(path)->GetLevelDesc(0).Format, D3DFMT_R8G8B8);
 
     const std::vector<std::uint8_t> before = ReadBytes(path);
     bool lastChoiceKept = false;
+    ActiveEntry().Pixels[3] = 254;  // one texel not quite opaque
     WhenModal<Form6> close([&](Form6& form) {
-        lastChoiceKept = form.Option1[1]->isChecked();
+        lastChoiceKept = form.Option1[1]->isChecked() && form.Check1->isChecked();
         form.close();
     });
     editor->save->trigger();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -10,6 +11,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <tuple>
 
 #include "base/setting_values.h"
@@ -34,7 +36,6 @@ class Form5Test : public DocumentTest {
         form = new Form5(services, *area, host);
         host.previewPictureBox = [this]() -> PresentTarget* { return form->Picture1; };
         form->Form_Load();
-        loadedHeight = form->subWindow()->frameGeometry().height();
         form->SetOuterSizeTwips(5000, 5000);
         Module1().PreviewDocIndex =
             CreateDocument(form->Picture1->width(), form->Picture1->height(), true, true, &host);
@@ -48,12 +49,11 @@ class Form5Test : public DocumentTest {
     QMainWindow main;
     QMdiArea* area = new QMdiArea(&main);
     Form5* form = nullptr;
-    int loadedHeight = 0;  // the window's outer height, pixels, when its settings were read
     RecordingHost host;
 };
 
-// Without settings: the sphere, unchecked, left 200 twips, top = the main window's height less
-// the window's less 1500 twips. The options choose the shape, the check box turns rotation on.
+// Without settings: the sphere, unchecked, in the workspace's top-right corner (also once grown
+// to 5000 x 5000 twips). The options choose the shape, the check box turns rotation on.
 TEST_F(Form5Test, ControlsAndDefaults) {
     Form5& f = Load();
     EXPECT_EQ(QStringList({f.windowTitle(), f.Option1->text(), f.Option2->text(), f.Check1->text()})
@@ -61,9 +61,7 @@ TEST_F(Form5Test, ControlsAndDefaults) {
               "3d view|Sphere|Wall|AutoRotate");
     EXPECT_TRUE(f.Timer1->isActive() && f.Timer1->interval() == 40);
     EXPECT_TRUE(f.Option1->isChecked() && f.Check1->checkState() == Qt::Unchecked);
-    EXPECT_EQ(f.subWindow()->x(), TwipsToPixels(200));
-    EXPECT_EQ(f.subWindow()->y(),
-              TwipsToPixels((main.frameGeometry().height() - loadedHeight) * 15.0f - 1500.0f));
+    EXPECT_EQ(f.subWindow()->geometry().topRight(), QPoint(area->viewport()->width() - 1, 0));
     f.Option2->click();
     EXPECT_FALSE(f.Option1->isChecked() || f.FrameView().sphere);
     f.Option1->click();
@@ -93,7 +91,7 @@ TEST_F(Form5Test, PictureFillsTheClientAboveThePanelAndTheSwapChainFollows) {
 
 // Stored choices are shown (auto-rotation too) and written back, auto-rotation never. The timer
 // draws also while the window is hidden (closing hides it), until it is unloaded; the mouse in
-// the picture turns and zooms the shape.
+// the picture turns and zooms the shape, so does the wheel.
 TEST_F(Form5Test, StoredChoicesTheTimerAndTheMouse) {
     std::tie(Setting("3DX"), Setting("3DY"), Setting("3DView"), Setting("3DCheck")) =
         std::tuple("3000", "1500", "False", "1");
@@ -129,6 +127,11 @@ TEST_F(Form5Test, StoredChoicesTheTimerAndTheMouse) {
     QTest::mouseMove(f.Picture1, QPoint(80, 75));
     EXPECT_EQ(std::tuple(f.camera.Angle, f.camera.AngleY, f.camera.Far),
               std::tuple(-1.0f, 1.0f, 25.0f));
+    // A notch of the wheel forward: a tenth of the 256-texel texture closer.
+    QWheelEvent wheel(QPointF(50, 50), f.Picture1->mapToGlobal(QPointF(50, 50)), {}, {0, 120},
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(f.Picture1, &wheel);
+    EXPECT_FLOAT_EQ(f.camera.Far, 50.6f);
 }
 
 }  // namespace
