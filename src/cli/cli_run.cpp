@@ -300,11 +300,10 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
             if (!failure) {
                 try {
                     committer->Add(job, arena.execute([&] {
-                        return ProcessFile(*device, job.input, job.output, line.operations,
-                                           *sources, plan.format, line.dds,
-                                           [&reporter](const std::string& text) {
-                                               reporter.Warning(text);
-                                           });
+                        return ProcessFile(
+                            *device, job.input, job.output, line.operations, *sources, plan.format,
+                            line.dds,
+                            [&reporter](const std::string& text) { reporter.Warning(text); });
                     }));
                 } catch (...) {
                     failure = std::current_exception();

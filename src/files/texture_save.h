@@ -93,7 +93,8 @@ void WriteTextureExport(Texture& texture, const std::string& fileName,
 
 // WriteTextureExport's first half, as StageTextureFile.
 StagedFile StageTextureExport(Texture& texture, const std::string& fileName,
-                              const ExportSettings& settings, const ProgressCallback& progress = {});
+                              const ExportSettings& settings,
+                              const ProgressCallback& progress = {});
 
 // What a save did.
 enum class SaveOutcome {

@@ -245,7 +245,8 @@ ByteBuffer FileParts::Join() const {
                                   starts.begin() - 1);
                               for (std::size_t to = b * kBlock; to < end; ++p) {
                                   const std::size_t from = to - starts[p];
-                                  const std::size_t n = std::min(pieces_[p].size() - from, end - to);
+                                  const std::size_t n =
+                                      std::min(pieces_[p].size() - from, end - to);
                                   std::memcpy(bytes.data() + to, pieces_[p].data() + from, n);
                                   to += n;
                               }

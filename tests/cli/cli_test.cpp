@@ -304,11 +304,11 @@ TEST_F(CliBinaryTest, AFullDiskKeepsEveryOldOutput) {
         WritePhoto("in/" + names[i], 64, 48, static_cast<std::uint32_t>(i));
         WriteBytes(scratch.File("out/" + names[i]), {'o', 'l', 'd'});
     }
-    const cli::CommandLine line = cli::ParseCommandLine({scratch.File("in"), "--invert", "--format",
-                                                         "bmp", "-j", "2", "-o", scratch.File("out")});
-    for (const WriteFault& fault : {WriteFault{WriteStage::Allocate, 0, ENOSPC},
-                                    WriteFault{WriteStage::Write, 5000, ENOSPC},
-                                    WriteFault{WriteStage::Sync, 0, EIO}}) {
+    const cli::CommandLine line = cli::ParseCommandLine(
+        {scratch.File("in"), "--invert", "--format", "bmp", "-j", "2", "-o", scratch.File("out")});
+    for (const WriteFault& fault :
+         {WriteFault{WriteStage::Allocate, 0, ENOSPC}, WriteFault{WriteStage::Write, 5000, ENOSPC},
+          WriteFault{WriteStage::Sync, 0, EIO}}) {
         std::ostringstream out, err;
         {
             const ScopedWriteFault full(fault);
@@ -318,7 +318,8 @@ TEST_F(CliBinaryTest, AFullDiskKeepsEveryOldOutput) {
         EXPECT_NE(err.str().find(std::strerror(fault.error)), std::string::npos) << err.str();
         for (const std::string& name : names)
             EXPECT_EQ(ReadBytes(scratch.File("out/" + name)), FileBytes({'o', 'l', 'd'})) << name;
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path() / "out"), {}), 4);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path() / "out"), {}),
+                  4);
     }
 }
 
