@@ -50,6 +50,13 @@ void FreeBlock(void* block, std::size_t bytes) noexcept {
     ::munmap(block, RoundUp(bytes, kHugePage));
 }
 
+ByteBuffer PagedBytes(std::size_t bytes) {
+    ByteBuffer buffer;
+    buffer.reserve(bytes >= kPagedBytes && bytes < kLargeBlockBytes ? kLargeBlockBytes : bytes);
+    buffer.resize(bytes);
+    return buffer;
+}
+
 ByteBuffer ZeroedBytes(std::size_t bytes) {
     ByteBuffer buffer(bytes);
     if (bytes < kLargeBlockBytes) std::memset(buffer.data(), 0, bytes);

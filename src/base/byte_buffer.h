@@ -7,7 +7,9 @@
 // therefore come straight from the system: mapped anew, aligned to 2 MiB and marked for
 // transparent huge pages where the kernel offers them (madvise MADV_HUGEPAGE), which turns those
 // faults into 32. Fresh mappings arrive zeroed, so a large block that must start cleared costs no
-// clearing of its own (ZeroedBytes). Smaller blocks come from the heap.
+// clearing of its own (ZeroedBytes). Smaller blocks come from the heap, except file contents and
+// decoded pixels of kPagedBytes and more (PagedBytes), which are read once, straight after their
+// making, and would otherwise fault in page by page.
 //
 // Thread-safety: all functions may be called from any thread.
 #pragma once
@@ -65,6 +67,13 @@ bool operator==(const NoInitAllocator<T>&, const NoInitAllocator<U>&) noexcept {
 
 // Bytes whose new elements are not initialised (resize and the size constructor leave them).
 using ByteBuffer = std::vector<std::uint8_t, NoInitAllocator<std::uint8_t>>;
+
+// Buffers of at least this many bytes made by PagedBytes come from the system like large blocks.
+inline constexpr std::size_t kPagedBytes = std::size_t{4} << 20;
+
+// bytes uninitialised bytes; from kPagedBytes up the buffer reserves at least kLargeBlockBytes, so
+// that it lies on huge pages (only the pages touched take memory). Throws std::bad_alloc.
+ByteBuffer PagedBytes(std::size_t bytes);
 
 // bytes zero bytes. A large buffer is fresh from the system and already zero: nothing is written.
 ByteBuffer ZeroedBytes(std::size_t bytes);

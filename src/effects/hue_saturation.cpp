@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -255,44 +256,96 @@ struct Batch {
     alignas(64) std::int32_t middle[kBatch];
 };
 
-// Two lanes of the floating-point pass (GCC/Clang vector extensions: plain IEEE arithmetic lane
-// by lane; two doubles fill one SSE2 register, the x86-64 baseline).
-using Doubles = double __attribute__((vector_size(16)));
-using Floats = float __attribute__((vector_size(8)));
-using Ints = std::int32_t __attribute__((vector_size(8)));
-using Masks = std::int64_t __attribute__((vector_size(16)));
-constexpr std::size_t kLanes = 2;
-static_assert(kBatch % kLanes == 0);
+// The floating-point pass works on vectors of lanes (GCC/Clang vector extensions: plain IEEE
+// arithmetic lane by lane, so that any width gives the same bytes): two doubles fill one SSE2
+// register, the x86-64 baseline; four fill an AVX register where the processor has AVX2.
+using Doubles2 = double __attribute__((vector_size(16)));
+using Floats2 = float __attribute__((vector_size(8)));
+using Ints2 = std::int32_t __attribute__((vector_size(8)));
+using Masks2 = std::int64_t __attribute__((vector_size(16)));
+using Doubles4 = double __attribute__((vector_size(32)));
+using Floats4 = float __attribute__((vector_size(16)));
+using Ints4 = std::int32_t __attribute__((vector_size(16)));
+using Masks4 = std::int64_t __attribute__((vector_size(32)));
+static_assert(kBatch % 4 == 0);
 
-Doubles Load(const double* from) {
-    Doubles value;
+template <int kLanes>
+struct Lanes;
+template <>
+struct Lanes<2> {
+    using Doubles = Doubles2;
+    using Floats = Floats2;
+    using Ints = Ints2;
+    using Masks = Masks2;
+};
+template <>
+struct Lanes<4> {
+    using Doubles = Doubles4;
+    using Floats = Floats4;
+    using Ints = Ints4;
+    using Masks = Masks4;
+};
+
+// The helpers below are always inlined, so the four-lane ones become AVX code inside the AVX2
+// pass; GCC's note that 32-byte vectors change the calling convention outside it does not apply.
+#define TINTORA_INLINE inline __attribute__((always_inline))
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+#if defined(__x86_64__) && !defined(__AVX2__)
+#define TINTORA_AVX2 __attribute__((target("avx2")))
+#else
+#define TINTORA_AVX2
+#endif
+
+// The conversions lane by lane (__builtin_convertvector takes no template-dependent types).
+TINTORA_INLINE Doubles2 ToDoubles(Floats2 v) { return __builtin_convertvector(v, Doubles2); }
+TINTORA_INLINE Floats2 ToFloats(Doubles2 v) { return __builtin_convertvector(v, Floats2); }
+TINTORA_INLINE Doubles2 ToDoubles(Ints2 v) { return __builtin_convertvector(v, Doubles2); }
+TINTORA_INLINE Ints2 ToInts(Doubles2 v) { return __builtin_convertvector(v, Ints2); }
+TINTORA_INLINE Doubles4 ToDoubles(Floats4 v) { return __builtin_convertvector(v, Doubles4); }
+TINTORA_INLINE Floats4 ToFloats(Doubles4 v) { return __builtin_convertvector(v, Floats4); }
+TINTORA_INLINE Doubles4 ToDoubles(Ints4 v) { return __builtin_convertvector(v, Doubles4); }
+TINTORA_INLINE Ints4 ToInts(Doubles4 v) { return __builtin_convertvector(v, Ints4); }
+
+template <typename L>
+TINTORA_INLINE typename L::Doubles LoadDoubles(const double* from) {
+    typename L::Doubles value;
     std::memcpy(&value, from, sizeof value);
     return value;
 }
 
-Doubles Load(const float* from) {
-    Floats value;
+template <typename L>
+TINTORA_INLINE typename L::Doubles LoadDoubles(const float* from) {
+    typename L::Floats value;
     std::memcpy(&value, from, sizeof value);
-    return __builtin_convertvector(value, Doubles);
+    return ToDoubles(value);
 }
 
 // Each lane rounded to single precision, held in double precision.
-Doubles F(Doubles value) {
-    return __builtin_convertvector(__builtin_convertvector(value, Floats), Doubles);
+template <typename D>
+TINTORA_INLINE D F(D value) {
+    return ToDoubles(ToFloats(value));
 }
 
-// The floating-point steps of the first n pixels of a batch (rounded up to whole lanes; the
+// The floating-point steps of the first n pixels of a batch (rounded up to whole vectors; the
 // lanes past n compute on what the batch holds there and are not used): hue, shift, wrap, and
 // the in-between value of the way back with its sixth (kBlackSixth for black). Same arithmetic
 // as RgbToHsl, the shifts and HslToRgb; values that those keep in single precision are rounded
 // with F. No branches: both sides of every choice are computed and one is kept.
-void HuePass(Batch& b, std::size_t n, double hueShift) {
+template <int kLanes>
+TINTORA_INLINE void HuePassOf(Batch& b, std::size_t n, double hueShift) {
+    using L = Lanes<kLanes>;
+    using Doubles = typename L::Doubles;
+    using Ints = typename L::Ints;
+    using Masks = typename L::Masks;
     constexpr double kTwoTo52 = 4503599627370496.0;
-    const Doubles zero = {0, 0};
+    const Doubles zero = {};
     const Doubles one = zero + 1;
     for (std::size_t i = 0; i < n; i += kLanes) {
-        const Doubles offset = F(Load(b.offsetNumerator + i) * Load(b.inverseSpan + i));
-        Doubles H = F((Load(b.base + i) + offset) * 60);
+        const Doubles offset =
+            F(LoadDoubles<L>(b.offsetNumerator + i) * LoadDoubles<L>(b.inverseSpan + i));
+        Doubles H = F((LoadDoubles<L>(b.base + i) + offset) * 60);
         H = F(H + hueShift);
         const Doubles up = F(H + 360);
         H = H < 0 ? up : H;
@@ -302,27 +355,50 @@ void HuePass(Batch& b, std::size_t n, double hueShift) {
         // floor(x) is 0 to 5 exactly when x is in [0, 6); anything else gives black.
         const Masks onCircle = (x >= 0) & (x < 6);
         const Doubles xc = onCircle ? x : zero;
-        const Ints k = __builtin_convertvector(xc, Ints);
-        const Doubles kd = __builtin_convertvector(k, Doubles);
-        const Doubles v = (F(xc) - kd) * Load(b.anchorSpan + i);
-        const Doubles rising = F(Load(b.m1 + i) + v);
-        const Doubles falling = F(Load(b.m2 + i) - v);
+        const Ints k = ToInts(xc);
+        const Doubles kd = ToDoubles(k);
+        const Doubles v = (F(xc) - kd) * LoadDoubles<L>(b.anchorSpan + i);
+        const Doubles rising = F(LoadDoubles<L>(b.m1 + i) + v);
+        const Doubles falling = F(LoadDoubles<L>(b.m2 + i) - v);
         // kd / 2 has no fraction exactly when k is even.
         const Doubles half = kd * 0.5;
-        const Masks even =
-            __builtin_convertvector(__builtin_convertvector(half, Ints), Doubles) == half;
+        const Masks even = ToDoubles(ToInts(half)) == half;
         Doubles y = (even ? rising : falling) * 255;
         // Cut to 0..255, then round half to even (y is never a NaN here).
         y = y < 0 ? zero : y;
         y = y > 255 ? zero + 255 : y;
         y = (y + kTwoTo52) - kTwoTo52;
-        const Ints middle = __builtin_convertvector(y, Ints);
-        const Ints sixth =
-            __builtin_convertvector(onCircle ? kd : one * static_cast<double>(kBlackSixth), Ints);
+        const Ints middle = ToInts(y);
+        const Ints sixth = ToInts(onCircle ? kd : one * static_cast<double>(kBlackSixth));
         std::memcpy(b.middle + i, &middle, sizeof middle);
         std::memcpy(b.sixth + i, &sixth, sizeof sixth);
     }
 }
+
+void HuePassSse2(Batch& b, std::size_t n, double hueShift) {
+    HuePassOf<2>(b, n, hueShift);
+}
+
+#if defined(__x86_64__) && !defined(__AVX2__)
+TINTORA_AVX2 void HuePassAvx2(Batch& b, std::size_t n, double hueShift) {
+    HuePassOf<4>(b, n, hueShift);
+}
+#endif
+
+using HuePassFn = void (*)(Batch&, std::size_t, double);
+
+// The widest pass the processor runs.
+HuePassFn WidestHuePass() {
+#if defined(__AVX2__)
+    return [](Batch& b, std::size_t n, double hueShift) { HuePassOf<4>(b, n, hueShift); };
+#elif defined(__x86_64__)
+    return __builtin_cpu_supports("avx2") ? HuePassAvx2 : HuePassSse2;
+#else
+    return HuePassSse2;
+#endif
+}
+
+std::atomic<HuePassFn> g_huePass{WidestHuePass()};
 
 // Chunks of a few thousand pixels; a progress group is worth starting the parallel loop for from
 // about 8 Ki pixels per thread.
@@ -337,6 +413,7 @@ constexpr std::size_t kPairTableFrom = kPairCount / 2;
 template <typename TermsOf>
 void AdjustRange(const std::uint8_t* in, std::uint8_t* out, std::size_t begin, std::size_t end,
                  const TermsOf& termsOf, const float* unit, std::int32_t hueShift) {
+    const HuePassFn huePass = g_huePass.load(std::memory_order_relaxed);
     Batch b{};
     std::uint8_t m1Byte[kBatch];
     std::uint8_t m2Byte[kBatch];
@@ -386,7 +463,7 @@ void AdjustRange(const std::uint8_t* in, std::uint8_t* out, std::size_t begin, s
             m1Byte[i] = terms.m1Byte;
             m2Byte[i] = terms.m2Byte;
         }
-        HuePass(b, n, static_cast<double>(hueShift));
+        huePass(b, n, static_cast<double>(hueShift));
         for (std::size_t i = 0; i < n; ++i) {
             const SectorPlaces& places = kSectorPlaces[b.sixth[i]];
             std::uint32_t pixel;
@@ -403,6 +480,10 @@ void AdjustRange(const std::uint8_t* in, std::uint8_t* out, std::size_t begin, s
 }
 
 }  // namespace
+
+void effects_detail::UseBaselineHuePass(bool baseline) {
+    g_huePass.store(baseline ? HuePassSse2 : WidestHuePass());
+}
 
 void AdjustHueSaturation(const PixelView& source, const PixelView& destination,
                          std::int32_t hueShift, std::int32_t saturationShift,

@@ -192,7 +192,7 @@ ByteBuffer ReadFileBytes(const std::string& fileName) {
              " bytes; image files of up to " + std::to_string(kMaxReadFileBytes) +
              " bytes can be opened)");
     }
-    ByteBuffer bytes(static_cast<std::size_t>(info.st_size));
+    ByteBuffer bytes = PagedBytes(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t got = ::read(fd.get(), bytes.data() + done, bytes.size() - done);

@@ -31,7 +31,7 @@ void RequireImageBytes(const std::string& fileName, std::int64_t width, std::int
 
 ByteBuffer AllocatePixels(const std::string& fileName, std::size_t bytes) {
     try {
-        return ByteBuffer(bytes);
+        return PagedBytes(bytes);
     } catch (const std::bad_alloc&) {
         throw PlatformError(E_OUTOFMEMORY, "not enough memory to read " + QuotedName(fileName) +
                                                " (" + std::to_string(bytes) + " bytes)");

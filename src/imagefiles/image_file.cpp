@@ -31,8 +31,11 @@ bool HasImageFileEnding(const std::string& fileName) {
            kImageFileEndings.end();
 }
 
-DecodedImage DecodeImageFile(std::span<const std::uint8_t> data, const std::string& fileName,
-                             D3DXIMAGE_FILEFORMAT* type) {
+namespace {
+
+// DecodeImageFile; writable, when not null, is data's own memory, which a reader may rearrange.
+DecodedImage Decode(std::span<const std::uint8_t> data, std::uint8_t* writable,
+                    const std::string& fileName, D3DXIMAGE_FILEFORMAT* type) {
     D3DXIMAGE_FILEFORMAT found;
     const std::string ending = Ending(fileName);
     if (data.empty()) ThrowBadImage(fileName, "is empty");
@@ -42,7 +45,8 @@ DecodedImage DecodeImageFile(std::span<const std::uint8_t> data, const std::stri
         image = DecodeDds(data, fileName);
     } else if (LooksLikePng(data)) {
         found = D3DXIFF_PNG;
-        image = DecodePng(data, fileName);
+        image = writable != nullptr ? DecodePngInPlace({writable, data.size()}, fileName)
+                                    : DecodePng(data, fileName);
     } else if (LooksLikeJpeg(data)) {
         found = D3DXIFF_JPG;
         image = DecodeJpeg(data, fileName);
@@ -67,9 +71,16 @@ DecodedImage DecodeImageFile(std::span<const std::uint8_t> data, const std::stri
     return image;
 }
 
+}  // namespace
+
+DecodedImage DecodeImageFile(std::span<const std::uint8_t> data, const std::string& fileName,
+                             D3DXIMAGE_FILEFORMAT* type) {
+    return Decode(data, nullptr, fileName, type);
+}
+
 DecodedImage ReadImageFile(const std::string& fileName, D3DXIMAGE_FILEFORMAT* type) {
-    const ByteBuffer data = ReadFileBytes(fileName);
-    return DecodeImageFile(data, fileName, type);
+    ByteBuffer data = ReadFileBytes(fileName);
+    return Decode(data, data.data(), fileName, type);
 }
 
 }  // namespace tintora

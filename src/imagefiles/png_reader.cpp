@@ -14,6 +14,7 @@
 
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -192,10 +193,52 @@ struct FreeDecompressor {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
 
-}  // namespace
+// The IDAT pieces (consecutive chunks) moved down over the 12 bytes of CRC and chunk header
+// between each two, so that they form one run of data after the first piece's start; put back
+// with Restore, for Qt's reader, when the image turns out damaged.
+class JoinedInPlace {
+public:
+    JoinedInPlace(std::uint8_t* file, const std::uint8_t* fileStart,
+                  const std::vector<std::span<const std::uint8_t>>& pieces)
+        : pieces_(pieces) {
+        offset_ = static_cast<std::size_t>(pieces.front().data() - fileStart);
+        start_ = file + offset_;
+        gaps_.resize((pieces.size() - 1) * kGap);
+        std::uint8_t* at = start_ + pieces.front().size();
+        for (std::size_t k = 1; k < pieces.size(); ++k) {
+            const std::uint8_t* home = start_ + (pieces[k].data() - pieces.front().data());
+            std::memcpy(gaps_.data() + (k - 1) * kGap, home - kGap, kGap);
+            std::memmove(at, home, pieces[k].size());
+            at += pieces[k].size();
+        }
+        size_ = static_cast<std::size_t>(at - start_);
+    }
 
-std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> data,
-                                            const std::string& fileName) {
+    std::span<const std::uint8_t> data() const { return {start_, size_}; }
+
+    void Restore() {
+        std::size_t at = size_;
+        for (std::size_t k = pieces_.size() - 1; k >= 1; --k) {
+            at -= pieces_[k].size();
+            std::uint8_t* home = start_ + (pieces_[k].data() - pieces_.front().data());
+            std::memmove(home, start_ + at, pieces_[k].size());
+            std::memcpy(home - kGap, gaps_.data() + (k - 1) * kGap, kGap);
+        }
+    }
+
+private:
+    static constexpr std::size_t kGap = 12;  // a CRC, then the next chunk's length and type
+    const std::vector<std::span<const std::uint8_t>>& pieces_;
+    std::size_t offset_ = 0;
+    std::uint8_t* start_ = nullptr;
+    std::size_t size_ = 0;
+    std::vector<std::uint8_t> gaps_;
+};
+
+// DecodeCommonPng; writable, when not null, is data's own memory, in which the IDAT chunks are
+// then joined instead of in a copy of their data.
+std::optional<DecodedImage> Decode(std::span<const std::uint8_t> data, std::uint8_t* writable,
+                                   const std::string& fileName) {
     if (data.size() < sizeof kSignature ||
         std::memcmp(data.data(), kSignature, sizeof kSignature) != 0) {
         return std::nullopt;
@@ -242,8 +285,12 @@ std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> data,
     }
     if (idat.empty()) return std::nullopt;
     ByteBuffer joined;
+    std::optional<JoinedInPlace> joinedInPlace;
     std::span<const std::uint8_t> compressed = idat.front();
-    if (idat.size() > 1) {
+    if (idat.size() > 1 && writable != nullptr) {
+        joinedInPlace.emplace(writable, data.data(), idat);
+        compressed = joinedInPlace->data();
+    } else if (idat.size() > 1) {
         std::size_t total = 0;
         for (const auto& piece : idat)
             total += piece.size();
@@ -255,40 +302,53 @@ std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> data,
         }
         compressed = joined;
     }
+    // From here a damaged file leaves the data as it came, for Qt's reader.
+    const auto damaged = [&]() -> std::optional<DecodedImage> {
+        if (joinedInPlace) joinedInPlace->Restore();
+        return std::nullopt;
+    };
 
-    // RGBA rows are inflated into the image's own buffer and unfiltered in place (each row moves
-    // up by the filter bytes before it); the narrower kinds need a buffer of their own.
+    // The rows are inflated into the end of the image's own buffer and unfiltered from there to
+    // its start: with the stored data at offset h * ((4 - channels) * w - 1) (0 for RGBA, whose
+    // stored rows are longer), every pixel is read before the output reaches its place.
     const auto w = static_cast<std::size_t>(width);
     const auto h = static_cast<std::size_t>(height);
     const std::size_t rawBytes = h * (w * static_cast<std::size_t>(channels) + 1);
+    const std::size_t imageBytes = w * h * 4;
     // Data too short to hold the image is not worth an allocation of the image's size.
-    if (rawBytes / kMostInflation > compressed.size()) return std::nullopt;
+    if (rawBytes / kMostInflation > compressed.size()) return damaged();
     DecodedImage image;
     image.width = static_cast<int>(width);
     image.height = static_cast<int>(height);
     image.format = D3DFMT_A8R8G8B8;
     image.fileFormat = D3DFMT_A8R8G8B8;
-    ByteBuffer separate;
-    if (channels == 4) {
-        image.bytes = AllocatePixels(fileName, rawBytes);
-    } else {
-        separate = AllocatePixels(fileName, rawBytes);
-        image.bytes = AllocatePixels(fileName, w * h * 4);
-    }
-    std::uint8_t* raw = channels == 4 ? image.bytes.data() : separate.data();
+    image.bytes = AllocatePixels(fileName, std::max(rawBytes, imageBytes));
+    std::uint8_t* raw = image.bytes.data() + (image.bytes.size() - rawBytes);
     const std::unique_ptr<libdeflate_decompressor, FreeDecompressor> inflater(
         libdeflate_alloc_decompressor());
-    if (!inflater) return std::nullopt;
+    if (!inflater) return damaged();
     std::size_t used = 0;
     if (libdeflate_zlib_decompress_ex(inflater.get(), compressed.data(), compressed.size(), raw,
                                       rawBytes, &used, nullptr) != LIBDEFLATE_SUCCESS ||
         used != compressed.size()) {
-        return std::nullopt;
+        return damaged();
     }
     joined = {};
-    if (!UnfilterAll(channels, raw, image.bytes.data(), w, h)) return std::nullopt;
-    image.bytes.resize(w * h * 4);
+    if (!UnfilterAll(channels, raw, image.bytes.data(), w, h)) return damaged();
+    image.bytes.resize(imageBytes);
     return image;
+}
+
+}  // namespace
+
+std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> data,
+                                            const std::string& fileName) {
+    return Decode(data, nullptr, fileName);
+}
+
+std::optional<DecodedImage> DecodeCommonPngInPlace(std::span<std::uint8_t> data,
+                                                   const std::string& fileName) {
+    return Decode(data, data.data(), fileName);
 }
 
 }  // namespace tintora

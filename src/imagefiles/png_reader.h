@@ -23,4 +23,10 @@ namespace tintora {
 std::optional<DecodedImage> DecodeCommonPng(std::span<const std::uint8_t> data,
                                             const std::string& fileName);
 
+// The same on file contents the reader may rearrange: the IDAT chunks are joined where they lie
+// instead of in a copy (a file is often thousands of 8 KiB chunks). data is as it came whenever
+// nullopt is returned; after an exception it may be rearranged.
+std::optional<DecodedImage> DecodeCommonPngInPlace(std::span<std::uint8_t> data,
+                                                   const std::string& fileName);
+
 }  // namespace tintora

@@ -180,15 +180,17 @@ bool LooksLikeJpeg(std::span<const std::uint8_t> data) {
 
 namespace {
 
+// writable, when not null, is data's own memory, which our reader may rearrange.
 DecodedImage ReadPng(std::span<const std::uint8_t> data, const std::string& fileName,
-                     bool ownReader) {
+                     bool ownReader, std::uint8_t* writable = nullptr) {
     std::int64_t width = 0, height = 0;
     if (PngSize(data, &width, &height)) RequireTextureSize(fileName, width, height);
     RequirePngChunksWithin(data, fileName);
     if (ownReader) {
-        if (std::optional<DecodedImage> image = DecodeCommonPng(data, fileName)) {
-            return std::move(*image);
-        }
+        std::optional<DecodedImage> image =
+            writable != nullptr ? DecodeCommonPngInPlace({writable, data.size()}, fileName)
+                                : DecodeCommonPng(data, fileName);
+        if (image) return std::move(*image);
     }
     try {
         return DecodeWithQt(data, fileName, "png", "PNG");
@@ -219,6 +221,10 @@ DecodedImage ReadJpeg(std::span<const std::uint8_t> data, const std::string& fil
 
 DecodedImage DecodePng(std::span<const std::uint8_t> data, const std::string& fileName) {
     return ReadPng(data, fileName, true);
+}
+
+DecodedImage DecodePngInPlace(std::span<std::uint8_t> data, const std::string& fileName) {
+    return ReadPng(data, fileName, true, data.data());
 }
 
 DecodedImage DecodeJpeg(std::span<const std::uint8_t> data, const std::string& fileName) {

@@ -24,6 +24,8 @@ bool LooksLikeJpeg(std::span<const std::uint8_t> data);
 // (libjpeg would fill the missing part with grey and call it a success).
 DecodedImage DecodePng(std::span<const std::uint8_t> data, const std::string& fileName);
 DecodedImage DecodeJpeg(std::span<const std::uint8_t> data, const std::string& fileName);
+// DecodePng on file contents that may be rearranged in the decoding (DecodeCommonPngInPlace).
+DecodedImage DecodePngInPlace(std::span<std::uint8_t> data, const std::string& fileName);
 
 // The same with Qt's reader for every file (the same checks first): the reference that our own
 // readers give the bytes of, for the tests and benchmarks that compare them.

@@ -154,23 +154,23 @@ TEST_F(ImageIo, Rectangles) {
 TEST_F(ImageIo, ColourKeyOnLoading) {
     const std::uint32_t key = 0x04564564, green = 0xFF00FF00;
     const Argb nearKey = {key,        0x05564564, 0x04574564, 0x04564664,
-                          0x04564565, key,        0xFF564564, 0x00000000};
+                          0x04564565, key,        0xFF564564, 0x00000000, key};
     Argb keyed = nearKey;
-    keyed[0] = keyed[5] = 0;
+    keyed[0] = keyed[5] = keyed[8] = 0;
     const struct {
         const char* name;
         D3DXIMAGE_FILEFORMAT type;
         D3DFORMAT format, loadedAs;
         std::uint32_t key;
-        Argb pixels, want;  // 4 x 2
+        Argb pixels, want;  // 3 x 3
     } cases[] = {
         {"k.bmp", D3DXIFF_BMP, D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, key, nearKey, keyed},
-        {"k.dds", D3DXIFF_DDS, D3DFMT_R5G6B5, D3DFMT_A8R8G8B8, green, Argb(8, green), Argb(8, 0)},
-        {"k.dds", D3DXIFF_DDS, D3DFMT_DXT1, D3DFMT_DXT1, green, Argb(8, green), Argb(8, green)},
+        {"k.dds", D3DXIFF_DDS, D3DFMT_R5G6B5, D3DFMT_A8R8G8B8, green, Argb(9, green), Argb(9, 0)},
+        {"k.dds", D3DXIFF_DDS, D3DFMT_DXT1, D3DFMT_DXT1, green, Argb(9, green), Argb(9, green)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(FormatName(c.format));
-        D3DXSaveSurfaceToFile(dir_.File(c.name), c.type, *Converted(c.format, 4, 2, c.pixels),
+        D3DXSaveSurfaceToFile(dir_.File(c.name), c.type, *Converted(c.format, 3, 3, c.pixels),
                               nullptr, nullptr);
         auto texture = LoadAs(dir_.File(c.name), c.key);
         EXPECT_EQ(texture->format(), c.loadedAs);

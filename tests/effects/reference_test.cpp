@@ -205,14 +205,20 @@ TEST(AgainstPlainVersions, HueSaturationOverEveryColour) {
     Image cube(4096, 4096);
     for (int rgb = 0; rgb < 1 << 24; ++rgb)
         cube.setRgb(rgb, {rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF}, 0x5A);
+    // Both widths of the floating-point steps: AVX2 (where the processor has it) and SSE2.
     for (const auto& [hue, saturation] : {std::pair{0, 0}, {-131, 37}}) {
-        Image out(cube.width, cube.height);
-        AdjustHueSaturation(cube.view(), out.view(), hue, saturation);
         const Bytes expected =
             hue == 0 ? cube.bytes : PlainHueSaturation(cube.bytes, hue, saturation);
-        const long at = FirstDifference(out.bytes, expected);
-        EXPECT_EQ(at, -1) << hue << ", " << saturation << " at colour " << at / 4;
+        for (const bool baseline : {false, true}) {
+            effects_detail::UseBaselineHuePass(baseline);
+            Image out(cube.width, cube.height);
+            AdjustHueSaturation(cube.view(), out.view(), hue, saturation);
+            const long at = FirstDifference(out.bytes, expected);
+            EXPECT_EQ(at, -1) << hue << ", " << saturation << (baseline ? " SSE2" : "")
+                              << " at colour " << at / 4;
+        }
     }
+    effects_detail::UseBaselineHuePass(false);
 }
 
 }  // namespace

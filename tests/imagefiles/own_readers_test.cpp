@@ -106,12 +106,15 @@ TEST(OwnReaders, PngGivesQtsBytes) {
         {"rgba", 21, 9, 8, 6, 0, 4},
         {"one pixel", 1, 1, 8, 6, 0, 4},
         {"three IDAT chunks", 64, 6, 8, 2, 0, 3, 3},
+        {"grey in four IDAT chunks", 40, 6, 8, 0, 0, 1, 4},
+        {"grey and alpha, one column", 1, 9, 8, 4, 0, 2},
         // Left to Qt's reader.
         {"transparency chunk", 8, 4, 8, 2, 0, 3, 1, trns, -1, false, false},
         {"palette", 8, 4, 8, 3, 0, 1, 1, plte, -1, false, false},
         {"16-bit", 6, 5, 16, 6, 0, 4, 1, {}, -1, false, false},
         {"interlaced", 6, 5, 8, 6, 1, 4, 1, {}, -1, false, false},
         {"filter 5", 6, 5, 8, 6, 0, 4, 1, {}, 3, false, false},
+        {"filter 5 after four IDAT chunks", 32, 6, 8, 6, 0, 4, 4, {}, 3, false, false},
         {"damaged IDAT", 6, 5, 8, 6, 0, 4, 1, {}, -1, true, false},
     };
     std::mt19937 random(7);
@@ -122,6 +125,13 @@ TEST(OwnReaders, PngGivesQtsBytes) {
         const std::string ours = Outcome([&] { return DecodePng(png, "a.png"); });
         EXPECT_TRUE(ours == Outcome([&] { return DecodePngWithQt(png, "a.png"); }))
             << ours.substr(0, 80);
+        // Decoding in the file's own memory gives the same, and a file left to Qt's reader
+        // reaches it as it came.
+        FileBytes own = png;
+        EXPECT_EQ(DecodeCommonPngInPlace(own, "a.png").has_value(), c.own);
+        if (!c.own) EXPECT_TRUE(own == png);
+        own = png;
+        EXPECT_TRUE(Outcome([&] { return DecodePngInPlace(own, "a.png"); }) == ours);
     }
 }
 
