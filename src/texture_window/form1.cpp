@@ -19,8 +19,10 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 
+#include "base/byte_buffer.h"
 #include "base/error.h"
 #include "drawing/texel_view.h"
 #include "drawing/views.h"
@@ -232,10 +234,26 @@ void Form1::PresentImage(const ImageView& image) {
         BytesPerPixel(image.format) != 4) {
         return;
     }
-    // B G R X bytes: a 32-bit RGB image. Reuse the stored image when the size is unchanged.
+    // B G R X bytes: a 32-bit RGB image. Reuse the stored image when the size is unchanged. Its
+    // memory is a block of ours: a large one lies on huge pages, which a window as large as a
+    // 4096 x 4096 texture makes in 32 page faults instead of 16384.
     if (presented_.width() != image.width || presented_.height() != image.height ||
         presented_.format() != QImage::Format_RGB32) {
-        presented_ = QImage(image.width, image.height, QImage::Format_RGB32);
+        presented_ = QImage();
+        const std::size_t bytes = static_cast<std::size_t>(image.width) *
+                                  static_cast<std::size_t>(image.height) * 4;
+        struct Block {
+            explicit Block(std::size_t size) : bytes(size), data(AllocateBlock(size)) {}
+            ~Block() { FreeBlock(data, bytes); }
+            std::size_t bytes;
+            void* data;
+        };
+        auto block = std::make_unique<Block>(bytes);
+        presented_ = QImage(
+            static_cast<uchar*>(block->data), image.width, image.height, image.width * 4,
+            QImage::Format_RGB32, [](void* info) { delete static_cast<Block*>(info); },
+            block.get());
+        block.release();
     }
     const auto rowBytes = static_cast<std::size_t>(image.width) * 4;
     for (int y = 0; y < image.height; ++y) {
