@@ -7,9 +7,11 @@
 // therefore come straight from the system: mapped anew, aligned to 2 MiB and marked for
 // transparent huge pages where the kernel offers them (madvise MADV_HUGEPAGE), which turns those
 // faults into 32. Fresh mappings arrive zeroed, so a large block that must start cleared costs no
-// clearing of its own (ZeroedBytes). Smaller blocks come from the heap, except file contents and
-// decoded pixels of kPagedBytes and more (PagedBytes), which are read once, straight after their
-// making, and would otherwise fault in page by page.
+// clearing of its own (ZeroedBytes). Freed large blocks are not given back at once: the last few
+// (four, up to 256 MiB) are kept for the next block of the same length, whose pages are then
+// already there (the next file of a folder, a reopened texture). Smaller blocks come from the heap,
+// except file contents and decoded pixels of kPagedBytes and more (PagedBytes), which are read
+// once, straight after their making, and would otherwise fault in page by page.
 //
 // Thread-safety: all functions may be called from any thread.
 #pragma once
@@ -29,7 +31,7 @@ namespace tintora {
 // faults, so they stay with it.
 inline constexpr std::size_t kLargeBlockBytes = std::size_t{32} << 20;
 
-// bytes of uninitialised memory (zeroed when bytes >= kLargeBlockBytes); throws std::bad_alloc.
+// bytes of uninitialised memory; throws std::bad_alloc.
 void* AllocateBlock(std::size_t bytes);
 // Gives back a block of AllocateBlock; bytes must be the size it was asked for.
 void FreeBlock(void* block, std::size_t bytes) noexcept;
@@ -75,7 +77,7 @@ inline constexpr std::size_t kPagedBytes = std::size_t{4} << 20;
 // that it lies on huge pages (only the pages touched take memory). Throws std::bad_alloc.
 ByteBuffer PagedBytes(std::size_t bytes);
 
-// bytes zero bytes. A large buffer is fresh from the system and already zero: nothing is written.
+// bytes zero bytes. A large buffer fresh from the system is already zero: nothing is written.
 ByteBuffer ZeroedBytes(std::size_t bytes);
 
 }  // namespace tintora

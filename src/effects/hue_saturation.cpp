@@ -299,14 +299,30 @@ struct Lanes<4> {
 #endif
 
 // The conversions lane by lane (__builtin_convertvector takes no template-dependent types).
-TINTORA_INLINE Doubles2 ToDoubles(Floats2 v) { return __builtin_convertvector(v, Doubles2); }
-TINTORA_INLINE Floats2 ToFloats(Doubles2 v) { return __builtin_convertvector(v, Floats2); }
-TINTORA_INLINE Doubles2 ToDoubles(Ints2 v) { return __builtin_convertvector(v, Doubles2); }
-TINTORA_INLINE Ints2 ToInts(Doubles2 v) { return __builtin_convertvector(v, Ints2); }
-TINTORA_INLINE Doubles4 ToDoubles(Floats4 v) { return __builtin_convertvector(v, Doubles4); }
-TINTORA_INLINE Floats4 ToFloats(Doubles4 v) { return __builtin_convertvector(v, Floats4); }
-TINTORA_INLINE Doubles4 ToDoubles(Ints4 v) { return __builtin_convertvector(v, Doubles4); }
-TINTORA_INLINE Ints4 ToInts(Doubles4 v) { return __builtin_convertvector(v, Ints4); }
+TINTORA_INLINE Doubles2 ToDoubles(Floats2 v) {
+    return __builtin_convertvector(v, Doubles2);
+}
+TINTORA_INLINE Floats2 ToFloats(Doubles2 v) {
+    return __builtin_convertvector(v, Floats2);
+}
+TINTORA_INLINE Doubles2 ToDoubles(Ints2 v) {
+    return __builtin_convertvector(v, Doubles2);
+}
+TINTORA_INLINE Ints2 ToInts(Doubles2 v) {
+    return __builtin_convertvector(v, Ints2);
+}
+TINTORA_INLINE Doubles4 ToDoubles(Floats4 v) {
+    return __builtin_convertvector(v, Doubles4);
+}
+TINTORA_INLINE Floats4 ToFloats(Doubles4 v) {
+    return __builtin_convertvector(v, Floats4);
+}
+TINTORA_INLINE Doubles4 ToDoubles(Ints4 v) {
+    return __builtin_convertvector(v, Doubles4);
+}
+TINTORA_INLINE Ints4 ToInts(Doubles4 v) {
+    return __builtin_convertvector(v, Ints4);
+}
 
 template <typename L>
 TINTORA_INLINE typename L::Doubles LoadDoubles(const double* from) {
@@ -510,9 +526,9 @@ void AdjustHueSaturation(const PixelView& source, const PixelView& destination,
         return table[PairIndex(M, m)];
     };
     pixel_groups::ForEachPixelGroup(count, kHueGrain, minGroup, progress,
-                                      [&](std::size_t begin, std::size_t end) {
-                                          AdjustRange(in, out, begin, end, termsOf, unit, hueShift);
-                                      });
+                                    [&](std::size_t begin, std::size_t end) {
+                                        AdjustRange(in, out, begin, end, termsOf, unit, hueShift);
+                                    });
 }
 
 }  // namespace tintora

@@ -33,8 +33,8 @@ constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '
 constexpr std::size_t kMostInflation = 1032;
 
 std::uint32_t LoadBe32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
-           (std::uint32_t{p[2]} << 8) | p[3];
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+           p[3];
 }
 
 std::uint32_t Load32(const std::uint8_t* p) {
@@ -197,7 +197,7 @@ struct FreeDecompressor {
 // between each two, so that they form one run of data after the first piece's start; put back
 // with Restore, for Qt's reader, when the image turns out damaged.
 class JoinedInPlace {
-public:
+  public:
     JoinedInPlace(std::uint8_t* file, const std::uint8_t* fileStart,
                   const std::vector<std::span<const std::uint8_t>>& pieces)
         : pieces_(pieces) {
@@ -226,7 +226,7 @@ public:
         }
     }
 
-private:
+  private:
     static constexpr std::size_t kGap = 12;  // a CRC, then the next chunk's length and type
     const std::vector<std::span<const std::uint8_t>>& pieces_;
     std::size_t offset_ = 0;

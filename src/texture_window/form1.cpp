@@ -240,8 +240,8 @@ void Form1::PresentImage(const ImageView& image) {
     if (presented_.width() != image.width || presented_.height() != image.height ||
         presented_.format() != QImage::Format_RGB32) {
         presented_ = QImage();
-        const std::size_t bytes = static_cast<std::size_t>(image.width) *
-                                  static_cast<std::size_t>(image.height) * 4;
+        const std::size_t bytes =
+            static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4;
         struct Block {
             explicit Block(std::size_t size) : bytes(size), data(AllocateBlock(size)) {}
             ~Block() { FreeBlock(data, bytes); }
