@@ -24,7 +24,7 @@ done
 
 # Debian packages the project needs; README.md says why each is there.
 packages=(
-    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+    cmake ninja-build make g++ clang libclang-rt-14-dev pkg-config
     qt6-base-dev qt6-base-private-dev qt6-qpa-plugins qt6-image-formats-plugins
     libsquish-dev libassimp-dev libtbb-dev libzstd-dev libdeflate-dev libjpeg-dev
     libgtest-dev libbenchmark-dev

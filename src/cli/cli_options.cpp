@@ -167,8 +167,8 @@ bool IsFlagOperation(const std::string& option, OperationKind& kind) {
 
 // The flags of the DDS options; false for any other argument.
 bool SetDdsFlag(const std::string& option, DdsOptions& dds) {
-    if (option == "--mipmaps") {
-        dds.mipmaps = true;
+    if (option == "--mipmaps" || option == "--no-mipmaps") {
+        dds.mipmaps = option == "--mipmaps";
     } else if (option == "--normal-map") {
         dds.normalMap = true;
     } else if (option == "--srgb" || option == "--no-srgb") {
@@ -242,21 +242,39 @@ bool IsValueOperation(const std::string& option) {
            option == "--normalmap";
 }
 
-}  // namespace
+// The run's own options: the command line's, never a manifest line's.
+bool IsRunOption(const std::string& option) {
+    return option == "-o" || option == "--output" || option == "--jobs" || option == "-j" ||
+           option == "--threads" || option == "-q" || option == "--quiet" ||
+           option == "--depfile" || option == "--manifest" || option == "--print-jobs" ||
+           option == "-h" || option == "--help" || option == "--version";
+}
 
-CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+// A file name relative to folder ("" or a prefix ending in "/"); absolute names stay.
+std::string InFolder(const std::string& folder, const std::string& name) {
+    return name.empty() || name[0] == '/' ? name : folder + name;
+}
+
+// The command line, or (manifestLine) a manifest line's arguments, whose file names are relative
+// to folder.
+CommandLine Parse(const std::vector<std::string>& arguments, const std::string& folder,
+                  bool manifestLine) {
     CommandLine line;
     bool outputSeen = false;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-            line.inputs.push_back(argument);
+            line.inputs.push_back(InFolder(folder, argument));
             continue;
         }
         if (argument == "--") {
             optionsEnded = true;
             continue;
+        }
+        const std::string option = argument.substr(0, argument.find('='));
+        if (manifestLine && IsRunOption(option)) {
+            throw UsageError(option + " belongs on the command line, not in a manifest");
         }
         if (argument == "-h" || argument == "--help") {
             line.help = true;
@@ -270,56 +288,85 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             line.quiet = true;
             continue;
         }
-        if (SetDdsFlag(argument, line.dds)) continue;
+        if (argument == "--print-jobs") {
+            line.printJobs = true;
+            continue;
+        }
         OperationKind flag;
-        if (IsFlagOperation(argument, flag)) {
-            Operation op;
-            op.kind = flag;
-            op.spelling = argument;
-            line.operations.push_back(op);
+        if (SetDdsFlag(argument, line.dds) || IsFlagOperation(argument, flag)) {
+            if (IsFlagOperation(argument, flag)) {
+                Operation op;
+                op.kind = flag;
+                op.spelling = argument;
+                line.operations.push_back(op);
+            }
+            line.fileArguments.push_back(argument);
             continue;
         }
 
         // Options with a value: "--name value" or "--name=value".
-        std::string option = argument;
         std::optional<std::string> value;
-        if (const auto equals = argument.find('='); equals != std::string::npos) {
-            option = argument.substr(0, equals);
-            value = argument.substr(equals + 1);
-        }
+        if (option.size() < argument.size()) value = argument.substr(option.size() + 1);
         const bool known = option == "-o" || option == "--output" || option == "--format" ||
-                           option == "--jobs" || option == "-j" || IsDdsValueOption(option) ||
-                           IsValueOperation(option);
+                           option == "--jobs" || option == "-j" || option == "--threads" ||
+                           option == "--depfile" || option == "--manifest" ||
+                           IsDdsValueOption(option) || IsValueOperation(option);
         if (!known) throw UsageError("unknown option " + argument);
         if (!value) {
             if (i + 1 >= arguments.size()) throw UsageError(option + " needs a value");
             value = arguments[++i];
         }
+        if (option == "--alpha-from-file") value = InFolder(folder, *value);
 
         if (option == "-o" || option == "--output") {
             if (outputSeen) throw UsageError("only one output may be given");
             if (value->empty()) throw UsageError(option + " needs a value");
             line.output = *value;
             outputSeen = true;
-        } else if (option == "--format") {
-            line.format = FormatFromName(*value);
-            if (!line.format) {
-                throw UsageError(
-                    "--format takes bmp, dds32, dds24, dds16, dxt3, bc1, bc1a, bc2, bc3, bc4, bc5 "
-                    "or bc7, not \"" +
-                    *value + "\"");
-            }
+        } else if (option == "--depfile" || option == "--manifest") {
+            if (value->empty()) throw UsageError(option + " needs a value");
+            (option == "--depfile" ? line.depfile : line.manifest) = *value;
         } else if (option == "--jobs" || option == "-j") {
             line.jobs = ParseInteger(*value, 1, 1024, "--jobs");
-        } else if (IsDdsValueOption(option)) {
-            SetDdsValue(option, *value, line.dds);
         } else {
-            line.operations.push_back(ParseOperation(option, *value));
+            if (option == "--format") {
+                line.format = FormatFromName(*value);
+                if (!line.format) {
+                    throw UsageError(
+                        "--format takes bmp, dds32, dds24, dds16, dxt3, bc1, bc1a, bc2, bc3, bc4, "
+                        "bc5 or bc7, not \"" +
+                        *value + "\"");
+                }
+            } else if (option == "--threads") {
+                line.threads = ParseInteger(*value, 1, 1024, "--threads");
+            } else if (IsDdsValueOption(option)) {
+                SetDdsValue(option, *value, line.dds);
+            } else {
+                line.operations.push_back(ParseOperation(option, *value));
+            }
+            line.fileArguments.push_back(option + "=" + *value);
         }
     }
-    if (line.inputs.empty()) throw UsageError("no input file given");
+    if (manifestLine) {
+        if (line.inputs.size() != 1) {
+            throw UsageError("a manifest line names one source file, then its options");
+        }
+        return line;
+    }
+    if (line.inputs.empty() && line.manifest.empty()) throw UsageError("no input file given");
     if (!outputSeen) throw UsageError("no output given (-o OUTPUT)");
     return line;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    return Parse(arguments, "", false);
+}
+
+CommandLine ParseManifestArguments(const std::vector<std::string>& arguments,
+                                   const std::string& folder) {
+    return Parse(arguments, folder, true);
 }
 
 const char* FormatName(OutputFormat format) {
@@ -439,7 +486,8 @@ const char* FormatEnding(OutputFormat format) {
 
 std::string UsageText() {
     return R"(Usage: tintora-cli INPUT... [OPERATION...] -o OUTPUT [--format F] [DDS OPTION...]
-                   [--jobs N] [--quiet]
+                   [--depfile FILE] [--jobs N] [--threads N] [--quiet]
+       tintora-cli [INPUT...] --manifest FILE -o OUTDIR [OPERATION...] [--format F] ...
 
 Loads each INPUT as the Tintora editor opens it, applies the operations in the order they
 stand on the command line, with the editor's arithmetic, and saves the result as the editor's
@@ -462,6 +510,15 @@ Formats read (chosen by the file's contents, else by its ending)
                          DXGI layouts). A file holding mip levels, cube-map faces, array layers
                          or volume slices gives its first image (the top level of the first
                          face, layer or slice).
+
+Manifest
+  --manifest FILE        also convert the textures FILE lists, one a line: a source file, then
+                         options of its own, exactly as on this command line (operations,
+                         --format, DDS options), after the command line's (a later --format
+                         counts). Arguments are separated by spaces; double quotes hold spaces;
+                         a '#' starting an argument begins a comment; blank lines are skipped.
+                         File names are relative to FILE's folder. OUTPUT is a directory. A wrong
+                         line is a wrong command line (status 2), named as FILE:LINE.
 
 Operations (any number, any order; each works on the result of the one before)
   --invert               invert the colours (alpha kept)
@@ -506,9 +563,16 @@ Output
                          an OUTPUT ending in one of these must agree with F. Needed when
                          OUTPUT is a directory. Every file is written to a temporary file beside
                          the target and renamed over it only when complete.
+  --depfile FILE         after a successful run, write a Makefile-syntax dependency file:
+                         "OUTPUT: INPUT [--alpha-from-file images]", names as given, escaped as
+                         Make and Ninja read them (space "\ ", # "\#", $ "$$", : "\:"); a name
+                         that cannot be written so is refused (status 2). One input file and one
+                         output file only. Written after the output, atomically; when it cannot be
+                         written the run fails (status 1) and the output stays as it was.
 
 DDS options (a DDS --format; anything else is refused)
   --mipmaps              write every mip level down to 1 x 1 (sizes halve, rounding down)
+  --no-mipmaps           the top level only (the default; undoes an earlier --mipmaps)
   --mip-filter kaiser|lanczos|box
                          the filter that makes each level from the one above (default kaiser;
                          box is a plain 2 x 2 average)
@@ -525,11 +589,21 @@ DDS options (a DDS --format; anything else is refused)
 
 Run
   -j, --jobs N           files processed at once (default: one per core)
+  --threads N            threads of each file's own loops (default: the cores the other files
+                         leave; in a build running many tintora-cli at once, 1)
+  --print-jobs           write nothing; list each file's output, input and the options that make
+                         it, separated by tabs, a line each (for build scripts)
   -q, --quiet            print nothing but errors and warnings
   -h, --help             this text
   --version              the version
 
 Values may also be given as --option=value. "--" ends the options.
+
+Output bytes depend only on the input files and the command line: the same on every run, with
+any --jobs and --threads, on every machine of the same architecture. No output (nor the
+dependency file) holds a time, a host name or a path the command line did not give. A run reads
+only the files named on the command line (and in a manifest) and writes only its outputs and the
+dependency file.
 
 Exit status: 0 when every file was written, 1 when any file failed (the others are still
 written), 2 when the command line is wrong (nothing is written). Errors name the file and the
@@ -544,6 +618,8 @@ Examples
   tintora-cli albedo.png -o albedo.dds --format bc7 --srgb --mipmaps
   tintora-cli stone.png --normalmap luminance,4.5 -o stone_n.dds --format bc5 --mipmaps \
       --normal-map
+  tintora-cli rock.png --format bc7 --mipmaps -o out/rock.dds --depfile out/rock.dds.d
+  tintora-cli --manifest textures/manifest.txt --format bc7 --mipmaps -o out/
 )";
 }
 

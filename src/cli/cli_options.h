@@ -1,8 +1,9 @@
 // The command line of tintora-cli: inputs, the operations in the order given, the output and the
 // run options, checked before any file is touched.
 //
-//   tintora-cli INPUT... [OPERATION...] -o OUTPUT [--format F] [DDS OPTION...] [--jobs N]
-//               [--quiet]
+//   tintora-cli INPUT... [OPERATION...] -o OUTPUT [--format F] [DDS OPTION...] [--depfile FILE]
+//               [--jobs N] [--threads N] [--quiet]
+//   tintora-cli [INPUT...] --manifest FILE -o OUTDIR [COMMON OPTION...]
 //
 // Operations and options may stand anywhere among the inputs; the operations run in the order
 // they stand. Option values follow the option as the next argument ("--jobs 4") or after an
@@ -63,7 +64,7 @@ enum class OutputFormat { Bitmap, Dds32, Dds24, Dds16, Dxt3, Bc1, Bc1a, Bc2, Bc3
 
 // The DDS options as given.
 struct DdsOptions {
-    bool mipmaps = false;                // --mipmaps
+    bool mipmaps = false;                // --mipmaps (--no-mipmaps clears it)
     std::optional<MipFilter> mipFilter;  // --mip-filter
     bool normalMap = false;              // --normal-map
     int alphaCoverage = 0;               // --alpha-coverage REF (1..255); 0 when not given
@@ -78,16 +79,32 @@ struct CommandLine {
     std::string output;
     std::optional<OutputFormat> format;
     DdsOptions dds;
-    int jobs = 0;  // 0: one per core
+    std::string depfile;   // --depfile FILE
+    std::string manifest;  // --manifest FILE
+    bool printJobs = false;
+    int jobs = 0;     // 0: one per core
+    int threads = 0;  // threads of each file's own loops; 0: the cores the other workers leave
     bool quiet = false;
     bool help = false;
     bool version = false;
+    // The arguments that decide what a file becomes (operations, --format, DDS options), in the
+    // order given, each as one "--option" or "--option=value" argument, file names as resolved:
+    // a single-file run with these writes what this run writes for a file.
+    std::vector<std::string> fileArguments;
 };
 
 // Parses the arguments after the program name. --help and --version end the parse at once (the
 // rest is not checked). Throws UsageError for an unknown option, a missing or malformed value,
-// a value out of its range, no input or no output.
+// a value out of its range, no input (unless --manifest is given) or no output.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// Parses the arguments of one manifest line: its source file, then options of a file (those that
+// land in fileArguments). Relative file names (the source, --alpha-from-file's FILE) are taken
+// relative to folder, a prefix ending in "/" ("" for the current folder); the names in the result
+// carry it. Throws UsageError for what ParseCommandLine refuses and for a run option (-o, --jobs,
+// --threads, --quiet, --depfile, --manifest, --print-jobs, --help, --version).
+CommandLine ParseManifestArguments(const std::vector<std::string>& arguments,
+                                   const std::string& folder);
 
 // The --format name of a format and back. "bmp", "dds32", "dds24", "dds16", "dxt3", "bc1",
 // "bc1a", "bc2", "bc3", "bc4", "bc5", "bc7".

@@ -14,11 +14,14 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
 
+#include "cli/cli_depfile.h"
 #include "cli/cli_job.h"
+#include "cli/cli_manifest.h"
 #include "imagefiles/image_file.h"
 
 namespace tintora::cli {
@@ -155,10 +158,11 @@ class Committer {
     Committer(const Committer&) = delete;
     Committer& operator=(const Committer&) = delete;
 
-    void Add(const FileJob& job, StagedFile file) {
+    // depfile, when given, is put in place after file (CommitWithDepfile).
+    void Add(const FileJob& job, StagedFile file, std::optional<StagedFile> depfile) {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return waiting_.size() < limit_; });
-        waiting_.emplace_back(&job, std::move(file));
+        waiting_.push_back({&job, std::move(file), std::move(depfile)});
         lock.unlock();
         changed_.notify_all();
     }
@@ -169,12 +173,17 @@ class Committer {
             std::unique_lock lock(mutex_);
             changed_.wait(lock, [this] { return closing_ || !waiting_.empty(); });
             if (waiting_.empty()) return;
-            auto [job, file] = std::move(waiting_.front());
+            Waiting next = std::move(waiting_.front());
             waiting_.pop_front();
             lock.unlock();
             changed_.notify_all();
+            const FileJob* job = next.job;
             try {
-                file.Commit();
+                if (next.depfile) {
+                    CommitWithDepfile(next.file, *next.depfile);
+                } else {
+                    next.file.Commit();
+                }
                 reporter_.Finished(*job, nullptr);
             } catch (...) {
                 const std::string text = FailureText(job->input, std::current_exception());
@@ -187,59 +196,121 @@ class Committer {
     const std::size_t limit_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<std::pair<const FileJob*, StagedFile>> waiting_;
+    struct Waiting {
+        const FileJob* job;
+        StagedFile file;
+        std::optional<StagedFile> depfile;
+    };
+    std::deque<Waiting> waiting_;
     bool closing_ = false;
     std::vector<std::thread> threads_;
 };
+
+// --print-jobs: each job's output, input and arguments, a line each, separated by tabs.
+void PrintJobs(const CommandLine& line, std::ostream& out) {
+    const RunPlan plan = MakeRunPlan(line);
+    std::string text;
+    for (const FileJob& job : plan.jobs) {
+        std::vector<std::string> fields{job.output, job.input};
+        const std::vector<std::string>& arguments = plan.settings[job.settings].fileArguments;
+        fields.insert(fields.end(), arguments.begin(), arguments.end());
+        if (line.threads > 0) fields.push_back("--threads=" + std::to_string(line.threads));
+        for (const std::string& field : fields) {
+            if (field.find_first_of("\t\n") != std::string::npos) {
+                throw UsageError("--print-jobs cannot list " + QuotedName(field) +
+                                 ": it holds a tab or a line break");
+            }
+            text += field + (&field == &fields.back() ? "\n" : "\t");
+        }
+    }
+    out << text << std::flush;
+}
 
 }  // namespace
 
 RunPlan MakeRunPlan(const CommandLine& line) {
     RunPlan plan;
+    plan.settings.push_back(line);
     const bool anyDirectory =
         std::any_of(line.inputs.begin(), line.inputs.end(),
                     [](const std::string& input) { return IsDirectory(input); });
-    plan.outputIsDirectory = line.inputs.size() > 1 || anyDirectory || IsDirectory(line.output) ||
-                             line.output.back() == '/';
+    plan.outputIsDirectory = !line.manifest.empty() || line.inputs.size() > 1 || anyDirectory ||
+                             IsDirectory(line.output) || line.output.back() == '/';
 
     if (!plan.outputIsDirectory) {
-        plan.format = line.format ? *line.format : FormatFromOutputName(line.output);
-        CheckOutputEnding(line.output, plan.format);
-        CheckDdsOptions(line.dds, plan.format);
-        plan.jobs.push_back({line.inputs.front(), line.output});
+        const OutputFormat format = line.format ? *line.format : FormatFromOutputName(line.output);
+        CheckOutputEnding(line.output, format);
+        CheckDdsOptions(line.dds, format);
+        plan.jobs.push_back({line.inputs.front(), line.output, format, 0});
+        if (!line.depfile.empty()) {
+            std::vector<std::string> read{line.inputs.front()};
+            for (const Operation& op : line.operations) {
+                if (op.kind == OperationKind::AlphaFromFile &&
+                    std::find(read.begin(), read.end(), op.text) == read.end()) {
+                    read.push_back(op.text);
+                }
+            }
+            plan.depfileText = DepfileText(line.output, read);
+        }
         return plan;
     }
 
-    if (!line.format) {
-        throw UsageError("--format is needed when OUTPUT is a directory (\"" + line.output + "\")");
+    if (!line.depfile.empty()) {
+        throw UsageError(
+            "--depfile needs one input file and one output file (a build runs "
+            "tintora-cli once for each texture)");
     }
-    plan.format = *line.format;
-    CheckDdsOptions(line.dds, plan.format);
+    if (!line.inputs.empty()) {
+        if (!line.format) {
+            throw UsageError("--format is needed when OUTPUT is a directory (\"" + line.output +
+                             "\")");
+        }
+        CheckDdsOptions(line.dds, *line.format);
+    }
     std::error_code ignored;
     if (fs::exists(line.output, ignored) && !IsDirectory(line.output)) {
         throw UsageError(QuotedName(line.output) + " must be a directory: it receives " +
-                         (anyDirectory ? "the files of a directory" : "several files"));
-    }
-    std::vector<std::string> files;
-    for (const std::string& input : line.inputs) {
-        if (IsDirectory(input)) {
-            const std::vector<std::string> inside = ImagesIn(input);
-            files.insert(files.end(), inside.begin(), inside.end());
-        } else {
-            files.push_back(input);
-        }
+                         (!line.manifest.empty() ? "the files of a manifest"
+                          : anyDirectory         ? "the files of a directory"
+                                                 : "several files"));
     }
     std::map<std::string, std::string> inputOf;  // output -> the input that writes it
-    for (const std::string& input : files) {
+    const auto add = [&](const std::string& input, OutputFormat format, std::size_t settings) {
         fs::path name = fs::path(input).filename();
-        name.replace_extension(FormatEnding(plan.format));
+        name.replace_extension(FormatEnding(format));
         const std::string output = (fs::path(line.output) / name).string();
         const auto [place, added] = inputOf.emplace(output, input);
         if (!added) {
             throw UsageError(QuotedName(place->second) + " and " + QuotedName(input) +
                              " would both be written to " + QuotedName(output));
         }
-        plan.jobs.push_back({input, output});
+        plan.jobs.push_back({input, output, format, settings});
+    };
+    for (const std::string& input : line.inputs) {
+        const std::vector<std::string> files =
+            IsDirectory(input) ? ImagesIn(input) : std::vector<std::string>{input};
+        for (const std::string& file : files)
+            add(file, *line.format, 0);
+    }
+    if (line.manifest.empty()) return plan;
+    for (const ManifestEntry& entry : ReadManifest(line.manifest)) {
+        try {
+            // The command line's file options, then the line's: a later --format counts.
+            std::vector<std::string> arguments = line.fileArguments;
+            const std::vector<std::string>& own = entry.options.fileArguments;
+            arguments.insert(arguments.end(), own.begin(), own.end());
+            arguments.push_back("--");
+            arguments.push_back(entry.options.inputs.front());
+            const CommandLine settings = ParseManifestArguments(arguments, "");
+            if (!settings.format) {
+                throw UsageError("--format is needed, on the line or the command line");
+            }
+            CheckDdsOptions(settings.dds, *settings.format);
+            plan.settings.push_back(settings);
+            add(settings.inputs.front(), *settings.format, plan.settings.size() - 1);
+        } catch (const UsageError& error) {
+            throw UsageError(entry.place + ": " + error.what());
+        }
     }
     return plan;
 }
@@ -261,8 +332,12 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
     // The images every file takes an alpha from, loaded once before any file is written.
     std::unique_ptr<SourceImages> sources;
     try {
+        std::vector<Operation> operations;
+        for (const CommandLine& settings : plan.settings)
+            operations.insert(operations.end(), settings.operations.begin(),
+                              settings.operations.end());
         const std::shared_ptr<Device> device = MakeWorkerDevice();
-        sources = std::make_unique<SourceImages>(*device, line.operations);
+        sources = std::make_unique<SourceImages>(*device, operations);
     } catch (...) {
         // The load's messages name the file.
         err << "tintora-cli: " << FailureText("", std::current_exception()) << '\n';
@@ -277,7 +352,9 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
     // single file, one each when there are as many files in flight as cores, so that small files
     // run whole on their worker's thread instead of being split across busy cores.
     const int threadsPerFile =
-        static_cast<int>(std::max<std::size_t>(1, cores / std::max<std::size_t>(1, workers)));
+        line.threads > 0
+            ? line.threads
+            : static_cast<int>(std::max<std::size_t>(1, cores / std::max<std::size_t>(1, workers)));
     // Committing waits on the disk, not the processor: enough threads that the flushes overlap
     // (the file system then commits them together).
     auto committer = std::make_unique<Committer>(
@@ -296,15 +373,25 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
         }
         for (std::size_t i = next++; i < plan.jobs.size(); i = next++) {
             const FileJob& job = plan.jobs[i];
+            const CommandLine& settings = plan.settings[job.settings];
             std::exception_ptr failure = deviceFailure;
             if (!failure) {
                 try {
-                    committer->Add(job, arena.execute([&] {
+                    StagedFile file = arena.execute([&] {
                         return ProcessFile(
-                            *device, job.input, job.output, line.operations, *sources, plan.format,
-                            line.dds,
+                            *device, job.input, job.output, settings.operations, *sources,
+                            job.format, settings.dds,
                             [&reporter](const std::string& text) { reporter.Warning(text); });
-                    }));
+                    });
+                    std::optional<StagedFile> depfile;
+                    if (!line.depfile.empty()) {
+                        FileParts text;
+                        text.AddView(
+                            {reinterpret_cast<const std::uint8_t*>(plan.depfileText.data()),
+                             plan.depfileText.size()});
+                        depfile.emplace(line.depfile, text);
+                    }
+                    committer->Add(job, std::move(file), std::move(depfile));
                 } catch (...) {
                     failure = std::current_exception();
                 }
@@ -338,6 +425,10 @@ int RunTintoraCli(const std::vector<std::string>& arguments, std::ostream& out, 
         }
         if (line.version) {
             out << "tintora-cli " << TINTORA_VERSION << '\n';
+            return kExitSuccess;
+        }
+        if (line.printJobs) {
+            PrintJobs(line, out);
             return kExitSuccess;
         }
         return RunCommandLine(line, out, err, terminal);

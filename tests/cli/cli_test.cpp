@@ -29,6 +29,11 @@ struct CliResult {
     std::string out, err;
 };
 
+std::string TextOf(const std::string& path) {
+    const std::vector<std::uint8_t> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 // Runs the binary with arguments through the shell; its standard output and error go to files.
 CliResult RunCli(const Strings& arguments, const ScratchDir& scratch) {
     std::string command = TINTORA_CLI_PATH;
@@ -41,11 +46,7 @@ CliResult RunCli(const Strings& arguments, const ScratchDir& scratch) {
     const std::string out = scratch.File("cli.stdout");
     const std::string err = scratch.File("cli.stderr");
     const int status = std::system((command + " >" + out + " 2>" + err).c_str());
-    const auto text = [](const std::string& path) {
-        const std::vector<std::uint8_t> bytes = ReadBytes(path);
-        return std::string(bytes.begin(), bytes.end());
-    };
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text(out), text(err)};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, TextOf(out), TextOf(err)};
 }
 
 // The editor's commands with their dialog's OK, as the tool's options name them.
@@ -116,7 +117,7 @@ TEST(CliOptions, DdsOptionsBecomeTheExportSettings) {
         split.pop_back();
         const cli::CommandLine line = cli::ParseCommandLine(split);
         const ExportSettings s =
-            cli::ExportSettingsFor(cli::MakeRunPlan(line).format, line.dds, inputSrgb);
+            cli::ExportSettingsFor(cli::MakeRunPlan(line).jobs[0].format, line.dds, inputSrgb);
         const auto mips = static_cast<int>(s.mip.filter);  // 0 box, 1 kaiser, 2 lanczos
         EXPECT_EQ(ExportFormatName(s.format) + (s.mipmaps ? " " + std::to_string(mips) : "") +
                       (s.mip.normalMap ? " normal" : "") +
@@ -323,6 +324,96 @@ TEST_F(CliBinaryTest, AFullDiskKeepsEveryOldOutput) {
     }
 }
 
+// Output bytes depend on the inputs and the command line alone: every format, with mipmaps where
+// it has them, gives the same bytes at any --jobs and --threads, and holds no path.
+TEST_F(CliBinaryTest, EveryFormatIsTheSameAtAnyJobsAndThreads) {
+    std::filesystem::create_directories(scratch.path() / "in");
+    for (int i = 0; i < 3; ++i)
+        WritePhoto("in/t" + std::to_string(i) + ".bmp", 37 + 9 * i, 29, 40 + i);
+    for (const std::string format : {"bmp", "dds32", "dds24", "dds16", "dxt3", "bc1", "bc1a", "bc2",
+                                     "bc3", "bc4", "bc5", "bc7"}) {
+        const std::string mipmaps = format == "bmp" ? "--no-mipmaps" : "--mipmaps";
+        Strings first;
+        for (const auto& [jobs, threads] : {std::pair{"2", "1"}, {"1", "2"}, {"1", "3"}}) {
+            ASSERT_EQ(RunCli({scratch.File("in"), "--format", format, mipmaps, "-o",
+                              scratch.File("out"), "--jobs", jobs, "--threads", threads},
+                             scratch)
+                          .status,
+                      0);
+            for (int i = 0; i < 3; ++i) {
+                const std::string bytes = TextOf(scratch.File("out/t" + std::to_string(i) +
+                                                              (format == "bmp" ? ".bmp" : ".dds")));
+                EXPECT_EQ(bytes.find(scratch.path().string()), std::string::npos);
+                if (first.size() < 3) first.push_back(bytes);
+                EXPECT_TRUE(bytes == first[i]) << format << " " << i << " threads " << threads;
+            }
+        }
+    }
+}
+
+// The dependency file names the files as given (relative names stay relative), escaped so that
+// Ninja and GNU Make read back the exact names: Ninja has nothing to do after the build and names
+// the touched input as the reason to run again; Make names the output and finds the input.
+TEST_F(CliBinaryTest, DepfileNamesReadBackInNinjaAndMake) {
+    const std::string photo = WritePhoto("photo.bmp", 8, 8, 3);
+    const bool make = std::system("command -v make >/dev/null") == 0;  // not always installed
+    const auto ninja = [](const std::string& name) {
+        std::string escaped;
+        for (const char c : name)
+            escaped += (c == '$' || c == ' ' || c == ':' ? "$" : "") + std::string(1, c);
+        return escaped;
+    };
+    const std::string names[] = {"plain", "a b", "#1", "$5", "c:d", "a %~{}@!,+-_ #$:", "\xC3\xA9"};
+    for (std::size_t c = 0; c < std::size(names); ++c) {
+        std::string in = names[c] + ".bmp", out = "o" + names[c] + ".dds";
+        std::erase(out, '%');  // Make's pattern character: refused in an output
+        SCOPED_TRACE(in);
+        const std::filesystem::path folder = scratch.path() / ("case" + std::to_string(c));
+        std::filesystem::create_directories(folder);
+        std::filesystem::copy_file(photo, folder / in);
+        const std::string rules = std::string("rule tex\n  command = ") + TINTORA_CLI_PATH +
+                                  " $in -o $out --depfile dep.d\n  depfile = dep.d\nbuild " +
+                                  ninja(out) + ": tex " + ninja(in) + "\n";
+        WriteBytes((folder / "build.ninja").string(), FileBytes(rules.begin(), rules.end()));
+        const auto run = [&folder](const std::string& command) {
+            const int status =
+                std::system(("cd " + folder.string() + " && " + command + " >log 2>&1").c_str());
+            return std::to_string(status) + " " + TextOf((folder / "log").string());
+        };
+        ASSERT_EQ(run("ninja").substr(0, 2), "0 ");
+        EXPECT_EQ(TextOf((folder / "dep.d").string()).find('/'), std::string::npos);
+        EXPECT_EQ(run("ninja -n -d explain"), "0 ninja: no work to do.\n");
+        if (make) {
+            EXPECT_EQ(run("make -f dep.d"), "0 make: Nothing to be done for '" + out + "'.\n");
+        }
+        std::filesystem::last_write_time(
+            folder / in, std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
+        EXPECT_NE(run("ninja -n -d explain").find("older than most recent input " + in + " ("),
+                  std::string::npos);
+    }
+}
+
+// A dependency file that cannot be written, where it is made (a missing folder) or at its last
+// step after the output was put in place (a folder in its way), fails the run and leaves an old
+// output with its bytes and time, and no temporary file (a new output: RefusedRunsWriteNothing).
+TEST_F(CliBinaryTest, ADepfileThatCannotBeWrittenKeepsTheOldOutput) {
+    const std::string photo = WritePhoto("photo.bmp", 8, 8, 3), out = scratch.File("out.dds");
+    std::filesystem::create_directories(scratch.path() / "in-the-way.d");
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(5);
+    for (const char* depfile : {"no/folder/x.d", "in-the-way.d"}) {
+        WriteBytes(out, {'o', 'l', 'd'});
+        std::filesystem::last_write_time(out, old);
+        const CliResult run =
+            RunCli({photo, "-o", out, "--depfile", scratch.File(depfile)}, scratch);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(depfile), std::string::npos) << run.err;
+        EXPECT_EQ(ReadBytes(out), FileBytes({'o', 'l', 'd'})) << depfile;
+        EXPECT_EQ(std::filesystem::last_write_time(out), old) << depfile;
+        for (const std::string& name : scratch.Entries())
+            EXPECT_NE(name[0], '.') << name;
+    }
+}
+
 // Runs that cannot start write nothing: status 2 and a reason on standard error for a command
 // line that cannot run, status 1 for a mask that cannot be read or an output that cannot be
 // written (named with its input).
@@ -336,6 +427,9 @@ TEST_F(CliBinaryTest, RefusedRunsWriteNothing) {
     const std::string unwritable = scratch.File("no/dir/x.bmp");
     const std::string cannotWrite =
         photo + ": cannot create a temporary file beside \"" + unwritable;
+    const std::string manifest = scratch.File("list.txt"), dep = scratch.File("out.d");
+    const std::string lines = "# textures\n\nphoto.bmp --invert\nphoto.png --sharpen\n";
+    WriteBytes(manifest, FileBytes(lines.begin(), lines.end()));
     const std::tuple<Strings, int, std::string> cases[] = {
         {{photo, "--sharpen", "-o", bmp}, 2, "unknown option --sharpen"},
         {{photo, "--contrast-luminosity", "101,0", "-o", bmp}, 2, "between -100 and 100"},
@@ -367,6 +461,15 @@ TEST_F(CliBinaryTest, RefusedRunsWriteNothing) {
         {{photo, twin, "--format", "bmp", "-o", out}, 2, "would both be written"},
         {{photo, "--alpha-from-file", mask, "-o", bmp}, 1, "cannot open \"" + mask},
         {{photo, "-o", unwritable}, 1, cannotWrite},
+        {{"--manifest", manifest, "--format", "bc7", "-o", out},
+         2,
+         manifest + ":4: unknown option --sharpen"},
+        {{photo, twin, "--format", "bmp", "-o", out, "--depfile", dep}, 2, "--depfile needs one"},
+        {{"a*b.png", "-o", dds, "--depfile", dep}, 2, "\"a*b.png\" so that Make and Ninja"},
+        {{"a.png:", "-o", dds, "--depfile", dep}, 2, "it ends in ':'"},
+        {{photo, "-o", out + "%.dds", "--depfile", dep}, 2, "'%' as a pattern"},
+        {{photo, "-o", dds, "--depfile", unwritable}, 1, "beside \"" + unwritable},
+        {{photo, "-o", dds, "--depfile", scratch.path().string()}, 1, "cannot replace"},
     };
     for (const auto& [arguments, status, reason] : cases) {
         const CliResult run = RunCli(arguments, scratch);
@@ -378,9 +481,10 @@ TEST_F(CliBinaryTest, RefusedRunsWriteNothing) {
     }
     const CliResult help = RunCli({"--help"}, scratch);
     EXPECT_EQ(help.status, 0);
-    for (const char* option : {"--alpha-from ", "--alpha-from-file", "--jobs", "Exit status",
-                               "--mipmaps", "--mip-filter", "--normal-map", "--alpha-coverage",
-                               "--srgb", "--quality", "--dx10", "bc1a", "bc7"})
+    for (const char* option :
+         {"--alpha-from ", "--alpha-from-file", "--jobs", "Exit status", "--depfile", "--manifest",
+          "--threads", "the same on every run", "--mipmaps", "--mip-filter", "--normal-map",
+          "--alpha-coverage", "--srgb", "--quality", "--dx10", "bc1a", "bc7"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 
