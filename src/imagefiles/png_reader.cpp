@@ -56,6 +56,7 @@ std::uint32_t AddBytes(std::uint32_t x, std::uint32_t y) {
     return ((x & 0x7F7F7F7Fu) + (y & 0x7F7F7F7Fu)) ^ ((x ^ y) & 0x80808080u);
 }
 
+#if !defined(__SSE2__)
 // Each byte's floor((a + b) / 2).
 std::uint32_t AverageBytes(std::uint32_t a, std::uint32_t b) {
     return (a & b) + (((a ^ b) & 0xFEFEFEFEu) >> 1);
@@ -63,25 +64,6 @@ std::uint32_t AverageBytes(std::uint32_t a, std::uint32_t b) {
 
 // Each byte's Paeth predictor: of a, b and c the one nearest to a + b - c, ties to a, then b.
 std::uint32_t PaethBytes(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i wa = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(a)), zero);
-    const __m128i wb = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(b)), zero);
-    const __m128i wc = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(c)), zero);
-    // With p = a + b - c: |p - a| = |b - c|, |p - b| = |a - c|, |p - c| = |(b - c) + (a - c)|.
-    const __m128i bc = _mm_sub_epi16(wb, wc);
-    const __m128i ac = _mm_sub_epi16(wa, wc);
-    const __m128i both = _mm_add_epi16(bc, ac);
-    const __m128i pa = _mm_max_epi16(bc, _mm_sub_epi16(zero, bc));
-    const __m128i pb = _mm_max_epi16(ac, _mm_sub_epi16(zero, ac));
-    const __m128i pc = _mm_max_epi16(both, _mm_sub_epi16(zero, both));
-    const __m128i least = _mm_min_epi16(_mm_min_epi16(pa, pb), pc);
-    const __m128i takeA = _mm_cmpeq_epi16(least, pa);
-    const __m128i takeB = _mm_cmpeq_epi16(least, pb);
-    const __m128i bOrC = _mm_or_si128(_mm_and_si128(takeB, wb), _mm_andnot_si128(takeB, wc));
-    const __m128i pick = _mm_or_si128(_mm_and_si128(takeA, wa), _mm_andnot_si128(takeA, bOrC));
-    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(pick, pick)));
-#else
     std::uint32_t out = 0;
     for (int shift = 0; shift < 32; shift += 8) {
         const int x = static_cast<int>((a >> shift) & 0xFF);
@@ -92,8 +74,8 @@ std::uint32_t PaethBytes(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
         out |= static_cast<std::uint32_t>(pick) << shift;
     }
     return out;
-#endif
 }
+#endif
 
 // A stored pixel of kChannels bytes (grey, grey and alpha, R G B, R G B A) as the A8R8G8B8 word
 // of its bytes; alpha 0 where the file has none.
@@ -111,6 +93,45 @@ std::uint32_t LaidOut(const std::uint8_t* p) {
     }
 }
 
+#if defined(__SSE2__)
+// The filters on pixels held in the low four bytes of SSE2 registers: the chain from each pixel
+// to the next (the left neighbour) stays in vector registers, a few operations long.
+
+__m128i Load32Vec(const std::uint8_t* p) {
+    return _mm_cvtsi32_si128(static_cast<int>(Load32(p)));
+}
+
+void Store32Vec(std::uint8_t* p, __m128i v) {
+    Store32(p, static_cast<std::uint32_t>(_mm_cvtsi128_si32(v)));
+}
+
+// Each byte's floor((a + b) / 2): the rounded-up average less the lost half.
+__m128i AverageVec(__m128i a, __m128i b) {
+    const __m128i ones = _mm_set1_epi8(1);
+    return _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), ones));
+}
+
+// PaethBytes on registers.
+__m128i PaethVec(__m128i a, __m128i b, __m128i c) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i wa = _mm_unpacklo_epi8(a, zero);
+    const __m128i wb = _mm_unpacklo_epi8(b, zero);
+    const __m128i wc = _mm_unpacklo_epi8(c, zero);
+    const __m128i bc = _mm_sub_epi16(wb, wc);
+    const __m128i ac = _mm_sub_epi16(wa, wc);
+    const __m128i both = _mm_add_epi16(bc, ac);
+    const __m128i pa = _mm_max_epi16(bc, _mm_sub_epi16(zero, bc));
+    const __m128i pb = _mm_max_epi16(ac, _mm_sub_epi16(zero, ac));
+    const __m128i pc = _mm_max_epi16(both, _mm_sub_epi16(zero, both));
+    const __m128i least = _mm_min_epi16(_mm_min_epi16(pa, pb), pc);
+    const __m128i takeA = _mm_cmpeq_epi16(least, pa);
+    const __m128i takeB = _mm_cmpeq_epi16(least, pb);
+    const __m128i bOrC = _mm_or_si128(_mm_and_si128(takeB, wb), _mm_andnot_si128(takeB, wc));
+    const __m128i pick = _mm_or_si128(_mm_and_si128(takeA, wa), _mm_andnot_si128(takeA, bOrC));
+    return _mm_packus_epi16(pick, pick);
+}
+#endif
+
 // Unfilters one row of width pixels from in (stored bytes) into out (A8R8G8B8), above being the
 // row decoded before (zeros for the first). in may lie inside out a little further on: every
 // pixel is read before its place is written. False for an unknown filter number.
@@ -118,23 +139,61 @@ template <int kChannels>
 bool UnfilterRow(int filter, const std::uint8_t* in, const std::uint8_t* above, std::uint8_t* out,
                  std::size_t width) {
     constexpr std::uint32_t opaque = kChannels % 2 == 1 ? 0xFF000000u : 0u;
-    std::uint32_t left = 0;
-    std::uint32_t upLeft = 0;
     switch (filter) {
         case 0:
             for (std::size_t x = 0; x < width; ++x)
                 Store32(out + 4 * x, LaidOut<kChannels>(in + kChannels * x) | opaque);
             return true;
-        case 1:
-            for (std::size_t x = 0; x < width; ++x) {
-                left = AddBytes(LaidOut<kChannels>(in + kChannels * x), left) | opaque;
-                Store32(out + 4 * x, left);
-            }
-            return true;
         case 2:
             for (std::size_t x = 0; x < width; ++x) {
                 const std::uint32_t pixel = LaidOut<kChannels>(in + kChannels * x);
                 Store32(out + 4 * x, AddBytes(pixel, Load32(above + 4 * x)) | opaque);
+            }
+            return true;
+        default:
+            break;
+    }
+#if defined(__SSE2__)
+    const __m128i opaqueVec = _mm_cvtsi32_si128(static_cast<int>(opaque));
+    __m128i left = _mm_setzero_si128();
+    __m128i upLeft = _mm_setzero_si128();
+    const auto pixelAt = [in](std::size_t x) {
+        return _mm_cvtsi32_si128(static_cast<int>(LaidOut<kChannels>(in + kChannels * x)));
+    };
+    switch (filter) {
+        case 1:
+            for (std::size_t x = 0; x < width; ++x) {
+                left = _mm_or_si128(_mm_add_epi8(pixelAt(x), left), opaqueVec);
+                Store32Vec(out + 4 * x, left);
+            }
+            return true;
+        case 3:
+            for (std::size_t x = 0; x < width; ++x) {
+                const __m128i prediction = AverageVec(left, Load32Vec(above + 4 * x));
+                left = _mm_or_si128(_mm_add_epi8(pixelAt(x), prediction), opaqueVec);
+                Store32Vec(out + 4 * x, left);
+            }
+            return true;
+        case 4:
+            for (std::size_t x = 0; x < width; ++x) {
+                const __m128i up = Load32Vec(above + 4 * x);
+                left =
+                    _mm_or_si128(_mm_add_epi8(pixelAt(x), PaethVec(left, up, upLeft)), opaqueVec);
+                upLeft = up;
+                Store32Vec(out + 4 * x, left);
+            }
+            return true;
+        default:
+            return false;
+    }
+#else
+    std::uint32_t left = 0;
+    std::uint32_t upLeft = 0;
+    switch (filter) {
+        case 1:
+            for (std::size_t x = 0; x < width; ++x) {
+                left = AddBytes(LaidOut<kChannels>(in + kChannels * x), left) | opaque;
+                Store32(out + 4 * x, left);
             }
             return true;
         case 3:
@@ -156,6 +215,7 @@ bool UnfilterRow(int filter, const std::uint8_t* in, const std::uint8_t* above, 
         default:
             return false;
     }
+#endif
 }
 
 // Unfilters every row of raw (inflated image data) into out; raw may be out itself (see
