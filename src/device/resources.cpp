@@ -1,5 +1,6 @@
 #include "device/resources.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -64,7 +65,7 @@ Surface::Surface(int width, int height, D3DFORMAT format, SurfaceKind kind, D3DP
                     std::to_string(height) + " surface are " + std::to_string(pixels.size()) +
                     " bytes, not " + std::to_string(size_));
         data_ = std::move(pixels);
-    } else {
+    } else if (!isDepth) {
         try {
             data_ = ZeroedBytes(size_);
         } catch (const std::bad_alloc&) {
@@ -72,13 +73,18 @@ Surface::Surface(int width, int height, D3DFORMAT format, SurfaceKind kind, D3DP
                                                    " x " + std::to_string(height) + " surface");
         }
     }
-    if (isDepth) {
-        float* d = depth();
-        for (std::size_t i = 0, n = static_cast<std::size_t>(width) * height; i < n; ++i) {
-            d[i] = 1.0f;
-        }
-    }
     if (account_) account_->Add(static_cast<std::int64_t>(size_));
+}
+
+void Surface::MakeDepth() {
+    try {
+        data_.resize(size_);
+    } catch (const std::bad_alloc&) {
+        throw PlatformError(E_OUTOFMEMORY, "Not enough memory for a " + std::to_string(width_) +
+                                               " x " + std::to_string(height_) + " depth surface");
+    }
+    float* d = reinterpret_cast<float*>(data_.data());
+    std::fill(d, d + static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 1.0f);
 }
 
 Surface::~Surface() {

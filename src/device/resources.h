@@ -89,13 +89,21 @@ class Surface {
     std::uint8_t* bits() { return data_.data(); }
     const std::uint8_t* bits() const { return data_.data(); }
     std::size_t byteSize() const { return size_; }
-    float* depth() { return reinterpret_cast<float*>(data_.data()); }
+    // A depth surface's values (all 1.0 at first). Its storage is made on the first call: the
+    // texture windows' views that draw no triangles never touch theirs. Throws PlatformError
+    // E_OUTOFMEMORY when that storage cannot be made.
+    float* depth() {
+        if (data_.empty()) MakeDepth();
+        return reinterpret_cast<float*>(data_.data());
+    }
     // Changes whenever the pixels may have changed (an unlock that could write, a draw, a clear).
     std::uint64_t version() const { return version_; }
     void Touch() { ++version_; }
     ImageView view() const { return {data_.data(), width_, height_, pitch_, storageFormat_}; }
 
   private:
+    void MakeDepth();
+
     int width_;
     int height_;
     int pitch_;

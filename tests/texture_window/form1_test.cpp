@@ -233,9 +233,9 @@ TEST_F(Form1Test, TexelSharpAtOneToOneTheWheelZoomsAboutTheMouseBarsAndTheMiddle
     EXPECT_EQ(TexelPositionText(doc, 40, 30), under);
     EXPECT_TRUE(SubOf(form)->windowTitle().endsWith(QStringLiteral(" (64x64) 300%")));
     ASSERT_TRUE(form->HScroll1->isVisible() && form->VScroll1->isVisible());
-    const int area = form->ClientWidth();
+    const int shown = form->ClientWidth();
     EXPECT_EQ((std::array{DocumentAt(doc).ChainWidth, form->HScroll1->maximum()}),
-              (std::array{area, 192 - area}));
+              (std::array{shown, 192 - shown}));
     form->HScroll1->setValue(10);
     form->VScroll1->setValue(0);
     QTest::mousePress(form, Qt::MiddleButton, {}, QPoint(50, 50));
