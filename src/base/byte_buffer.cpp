@@ -1,7 +1,10 @@
 #include "base/byte_buffer.h"
 
 #include <sys/mman.h>
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -125,6 +128,22 @@ ByteBuffer PagedBytes(std::size_t bytes) {
     buffer.reserve(bytes >= kPagedBytes && bytes < kLargeBlockBytes ? kLargeBlockBytes : bytes);
     buffer.resize(bytes);
     return buffer;
+}
+
+void CopyBytes(void* to, const void* from, std::size_t bytes) {
+    constexpr std::size_t kPiece = kHugePage;
+    if (bytes < 4 * kPiece) {
+        std::memcpy(to, from, bytes);
+        return;
+    }
+    auto* out = static_cast<std::uint8_t*>(to);
+    const auto* in = static_cast<const std::uint8_t*>(from);
+    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, (bytes + kPiece - 1) / kPiece),
+                      [&](const tbb::blocked_range<std::size_t>& pieces) {
+                          const std::size_t begin = pieces.begin() * kPiece;
+                          const std::size_t end = std::min(bytes, pieces.end() * kPiece);
+                          std::memcpy(out + begin, in + begin, end - begin);
+                      });
 }
 
 ByteBuffer ZeroedBytes(std::size_t bytes) {

@@ -77,6 +77,10 @@ inline constexpr std::size_t kPagedBytes = std::size_t{4} << 20;
 // that it lies on huge pages (only the pages touched take memory). Throws std::bad_alloc.
 ByteBuffer PagedBytes(std::size_t bytes);
 
+// std::memcpy, split over the threads for large copies: a copy into fresh memory spends most of
+// its time in the page faults that bring the memory in, which then run side by side.
+void CopyBytes(void* to, const void* from, std::size_t bytes);
+
 // bytes zero bytes. A large buffer fresh from the system is already zero: nothing is written.
 ByteBuffer ZeroedBytes(std::size_t bytes);
 

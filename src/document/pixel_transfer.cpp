@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/byte_buffer.h"
 #include "base/error.h"
 #include "document/module1.h"
 
@@ -77,7 +78,7 @@ void CopyOut(std::int32_t textureIndex) {
     RequireBlockLayout(texture, lock, entry);
     const std::size_t bytes = PixelBytes(entry);
     RequireBuffer(entry.Pixels, bytes);
-    std::memcpy(entry.Pixels.data(), lock.bits(), bytes);
+    CopyBytes(entry.Pixels.data(), lock.bits(), bytes);
     lock.Unlock();
 }
 
@@ -90,7 +91,7 @@ void CopyIn(std::int32_t textureIndex, std::int32_t target) {
     RequireBlockLayout(texture, lock, entry);
     const std::size_t bytes = PixelBytes(entry);
     RequireBuffer(buffer, bytes);
-    std::memcpy(lock.bits(), buffer.data(), bytes);
+    CopyBytes(lock.bits(), buffer.data(), bytes);
     lock.Unlock();
 }
 

@@ -256,9 +256,13 @@ void Form1::PresentImage(const ImageView& image) {
         block.release();
     }
     const auto rowBytes = static_cast<std::size_t>(image.width) * 4;
-    for (int y = 0; y < image.height; ++y) {
-        std::memcpy(presented_.scanLine(y),
-                    image.bits + static_cast<std::ptrdiff_t>(y) * image.pitch, rowBytes);
+    if (image.pitch == static_cast<int>(rowBytes)) {
+        CopyBytes(presented_.bits(), image.bits, rowBytes * static_cast<std::size_t>(image.height));
+    } else {
+        for (int y = 0; y < image.height; ++y) {
+            std::memcpy(presented_.scanLine(y),
+                        image.bits + static_cast<std::ptrdiff_t>(y) * image.pitch, rowBytes);
+        }
     }
     presentedSincePaint_ = true;
     update();

@@ -129,7 +129,9 @@ TEST(OwnReaders, PngGivesQtsBytes) {
         // reaches it as it came.
         FileBytes own = png;
         EXPECT_EQ(DecodeCommonPngInPlace(own, "a.png").has_value(), c.own);
-        if (!c.own) EXPECT_TRUE(own == png);
+        if (!c.own) {
+            EXPECT_TRUE(own == png);
+        }
         own = png;
         EXPECT_TRUE(Outcome([&] { return DecodePngInPlace(own, "a.png"); }) == ours);
     }
