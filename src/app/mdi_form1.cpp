@@ -1,30 +1,30 @@
 #include "app/mdi_form1.h"
 
 #include <QAction>
-#include <algorithm>
-#include <optional>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFileInfo>
-#include <QMimeData>
-#include <QUrl>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
-#include <QGuiApplication>
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <optional>
 
 #include "alpha/ui/form7.h"
 #include "alpha/ui/form9.h"
@@ -150,7 +150,8 @@ MDIForm1::MDIForm1(Services& services) : services_(services) {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, [this] { RunHandler(this, [this] { Timer1_Timer(); }); });
+    connect(Timer1, &QTimer::timeout, this,
+            [this] { RunHandler(this, [this] { Timer1_Timer(); }); });
     Timer1->start();
 
     files_ = std::make_unique<FileCommands>(services_, this, Label1, *this);
@@ -213,8 +214,8 @@ void MDIForm1::BuildMenus() {
     undo = item(editmenu, "undo", "&Undo", &MDIForm1::undo_Click);
     undo->setShortcut(QKeySequence::Undo);
     redo = item(editmenu, "redo", "&Redo", &MDIForm1::redo_Click);
-    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
-                        QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     connect(editmenu, &QMenu::aboutToShow, this, [this] { UpdateEditMenu(); });
     UpdateEditMenu();
 
@@ -628,7 +629,8 @@ std::string SaveChangesQuestion(const std::string& title) {
 std::string QuitWithUnsavedQuestion(const std::vector<std::string>& captions) {
     std::string text = captions.size() == 1 ? "This texture has unsaved changes:\n"
                                             : "These textures have unsaved changes:\n";
-    for (const std::string& caption : captions) text += "\n    " + caption;
+    for (const std::string& caption : captions)
+        text += "\n    " + caption;
     text += "\n\nSave them before quitting?";
     return text;
 }
@@ -656,8 +658,9 @@ bool MDIForm1::ConfirmClose(std::int32_t slot) {
         // Another window still shows the texture: nothing is lost yet.
         if (i != slot && d.InUse && !d.IsPreview && d.TextureIndex == texture) return true;
     }
-    const int answer = services_.messageBoxes->AskChoice(
-        SaveChangesQuestion(TextureAt(texture).Title), kQuitTitle, {"Save", "Discard", "Cancel"}, 2);
+    const int answer =
+        services_.messageBoxes->AskChoice(SaveChangesQuestion(TextureAt(texture).Title), kQuitTitle,
+                                          {"Save", "Discard", "Cancel"}, 2);
     if (answer == 1) return true;
     if (answer != 0) return false;
     BusyCursor::Scope busy(*busy_);
@@ -786,6 +789,12 @@ void MDIForm1::equalize_Click() {
 }
 
 void MDIForm1::quit_Click() {
+    // A save or export in progress runs this from its pending messages: it finishes first.
+    if (files_->WritingFile()) {
+        quitTag = "no";
+        services_.messageBoxes->ShowMessage(kQuitWhileWritingText, kQuitTitle);
+        return;
+    }
     quitTag = "yes";
     const std::vector<std::int32_t> unsaved = UnsavedTextures();
     bool confirmed = false;

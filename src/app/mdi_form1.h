@@ -53,6 +53,8 @@ class Form1;
 // The quit question and its title.
 inline constexpr const char* kQuitQuestion = "Are you really sure to quit Zarvell3D Tintora ?";
 inline constexpr const char* kQuitTitle = "Zarvell3D Tintora";
+inline constexpr const char* kQuitWhileWritingText =
+    "A file is being written. Quit once it is finished (Escape stops an export).";
 // The questions about unsaved changes, and the status texts of Undo and Redo.
 std::string SaveChangesQuestion(const std::string& title);
 std::string QuitWithUnsavedQuestion(const std::vector<std::string>& captions);

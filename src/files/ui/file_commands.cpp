@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -159,6 +161,11 @@ SaveOutcome FileCommands::SaveTexture(std::int32_t textureIndex, const std::stri
         return SaveOutcome::Cancelled;
     }
     const QString statusBefore = statusLine_.isNull() ? QString() : statusLine_->text();
+    struct Writing {
+        explicit Writing(bool& flag) : flag_(flag) { flag_ = true; }
+        ~Writing() { flag_ = false; }
+        bool& flag_;
+    } writing(saving_);
     try {
         const SaveOutcome outcome = ::tintora::SaveTexture(
             textureIndex, fileName, kind,
@@ -222,8 +229,12 @@ bool FileCommands::ExportTexture(std::int32_t textureIndex) {
     const std::optional<FileChoice> choice = services_.dialogs->ShowSave(request);
     if (!choice || choice->fileName.empty()) return false;
     std::string fileName = choice->fileName;
-    if (FileEnding(fileName).empty()) {
-        // The dialog asked about the name as typed, not about this one.
+    std::string ending = FileEnding(fileName);
+    std::transform(ending.begin(), ending.end(), ending.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (ending != ".dds") {
+        // An export is a DDS file whatever the name typed ends in: "rock" and "rock.png" become
+        // "rock.dds" and "rock.png.dds". The dialog asked about the name as typed, not this one.
         fileName += ".dds";
         std::error_code ignored;
         if (std::filesystem::exists(fileName, ignored) &&

@@ -84,14 +84,18 @@ class FileCommands {
     void export_Click();
     // Writes entry textureIndex's pixels as a DDS file: the settings from ExportDialog, the file
     // from the Save dialog (kExportDialogTitle, suggesting the texture's title with the ending
-    // .dds in the folder of the last export or else its own file's; a name without an ending
-    // gets .dds, asking before that replaces a file), then WriteDdsExport. Meanwhile the status
-    // line shows "Busy (n%)" and pending messages run; Escape stops the export, leaving an
-    // existing file as it was, and the status line says kExportCancelledText. Once written it
-    // says kTextureExportedPrefix + the file name. The texture and its unsaved state stay as they
-    // are. True only when the file was written. A failed write throws PlatformError naming the
-    // file, the status line put back as it was.
+    // .dds in the folder of the last export or else its own file's; a name not ending in .dds,
+    // any case, gets .dds added, asking before that replaces a file), then WriteDdsExport.
+    // Meanwhile the status line shows "Busy (n%)" and pending messages run; Escape stops the
+    // export, leaving an existing file as it was, and the status line says kExportCancelledText.
+    // Once written it says kTextureExportedPrefix + the file name. The texture and its unsaved
+    // state stay as they are. True only when the file was written. A failed write throws
+    // PlatformError naming the file, the status line put back as it was.
     bool ExportTexture(std::int32_t textureIndex);
+
+    // True while a save or an export is writing a file: its progress lets pending messages run,
+    // and ending the program then would leave its temporary file behind.
+    bool WritingFile() const { return exporting_ || saving_; }
 
     // Saves entry textureIndex (open in any window): to its own file when that ends in .bmp, .dib
     // or .dds (any case), else through SaveTextureAs (a texture without a file name too). True
@@ -151,6 +155,7 @@ class FileCommands {
     QPointer<ExportDialog> exportDialog_;
     std::string exportFolder_;  // the folder of the last export, with its final slash
     bool exporting_ = false;    // an export is running (its pending messages may ask another)
+    bool saving_ = false;       // a save is writing its file
     std::string saveFolder_;    // the folder of the last accepted Save As, with its final slash
 };
 

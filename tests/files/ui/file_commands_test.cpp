@@ -10,6 +10,7 @@
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "app/editor_fixture.h"
 #include "device/d3dx_file.h"
@@ -300,8 +301,8 @@ TEST_F(FileCommandsTest, SaveAsWritesTheFormatTheNameSays) {
 }
 
 // Export: the dialog's choices (BC1 with mipmaps and the file's sRGB mark for an opaque texture at
-// first; greyed options left out) decide the file's format and mip count, a name without an
-// ending gets .dds, and the next showing starts from the last choices. Cancelling either dialog
+// first; greyed options left out) decide the file's format and mip count, a name not ending in
+// .dds gets .dds added, and the next showing starts from the last choices. Cancelling either dialog
 // writes nothing; Escape during the export leaves the file as it was. The unsaved mark stays.
 TEST_F(FileCommandsTest, ExportWritesTheChosenSettings) {
     OpenPng("a.png", 64, 32, [](int x, int y) {
@@ -325,6 +326,8 @@ TEST_F(FileCommandsTest, ExportWritesTheChosenSettings) {
         {9, true, false, false, "b.dds", "DX10", 98, 7},
         {6, false, false, false, "c.dds", "DXT5", 0, 1},
         {7, false, true, true, "d.dds", "DX10", 80, 1},
+        {6, false, false, false, "f.png", "DXT5", 0, 1},  // written as f.png.dds
+        {6, false, false, false, "g.DDS", "DXT5", 0, 1},
         {1, true, true, true, "e.dds", "\0\0\0\0", 0, 7},  // 24 bits: no sRGB, no DX10
     };
     for (const auto& c : cases) {
@@ -340,8 +343,8 @@ TEST_F(FileCommandsTest, ExportWritesTheChosenSettings) {
             }
             QTest::mouseClick(d.exportButton, Qt::LeftButton);
         });
-        const std::string path =
-            scratch.File(c.typed) + (FileEnding(c.typed).empty() ? ".dds" : "");
+        const bool dds = QString::fromStdString(FileEnding(c.typed)).toLower() == ".dds";
+        const std::string path = scratch.File(c.typed) + (dds ? "" : ".dds");
         dialogs.fileAnswers = {FileChoice{scratch.File(c.typed), 1}};
         editor->exporttex->trigger();
         EXPECT_EQ(StatusLine(), "Texture exported to " + path);
@@ -378,23 +381,28 @@ TEST_F(FileCommandsTest, ExportWritesTheChosenSettings) {
         d.exportButton->click();
     });
     editor->exporttex->trigger();
-    EXPECT_EQ(dialogs.saveRequests.size(), 6u);
-    EXPECT_EQ(scratch.Entries().size(), 5u);
+    EXPECT_EQ(dialogs.saveRequests.size(), 8u);
+    EXPECT_EQ(scratch.Entries().size(), 7u);
 
-    // Escape while it runs.
+    // Quit while it runs waits for it (the file would stay half-written); then Escape.
     const FileBytes before = ReadBytes(scratch.File("c.dds"));
-    const auto escape =
-        QObject::connect(editor.get(), &MDIForm1::statusTextShown, [this](const QString& text) {
-            if (text.startsWith(QStringLiteral("Busy (")))
-                QTest::keyClick(editor.get(), Qt::Key_Escape);
-        });
+    bool quitTried = false;
+    const auto escape = QObject::connect(editor.get(), &MDIForm1::statusTextShown,
+                                         [this, &quitTried](const QString& text) {
+                                             if (!text.startsWith(QStringLiteral("Busy ("))) return;
+                                             if (!std::exchange(quitTried, true))
+                                                 editor->quit->trigger();
+                                             QTest::keyClick(editor.get(), Qt::Key_Escape);
+                                         });
     WhenModal<ExportDialog> go([](ExportDialog& d) { d.exportButton->click(); });
     dialogs.fileAnswers = {FileChoice{scratch.File("c.dds"), 1}};
     editor->exporttex->trigger();
     QObject::disconnect(escape);
     EXPECT_EQ(StatusLine(), "Export cancelled");
+    EXPECT_TRUE(quitTried && endCalls == 0 && editor->quitTag == "no");
+    EXPECT_EQ(boxes.shown.back().text, kQuitWhileWritingText);
     EXPECT_EQ(ReadBytes(scratch.File("c.dds")), before);
-    EXPECT_EQ(scratch.Entries().size(), 5u);
+    EXPECT_EQ(scratch.Entries().size(), 7u);
     EXPECT_TRUE(IsModified(x));
 }
 
