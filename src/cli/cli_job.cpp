@@ -108,6 +108,8 @@ StagedFile ProcessFile(Device& device, const std::string& input, const std::stri
             if (warn) warn(PremultipliedWarningFor(input));
         },
         &info);
+    const std::string leftOut = LeftOutText(info.Faces, info.ArraySize, info.Depth);
+    if (!leftOut.empty() && warn) warn(input + ": " + leftOut + "; only that image is converted");
     if (!operations.empty()) {
         const LockedPixels lock(*texture, 0);
         for (const Operation& op : operations)

@@ -48,6 +48,9 @@ void ApplyOperation(const Operation& operation, PixelView pixels, const SourceIm
 
 // Loads input, applies the operations in order and writes output in format: a bitmap as the
 // editor's Save writes it, a DDS file with ExportSettingsFor(format, dds, the input's sRGB mark).
+// Of a file holding more than one image (a cube map, an array, a volume) the first is converted,
+// and warn says what was left out ("a.dds: cube map: face 1 of 6 opened; only that image is
+// converted"), as it says when the premultiplied route is taken.
 // The file is staged (imagefiles/file_io.h): written beside output and on its way to disk; its
 // Commit puts it in place, and the worker may go on meanwhile. Throws PlatformError (or
 // std::bad_alloc) on failure; the output is then left as it was.

@@ -101,20 +101,23 @@ std::shared_ptr<Texture> ReadWorkingTexture(Device& device, const std::string& f
     return ReadOnDevice(device, quad, fileName, warn, info);
 }
 
-std::string LeftOutText(const TextureEntry& entry) {
+std::string LeftOutText(std::uint32_t faces, std::uint32_t arraySize, std::uint32_t depth) {
     const auto oneOf = [](const char* part, std::uint32_t count) {
         return std::string(part) + " 1 of " + std::to_string(count);
     };
-    const bool cube = entry.FileFaces > 1, array = entry.FileArraySize > 1;
+    const bool cube = faces > 1, array = arraySize > 1;
     if (cube && array) {
-        return "cube map array: " + oneOf("face", entry.FileFaces) + " in " +
-               oneOf("layer", entry.FileArraySize) + " opened";
+        return "cube map array: " + oneOf("face", faces) + " in " + oneOf("layer", arraySize) +
+               " opened";
     }
-    if (cube) return "cube map: " + oneOf("face", entry.FileFaces) + " opened";
-    if (array) return "texture array: " + oneOf("layer", entry.FileArraySize) + " opened";
-    if (entry.FileDepth > 1)
-        return "volume texture: " + oneOf("slice", entry.FileDepth) + " opened";
+    if (cube) return "cube map: " + oneOf("face", faces) + " opened";
+    if (array) return "texture array: " + oneOf("layer", arraySize) + " opened";
+    if (depth > 1) return "volume texture: " + oneOf("slice", depth) + " opened";
     return {};
+}
+
+std::string LeftOutText(const TextureEntry& entry) {
+    return LeftOutText(entry.FileFaces, entry.FileArraySize, entry.FileDepth);
 }
 
 std::string FileHoldsText(const TextureEntry& entry) {

@@ -74,6 +74,8 @@ std::shared_ptr<Texture> ReadWorkingTexture(Device& device, const std::string& f
 // of 6 in layer 1 of 4 opened", "volume texture: slice 1 of 16 opened". Empty when the file held
 // nothing more, mip levels aside: those are made again from the image wherever they are needed.
 std::string LeftOutText(const TextureEntry& entry);
+// The same from what the file held: its faces, array layers and volume slices.
+std::string LeftOutText(std::uint32_t faces, std::uint32_t arraySize, std::uint32_t depth);
 
 // What such a file holds, for the question before it is saved over: "6 faces and 10 mip levels",
 // "4 layers of 6 faces", "16 slices"; mip levels only with one of the others. Empty when

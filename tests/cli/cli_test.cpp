@@ -220,7 +220,7 @@ TEST_F(CliBinaryTest, EveryOperationWritesTheEditorsBytes) {
 }
 
 // A DXT2 file takes the editor's premultiplied route on the worker's own device, and the tool
-// says so on standard error.
+// says so on standard error; so it does when a file holds more images than the one converted.
 TEST_F(CliBinaryTest, PremultipliedFilesLoadAsInTheEditor) {
     auto blocks = device().CreateImageSurface(16, 8, D3DFMT_DXT2);
     D3DXLoadSurfaceFromSurface(*blocks, nullptr, nullptr,
@@ -234,6 +234,18 @@ TEST_F(CliBinaryTest, PremultipliedFilesLoadAsInTheEditor) {
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.err.find("warning: " + input + ": DXT2/DXT4"), std::string::npos) << run.err;
     EXPECT_TRUE(ReadBytes(output) == expected) << "not the editor's bytes";
+
+    DdsLayout cube;
+    cube.caps2 = 0xFE00;  // a cube map with all six faces
+    cube.data = FileBytes(6 * 4 * 4 * 4, 0x7F);
+    const std::string faces = scratch.File("cube.dds");
+    WriteBytes(faces, MakeDds(cube));
+    const CliResult cubeRun = RunCli({faces, "-o", scratch.File("face.bmp")}, scratch);
+    EXPECT_EQ(cubeRun.status, 0);
+    EXPECT_NE(cubeRun.err.find("warning: " + faces +
+                               ": cube map: face 1 of 6 opened; only that image is converted"),
+              std::string::npos)
+        << cubeRun.err;
 }
 
 // An input marked sRGB gives an sRGB BC7 file (DXGI 99), its chain of five levels in the file.
