@@ -124,7 +124,9 @@ constexpr auto MakeQuantisers() {
     }
     return all;
 }
-constexpr auto kQuantisers = MakeQuantisers();
+// Made when the program starts (about a million steps: more than a constant expression may take
+// in every compiler).
+const auto kQuantisers = MakeQuantisers();
 
 // Mode 5 endpoints (7-bit codes) whose texels at index 1 (weight 21) give each 8-bit value
 // exactly: one colour channel of a block of one colour.
