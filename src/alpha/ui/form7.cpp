@@ -1,5 +1,6 @@
 #include "alpha/ui/form7.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -144,6 +145,15 @@ void Form7::SetSampleColor(std::uint32_t color) {
 std::uint32_t Form7::SampleColor() const {
     const QColor c = Picture1->palette().color(QPalette::Window);
     return MakeColor(c.blue(), c.green(), c.red(), 0);
+}
+
+bool Form7::event(QEvent* event) {
+    if (event->type() == QEvent::Show) {
+        place_.Open(*this);
+    } else if (event->type() == QEvent::Hide) {
+        place_.Close(*this);
+    }
+    return QDialog::event(event);
 }
 
 }  // namespace tintora

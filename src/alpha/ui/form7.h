@@ -30,6 +30,7 @@ class QPushButton;
 class QScrollBar;
 
 #include "texture_window/window_host.h"
+#include "texture_window/window_places.h"
 
 namespace tintora {
 
@@ -63,8 +64,13 @@ class Form7 : public QDialog {
     // The colour Picture1 shows, 0x00BBGGRR.
     std::uint32_t SampleColor() const;
 
+  protected:
+    // Opens beside the texture it keys (or where the user last put it).
+    bool event(QEvent* event) override;
+
   private:
     WindowHost& host_;
+    BesideTexturePlace place_;
     // Computes the key alpha of the active texture into its preview; false without an active
     // texture window. slot receives the active document.
     bool ComputePreview(std::int32_t& slot);

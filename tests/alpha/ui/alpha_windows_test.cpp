@@ -91,6 +91,10 @@ TEST_F(AlphaWindowsTest, ColourKeyWindowFlow) {
         EXPECT_FALSE(editor->Form9Window().isVisible());
         EXPECT_EQ(form.isVisible(), tool == editor->Option2);
     }
+    // It opened beside the texture window it keys.
+    const QWidget* frame =
+        dynamic_cast<QWidget*>(DocumentAt(Module1().ActiveWindowIndex).Window)->parentWidget();
+    EXPECT_EQ(form.pos(), frame->mapToGlobal(QPoint(frame->width(), 0)));
     form.Tolerance->setValue(40);
     EXPECT_EQ(form.Text1->text(), QStringLiteral("40"));
     const std::pair<const char*, int> ranges[] = {
