@@ -175,6 +175,8 @@ bool SetDdsFlag(const std::string& option, DdsOptions& dds) {
         dds.srgb = option == "--srgb";
     } else if (option == "--dx10") {
         dds.dx10 = true;
+    } else if (option == "--bc1-three-colour") {
+        dds.bc1ThreeColour = true;
     } else {
         return false;
     }
@@ -182,7 +184,8 @@ bool SetDdsFlag(const std::string& option, DdsOptions& dds) {
 }
 
 bool IsDdsValueOption(const std::string& option) {
-    return option == "--mip-filter" || option == "--alpha-coverage" || option == "--quality";
+    return option == "--mip-filter" || option == "--alpha-coverage" || option == "--quality" ||
+           option == "--alpha-threshold";
 }
 
 void SetDdsValue(const std::string& option, const std::string& value, DdsOptions& dds) {
@@ -198,6 +201,8 @@ void SetDdsValue(const std::string& option, const std::string& value, DdsOptions
         }
     } else if (option == "--alpha-coverage") {
         dds.alphaCoverage = ParseInteger(value, 1, 255, "--alpha-coverage");
+    } else if (option == "--alpha-threshold") {
+        dds.alphaThreshold = ParseInteger(value, 1, 255, "--alpha-threshold");
     } else if (value == "fast" || value == "best") {  // --quality
         dds.quality = value == "fast" ? EncodeLevel::Fast : EncodeLevel::Best;
     } else {
@@ -441,6 +446,12 @@ void CheckDdsOptions(const DdsOptions& options, OutputFormat format) {
     if (options.srgb.value_or(false) && (!dds || !ExportHasSrgb(written))) {
         refuse("--srgb", "a format with an sRGB form (dds32, bc1, bc1a, bc2, dxt3, bc3, bc7)");
     }
+    if (options.alphaThreshold > 0 && format != OutputFormat::Bc1a) {
+        refuse("--alpha-threshold", "--format bc1a");
+    }
+    if (options.bc1ThreeColour && format != OutputFormat::Bc1) {
+        refuse("--bc1-three-colour", "--format bc1 (bc1a reads its black as transparent)");
+    }
     const char* mipOption = options.mipFilter           ? "--mip-filter"
                             : options.normalMap         ? "--normal-map"
                             : options.alphaCoverage > 0 ? "--alpha-coverage"
@@ -459,6 +470,10 @@ ExportSettings ExportSettingsFor(OutputFormat format, const DdsOptions& options,
     settings.mip.alphaReference = options.alphaCoverage;
     settings.srgb = options.srgb.value_or(inputSrgb) && ExportHasSrgb(settings.format);
     settings.encode.level = options.quality.value_or(EncodeLevel::Fast);
+    if (options.alphaThreshold > 0) {
+        settings.encode.alphaThreshold = static_cast<std::uint8_t>(options.alphaThreshold);
+    }
+    settings.encode.bc1ThreeColour = options.bc1ThreeColour;
     settings.dx10 = options.dx10;
     return settings;
 }
@@ -550,7 +565,8 @@ Output
                          dds24   DDS R8G8B8 (alpha dropped)
                          dds16   DDS A4R4G4B4
                          bc1     DDS BC1 (DXT1): colour, no alpha
-                         bc1a    DDS BC1 (DXT1) with 1-bit alpha: alpha below 128 is transparent
+                         bc1a    DDS BC1 (DXT1) with 1-bit alpha: alpha below 128 (or
+                                 --alpha-threshold) is transparent
                          bc2     DDS BC2 (DXT3): colour and 4-bit alpha
                          dxt3    the same as bc2 (the editor's compressed choice)
                          bc3     DDS BC3 (DXT5): colour and interpolated alpha
@@ -586,6 +602,11 @@ DDS options (a DDS --format; anything else is refused)
   --quality fast|best    the block encoders' effort (default fast; best is slower and closer)
   --dx10                 a DX10 header even where a DX9 one exists (not with dds24); older
                          readers know only DX9 headers
+  --alpha-threshold N    bc1a only: texels with alpha below N (1 to 255, default 128) become
+                         transparent, the others opaque (cut-outs such as foliage)
+  --bc1-three-colour     bc1 only: opaque blocks may also use BC1's three-colour mode (its
+                         fourth colour black) where it is closer. Off by default: some engines
+                         draw that black as transparent
 
 Run
   -j, --jobs N           files processed at once (default: one per core)

@@ -71,6 +71,8 @@ struct DdsOptions {
     std::optional<bool> srgb;            // --srgb, --no-srgb; none: as the input file says
     std::optional<EncodeLevel> quality;  // --quality
     bool dx10 = false;                   // --dx10
+    int alphaThreshold = 0;              // --alpha-threshold N (1..255); 0 when not given
+    bool bc1ThreeColour = false;         // --bc1-three-colour
 };
 
 struct CommandLine {
@@ -121,8 +123,8 @@ void CheckOutputEnding(const std::string& fileName, OutputFormat format);
 
 // Throws UsageError naming the option when one of options does not fit format: --quality needs
 // a block format (bc1 to bc7, dxt3); --mipmaps a DDS format; --dx10 and --srgb a DDS format that
-// has a DX10 or an sRGB format (ExportHasDx10, ExportHasSrgb); --mip-filter, --normal-map and
-// --alpha-coverage need --mipmaps.
+// has a DX10 or an sRGB format (ExportHasDx10, ExportHasSrgb); --alpha-threshold needs bc1a and
+// --bc1-three-colour bc1; --mip-filter, --normal-map and --alpha-coverage need --mipmaps.
 void CheckDdsOptions(const DdsOptions& options, OutputFormat format);
 
 // How a DDS format (any but Bitmap) is written with options. inputSrgb: the input file was marked

@@ -72,7 +72,9 @@ void EncodeBlock(EncodeFormat format, const EncodeOptions& options, const std::u
             EncodeColourBlock(bgra, {level, options.bc1ThreeColour, 0}, block);
             break;
         case EncodeFormat::Bc1a:
-            EncodeColourBlock(bgra, {level, options.bc1ThreeColour, options.alphaThreshold}, block);
+            // Never three-colour blocks for opaque texels: a BC1a reader takes their black for
+            // transparent.
+            EncodeColourBlock(bgra, {level, false, options.alphaThreshold}, block);
             break;
         case EncodeFormat::Bc2:
             EncodeExplicitAlpha(bgra, block);

@@ -27,7 +27,8 @@ enum class EncodeLevel { Fast, Best };
 struct EncodeOptions {
     EncodeLevel level = EncodeLevel::Fast;
     // BC1: opaque blocks may also use the three-colour mode (its fourth index is black) where it
-    // is closer. Off by default: some engines treat index 3 of such blocks as transparent.
+    // is closer. Off by default: some engines treat index 3 of such blocks as transparent. BC1a
+    // ignores it: there index 3 is transparent.
     bool bc1ThreeColour = false;
     // BC1a: the alpha below which a texel is transparent.
     std::uint8_t alphaThreshold = 128;

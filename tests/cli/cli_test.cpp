@@ -109,6 +109,8 @@ TEST(CliOptions, DdsOptionsBecomeTheExportSettings) {
          "BC1a 2 coverage 128"},
         {"a.dds -o a.dds --format bc4", true, "BC4"},
         {"a.dds -o a.dds --format bc3 --no-srgb", true, "BC3"},
+        {"a.png -o a.dds --format bc1a --alpha-threshold=200", false, "BC1a threshold 200"},
+        {"a.png -o a.dds --format bc1 --bc1-three-colour", false, "BC1 three-colour"},
     };
     for (const auto& [arguments, inputSrgb, expected] : cases) {
         Strings split;
@@ -123,7 +125,8 @@ TEST(CliOptions, DdsOptionsBecomeTheExportSettings) {
                       (s.mip.normalMap ? " normal" : "") +
                       (s.mip.alphaReference ? " coverage 128" : "") + (s.srgb ? " srgb" : "") +
                       (s.encode.level == EncodeLevel::Best ? " best" : "") +
-                      (s.dx10 ? " dx10" : ""),
+                      (s.dx10 ? " dx10" : "") + (s.encode.bc1ThreeColour ? " three-colour" : "") +
+                      (s.encode.alphaThreshold != 128 ? " threshold 200" : ""),
                   expected);
     }
 }
@@ -464,6 +467,8 @@ TEST_F(CliBinaryTest, RefusedRunsWriteNothing) {
         {{photo, "--format", "bc5", "--normal-map", "-o", dds}, 2, "--normal-map needs --mipmaps"},
         {{photo, "--mipmaps", "--mip-filter", "cubic", "-o", dds}, 2, "--mip-filter takes"},
         {{photo, "--mipmaps", "--alpha-coverage", "0", "-o", dds}, 2, "between 1 and 255"},
+        {{photo, "--alpha-threshold=9", "--format=bc1", "-o", dds}, 2, "needs --format bc1a"},
+        {{photo, "--bc1-three-colour", "--format=bc1a", "-o", dds}, 2, "colour needs --format bc1"},
         {{photo, "--jobs", "0", "-o", bmp}, 2, "--jobs must lie between"},
         {{photo, "--invert"}, 2, "no output"},
         {{"-o", bmp}, 2, "no input"},
@@ -496,7 +501,8 @@ TEST_F(CliBinaryTest, RefusedRunsWriteNothing) {
     for (const char* option :
          {"--alpha-from ", "--alpha-from-file", "--jobs", "Exit status", "--depfile", "--manifest",
           "--threads", "the same on every run", "--mipmaps", "--mip-filter", "--normal-map",
-          "--alpha-coverage", "--srgb", "--quality", "--dx10", "bc1a", "bc7"})
+          "--alpha-coverage", "--srgb", "--quality", "--dx10", "--alpha-threshold",
+          "--bc1-three-colour", "bc1a", "bc7"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 

@@ -88,6 +88,13 @@ ExportDialog::ExportDialog(SettingsStore& settings, QWidget* parent)
     quality->addItems({QStringLiteral("Fast"), QStringLiteral("Best")});
     srgb = Named(new QCheckBox(QStringLiteral("sRGB colours"), this), "srgb");
     dx10 = Named(new QCheckBox(QStringLiteral("DX10 header"), this), "dx10");
+    alphaThreshold = Named(new QSpinBox(this), "alphaThreshold");
+    alphaThreshold->setRange(1, 255);
+    alphaThreshold->setToolTip(QStringLiteral("Texels with alpha below this become transparent"));
+    threeColour = Named(new QCheckBox(QStringLiteral("Three-colour blocks"), this), "threeColour");
+    threeColour->setToolTip(
+        QStringLiteral("Opaque blocks may use BC1's three-colour mode where it is closer.\n"
+                       "Some engines show its black as transparent."));
 
     auto* chain = Named(new QGroupBox(QStringLiteral("Mipmaps"), this), "chain");
     mipmaps =
@@ -120,6 +127,9 @@ ExportDialog::ExportDialog(SettingsStore& settings, QWidget* parent)
     top->addWidget(quality, 1, 1);
     top->addWidget(srgb, 2, 0, 1, 2);
     top->addWidget(dx10, 3, 0, 1, 2);
+    top->addWidget(new QLabel(QStringLiteral("Alpha threshold:"), this), 4, 0);
+    top->addWidget(alphaThreshold, 4, 1);
+    top->addWidget(threeColour, 5, 0, 1, 2);
     auto* mips = new QGridLayout(chain);
     mips->addWidget(mipmaps, 0, 0, 1, 2);
     mips->addWidget(new QLabel(QStringLiteral("Filter:"), chain), 1, 0);
@@ -137,8 +147,8 @@ ExportDialog::ExportDialog(SettingsStore& settings, QWidget* parent)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     // Tab order: as laid out, top to bottom.
-    QWidget* order[] = {format,         quality,      srgb,        dx10,
-                        mipmaps,        mipFilter,    normalMap,   alphaCoverage,
+    QWidget* order[] = {format,         quality,      srgb,        dx10,      alphaThreshold,
+                        threeColour,    mipmaps,      mipFilter,   normalMap, alphaCoverage,
                         alphaReference, exportButton, cancelButton};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
@@ -166,6 +176,9 @@ ExportSettings ExportDialog::Chosen() const {
         chosen.mip.alphaReference = alphaReference->value();
     chosen.srgb = chosen.mip.srgb = srgb->isEnabled() && srgb->isChecked();
     chosen.encode.level = quality->currentIndex() == 1 ? EncodeLevel::Best : EncodeLevel::Fast;
+    if (alphaThreshold->isEnabled())
+        chosen.encode.alphaThreshold = static_cast<std::uint8_t>(alphaThreshold->value());
+    chosen.encode.bc1ThreeColour = threeColour->isEnabled() && threeColour->isChecked();
     chosen.dx10 = dx10->isEnabled() && dx10->isChecked();
     return chosen;
 }
@@ -186,6 +199,9 @@ void ExportDialog::Restore(bool textureHasAlpha, bool fileSrgb) {
     bool number = false;
     const int reference = QString::fromStdString(stored("AlphaReference", "")).toInt(&number);
     alphaReference->setValue(number ? reference : 128);
+    const int threshold = QString::fromStdString(stored("AlphaThreshold", "")).toInt(&number);
+    alphaThreshold->setValue(number ? threshold : 128);
+    threeColour->setChecked(stored("ThreeColour", "0") == "1");
     srgb->setChecked(fileSrgb);
     UpdateEnabled();
 }
@@ -203,6 +219,8 @@ void ExportDialog::Store() {
     store("NormalMap", flag(normalMap));
     store("AlphaCoverage", flag(alphaCoverage));
     store("AlphaReference", std::to_string(alphaReference->value()));
+    store("AlphaThreshold", std::to_string(alphaThreshold->value()));
+    store("ThreeColour", flag(threeColour));
 }
 
 void ExportDialog::UpdateEnabled() {
@@ -212,6 +230,9 @@ void ExportDialog::UpdateEnabled() {
     srgb->setEnabled(ExportHasSrgb(row.format));
     // BC7 has no DX9 header: its DX10 one is no choice.
     dx10->setEnabled(ExportHasDx10(row.format) && row.format != ExportFormat::Bc7);
+    alphaThreshold->setEnabled(row.format == ExportFormat::Bc1a);
+    // BC1a reads index 3 of a three-colour block as transparent: only opaque BC1 may use them.
+    threeColour->setEnabled(row.format == ExportFormat::Bc1);
     mipFilter->setEnabled(chain);
     normalMap->setEnabled(chain);
     alphaCoverage->setEnabled(chain && row.alpha);

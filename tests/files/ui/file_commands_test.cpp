@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
@@ -301,13 +302,18 @@ TEST_F(FileCommandsTest, SaveAsWritesTheFormatTheNameSays) {
 }
 
 // Export: the dialog's choices (BC1 with mipmaps and the file's sRGB mark for an opaque texture at
-// first; greyed options left out) decide the file's format and mip count, a name not ending in
-// .dds gets .dds added, and the next showing starts from the last choices. Cancelling either dialog
-// writes nothing; Escape during the export leaves the file as it was. The unsaved mark stays.
+// first; greyed options left out) decide the file's format, mip count and blocks (BC1's
+// three-colour ones, BC1a's alpha threshold), a name not ending in .dds gets .dds added, and the
+// next showing starts from the last choices. Cancelling either dialog writes nothing; Escape during
+// the export leaves the file as it was. The unsaved mark stays.
 TEST_F(FileCommandsTest, ExportWritesTheChosenSettings) {
-    OpenPng("a.png", 64, 32, [](int x, int y) {
-        return std::array<std::uint8_t, 4>{std::uint8_t(x * 4), std::uint8_t(y * 8), 9, 255};
-    });
+    bool cutout = false;  // a gradient, a black texel in each block; cut out: alpha 199 | 200
+    const auto texel = [&cutout](int x, int y) {
+        const std::uint8_t lit = x % 4 != 1 || y % 4 != 2, alpha = cutout ? 199 + x / 32 : 255;
+        return std::array<std::uint8_t, 4>{std::uint8_t(lit * x * 4), std::uint8_t(lit * y * 8),
+                                           std::uint8_t(lit * 9), alpha};
+    };
+    OpenPng("a.png", 64, 32, texel);
     const std::int32_t x = DocumentAt(Module1().ActiveWindowIndex).TextureIndex;
     MarkModified(x);
     ActiveEntry().FileSrgb = true;
@@ -323,15 +329,19 @@ TEST_F(FileCommandsTest, ExportWritesTheChosenSettings) {
         std::uint32_t dxgi, levels;
     } cases[] = {
         {-1, false, false, false, "a", "DX10", 72, 7},  // BC1 sRGB
+        {3, false, false, false, "t.dds", "DXT1", 0, 1},
         {9, true, false, false, "b.dds", "DX10", 98, 7},
         {6, false, false, false, "c.dds", "DXT5", 0, 1},
         {7, false, true, true, "d.dds", "DX10", 80, 1},
+        {4, false, false, false, "h.dds", "DXT1", 0, 1},  // the cut-out from here on
         {6, false, false, false, "f.png", "DXT5", 0, 1},  // written as f.png.dds
         {6, false, false, false, "g.DDS", "DXT5", 0, 1},
         {1, true, true, true, "e.dds", "\0\0\0\0", 0, 7},  // 24 bits: no sRGB, no DX10
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
+        cutout = c.format == 4;
+        if (cutout) OpenPng("cutout.png", 64, 32, texel);
         WhenModal<ExportDialog> dialog([&c](ExportDialog& d) {
             if (c.format >= 0) {
                 d.format->setCurrentIndex(c.format);
@@ -340,6 +350,7 @@ TEST_F(FileCommandsTest, ExportWritesTheChosenSettings) {
                 d.dx10->setChecked(c.dx10);
                 d.quality->setCurrentIndex(1);
                 d.mipFilter->setCurrentIndex(2);
+                d.alphaThreshold->setValue(200), d.threeColour->setChecked(true);
             }
             QTest::mouseClick(d.exportButton, Qt::LeftButton);
         });
@@ -355,6 +366,13 @@ TEST_F(FileCommandsTest, ExportWritesTheChosenSettings) {
             EXPECT_EQ(word(bytes, 128), c.dxgi);
         }
         EXPECT_EQ(std::max(word(bytes, 28), 1u), c.levels);
+        bool threeColour = false;  // a BC1 block with colour0 < colour1
+        for (std::size_t at = 128; c.format == 3 && at < bytes.size(); at += 8)
+            threeColour |= (word(bytes, at) & 0xFFFF) < word(bytes, at) >> 16;
+        EXPECT_EQ(threeColour, c.format == 3);
+        const Argb argb = c.format == 4 ? ArgbOf(*Reopened(path)) : Argb{};
+        for (std::size_t i = 0; i < argb.size(); ++i)
+            ASSERT_EQ(argb[i] >> 24, i % 64 < 32 ? 0u : 255u) << i;
     }
     EXPECT_EQ(dialogs.saveRequests.at(1).fileName, scratch.File("a.dds"));
 
@@ -362,27 +380,29 @@ TEST_F(FileCommandsTest, ExportWritesTheChosenSettings) {
     std::string greyed;
     WhenModal<ExportDialog> cancel([&greyed](ExportDialog& d) {
         EXPECT_TRUE(d.format->currentIndex() == 1 && d.dx10->isChecked() &&
-                    d.quality->currentIndex() == 1 && d.mipFilter->currentIndex() == 2);
-        for (int format : {1, 9, -1}) {
+                    d.quality->currentIndex() == 1 && d.mipFilter->currentIndex() == 2 &&
+                    d.alphaThreshold->value() == 200 && d.threeColour->isChecked());
+        for (int format : {1, 3, 4, 9, -1}) {
             if (format >= 0)
                 d.format->setCurrentIndex(format);
             else
                 d.mipmaps->setChecked(false);
-            for (QWidget* w : std::initializer_list<QWidget*>{d.quality, d.srgb, d.dx10,
-                                                              d.mipFilter, d.alphaCoverage})
+            for (QWidget* w :
+                 std::initializer_list<QWidget*>{d.quality, d.srgb, d.dx10, d.mipFilter,
+                                                 d.alphaCoverage, d.alphaThreshold, d.threeColour})
                 greyed += w->isEnabled() ? '+' : '-';
         }
         QTest::mouseClick(d.cancelButton, Qt::LeftButton);
     });
     editor->exporttex->trigger();
-    EXPECT_EQ(greyed, "---+-++-++++---");
+    EXPECT_EQ(greyed, "---+---++++--+++++++-++-++--++-----");
     WhenModal<ExportDialog> noFile([](ExportDialog& d) {
         EXPECT_EQ(d.format->currentIndex(), 1);
         d.exportButton->click();
     });
     editor->exporttex->trigger();
-    EXPECT_EQ(dialogs.saveRequests.size(), 8u);
-    EXPECT_EQ(scratch.Entries().size(), 7u);
+    EXPECT_EQ(dialogs.saveRequests.size(), 10u);
+    EXPECT_EQ(scratch.Entries().size(), 9u);
 
     // Quit while it runs waits for it (the file would stay half-written); then Escape.
     const FileBytes before = ReadBytes(scratch.File("c.dds"));
@@ -402,7 +422,7 @@ TEST_F(FileCommandsTest, ExportWritesTheChosenSettings) {
     EXPECT_TRUE(quitTried && endCalls == 0 && editor->quitTag == "no");
     EXPECT_EQ(boxes.shown.back().text, kQuitWhileWritingText);
     EXPECT_EQ(ReadBytes(scratch.File("c.dds")), before);
-    EXPECT_EQ(scratch.Entries().size(), 7u);
+    EXPECT_EQ(scratch.Entries().size(), 9u);
     EXPECT_TRUE(IsModified(x));
 }
 
