@@ -3,7 +3,8 @@
 # its CMake package installed into a temporary prefix; a dozen textures built through
 # find_package(Tintora) with Ninja (and Make where installed). A second build does nothing; a
 # touched source, alpha mask or manifest line rebuilds that texture alone; a wrong manifest line
-# stops the configure naming the line; ninja -j1, -j2 and tintora-cli --manifest give the same bytes.
+# stops the configure naming the line; a broken source fails its step alone (ninja -k 0 goes on);
+# ninja -j1, -j2 and tintora-cli --manifest give the same bytes.
 set -euo pipefail
 export LC_ALL=C
 build=$(cd "$1" && pwd)
@@ -62,6 +63,16 @@ incremental() {
     output=$(cmake --build "$2" 2>&1) && fail "$3: a wrong manifest line configures"
     [[ "$output" == *"manifest.txt:15: unknown option --sharpen"* ]] || fail "$3: $output"
 }
+# A broken source fails its step, naming the file, and leaves its output as it was; ninja -k 0
+# goes on with the other textures.
+cp ninja-2/out/png_rgba.dds old.dds && cp project/textures/png_rgba.png good.png
+printf 'not a picture' >project/textures/png_rgba.png
+touch project/textures/bmp4.bmp
+output=$(cd ninja-2 && ninja -k 0 2>&1) && fail "a broken source builds"
+[[ "$output" == *"png_rgba.png"* && "$output" == *"Building texture out/bmp4.dds"* ]] ||
+    fail "broken source: $output"
+cmp old.dds ninja-2/out/png_rgba.dds || fail "a failed step changed its output"
+cp good.png project/textures/png_rgba.png && built ninja-2 >/dev/null
 incremental project ninja-2 Ninja
 if command -v make >/dev/null; then
     configure make-project make-1 "Unix Makefiles"
