@@ -7,7 +7,6 @@
 #include <tbb/info.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,24 +16,11 @@
 #include <vector>
 
 #include "alpha/alpha_ops.h"
+#include "bench_support.h"
 
 using namespace tintora;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double MedianMilliseconds(const std::function<void()>& work, int runs) {
-    work();  // warm up: page in the buffers, build the saturation table
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = Clock::now();
-        work();
-        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 std::vector<std::uint8_t> Noise(int width, int height, std::uint32_t seed) {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(width) * height * 4);
@@ -76,13 +62,14 @@ int main(int argc, char** argv) {
     const int threads = tbb::info::default_concurrency();
     std::printf("alpha kernels on %d x %d, median of %d runs, milliseconds\n", size, size, runs);
     std::printf("%-40s %12s %12s\n", "operation", "1 thread", (std::to_string(threads) + " threads").c_str());
+    // One warm-up run before each figure: it pages in the buffers, builds the saturation table.
     for (const Operation& op : operations) {
         double one = 0;
         {
             tbb::global_control limit(tbb::global_control::max_allowed_parallelism, 1);
-            one = MedianMilliseconds(op.work, runs);
+            one = bench::MedianMilliseconds(op.work, runs, 1);
         }
-        const double all = MedianMilliseconds(op.work, runs);
+        const double all = bench::MedianMilliseconds(op.work, runs, 1);
         std::printf("%-40s %12.2f %12.2f\n", op.name, one, all);
     }
     return 0;

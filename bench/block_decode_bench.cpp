@@ -9,18 +9,16 @@
 #include <tbb/global_control.h>
 #include <tbb/info.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <vector>
 
+#include "bench_support.h"
 #include "imagefiles/block_decoders.h"
 
 using namespace tintora;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -44,17 +42,11 @@ std::vector<std::uint8_t> RandomBlocks(BlockFormat format, std::size_t count) {
     return blocks;
 }
 
+// The median of five decodes, after one that only warms up.
 double MedianMilliseconds(BlockFormat format, const std::vector<std::uint8_t>& blocks, int side,
                           std::vector<std::uint8_t>& out) {
-    std::vector<double> times;
-    for (int run = 0; run < 6; ++run) {  // the first run only warms up
-        const auto start = Clock::now();
-        DecodeBlocksToArgb(format, blocks.data(), side, side, out.data());
-        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    times.erase(times.begin());
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::MedianMilliseconds(
+        [&] { DecodeBlocksToArgb(format, blocks.data(), side, side, out.data()); }, 5, 1);
 }
 
 }  // namespace

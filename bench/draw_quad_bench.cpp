@@ -5,48 +5,36 @@
 #include <tbb/global_control.h>
 #include <tbb/info.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
+#include "bench_support.h"
 #include "document/module1.h"
 
 using namespace tintora;
 
 namespace {
 
+// The median of 15 redraws (target cleared, texture drawn into width x height of it), after two
+// that warm up.
 double MedianMilliseconds(const std::shared_ptr<Texture>& texture,
-                          const std::shared_ptr<Surface>& target, bool smooth, int runs,
+                          const std::shared_ptr<Surface>& target, bool smooth,
                           float width = 1279.0f, float height = 959.0f) {
     Device& device = *Module1().Device;
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
+    const auto redraw = [&] {
         device.SetRenderTarget(target, nullptr);
         device.BeginScene();
         device.Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
         DrawQuad(0.0f, 0.0f, width, height, texture, smooth, 1.0f, 1.0f, false);
         device.EndScene();
-        const auto end = std::chrono::steady_clock::now();
-        times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    };
+    return bench::MedianMilliseconds(redraw, 15, 2);
 }
 
 }  // namespace
 
 int main() {
-    D3DPRESENT_PARAMETERS pp;
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.Windowed = 1;
-    Module1().D3D = Direct3DCreate8();
-    Module1().Device = Module1().D3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x20, pp);
-    Device& device = *Module1().Device;
+    Device& device = bench::StartModule1Device();
 
     const int size = 2048;
     auto texture = device.CreateTexture(size, size, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
@@ -67,8 +55,7 @@ int main() {
         for (int n : {1, threads}) {
             tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
                                       static_cast<std::size_t>(n));
-            MedianMilliseconds(texture, target, smooth, 2);  // warm up
-            const double ms = MedianMilliseconds(texture, target, smooth, 15);
+            const double ms = MedianMilliseconds(texture, target, smooth);
             std::printf("  %-7s filtering, %d thread%s: %8.2f ms  %8.1f Mpixel/s\n",
                         smooth ? "linear" : "point", n, n == 1 ? " " : "s", ms,
                         megapixels / (ms / 1000.0));
@@ -90,12 +77,8 @@ int main() {
         for (int n : {1, threads}) {
             tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
                                       static_cast<std::size_t>(n));
-            const auto draw = [&](int runs) {
-                return MedianMilliseconds(texture, square, false, runs, static_cast<float>(size),
-                                          static_cast<float>(size));
-            };
-            draw(2);
-            const double ms = draw(15);
+            const double ms = MedianMilliseconds(texture, square, false, static_cast<float>(size),
+                                                 static_cast<float>(size));
             std::printf("  %-11s %d thread%s: %8.2f ms  %8.1f Mpixel/s\n",
                         translucent ? "alpha," : "opaque,", n, n == 1 ? " " : "s", ms,
                         squareMegapixels / (ms / 1000.0));
@@ -103,21 +86,17 @@ int main() {
     }
     // The floor: clearing the target and copying the texels over it, one thread.
     {
-        std::vector<double> times;
         D3DLOCKED_RECT to = square->LockRect(nullptr, 0);
         lr = texture->LockRect(0, nullptr, 0);
-        for (int i = 0; i < 15; ++i) {
-            const auto start = std::chrono::steady_clock::now();
-            std::memset(to.pBits, 0, static_cast<std::size_t>(size) * size * 4);
-            std::memcpy(to.pBits, lr.pBits, static_cast<std::size_t>(size) * size * 4);
-            times.push_back(std::chrono::duration<double, std::milli>(
-                                std::chrono::steady_clock::now() - start)
-                                .count());
-        }
+        const double ms = bench::MedianMilliseconds(
+            [&] {
+                std::memset(to.pBits, 0, static_cast<std::size_t>(size) * size * 4);
+                std::memcpy(to.pBits, lr.pBits, static_cast<std::size_t>(size) * size * 4);
+            },
+            15);
         texture->UnlockRect(0);
         square->UnlockRect();
-        std::sort(times.begin(), times.end());
-        std::printf("  floor (clear + memcpy), 1 thread: %8.2f ms\n", times[times.size() / 2]);
+        std::printf("  floor (clear + memcpy), 1 thread: %8.2f ms\n", ms);
     }
     return 0;
 }

@@ -13,12 +13,10 @@
 // the operations whose name contains it (and the copy).
 #include <tbb/global_control.h>
 #include <tbb/info.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -30,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "photo_like.h"
 #include "effects/channel_maps.h"
 #include "effects/contrast_luminosity.h"
@@ -39,50 +38,12 @@ using namespace tintora;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Times = bench::Timing;
 
-// Wall and processor time of one measurement, milliseconds.
-struct Times {
-    double wall = 0;
-    double cpu = 0;
-};
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-Times Median(const std::vector<Times>& runs) {
-    std::vector<double> wall;
-    std::vector<double> cpu;
-    for (const Times& t : runs) {
-        wall.push_back(t.wall);
-        cpu.push_back(t.cpu);
-    }
-    return {Median(wall), Median(cpu)};
-}
-
-double Since(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// Processor time of the calling thread (with one thread allowed, the operations run on it).
-double ThreadCpuMilliseconds() {
-    timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
+// The medians of wall and thread processor time of runs calls of work, after one that warms up
+// (it pages in the destination and builds the caches).
 Times TimesOf(const std::function<void()>& work, int runs) {
-    work();  // warm up: page in the destination, build the caches
-    std::vector<Times> times;
-    for (int i = 0; i < runs; ++i) {
-        const double cpu = ThreadCpuMilliseconds();
-        const auto start = Clock::now();
-        work();
-        times.push_back({Since(start), ThreadCpuMilliseconds() - cpu});
-    }
-    return Median(times);
+    return bench::MedianTiming(work, runs, bench::ThreadCpuMilliseconds, 1);
 }
 
 // A 24-bit bottom-up Windows bitmap of the colour bytes.

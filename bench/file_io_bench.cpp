@@ -19,8 +19,6 @@
 #include <tbb/global_control.h>
 #include <tbb/info.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "device/d3dx_file.h"
 #include "device/device.h"
 #include "files/texture_load.h"
@@ -39,19 +38,12 @@
 #include "support/synthetic_photo.h"
 
 using namespace tintora;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// The median milliseconds of runs calls of work, none of them a warm-up.
 double Milliseconds(const std::function<void()>& work, int runs) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = Clock::now();
-        work();
-        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::MedianMilliseconds(work, runs);
 }
 
 bool HaveImageMagick() {
@@ -136,12 +128,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path dir = ::mkdtemp(dirTemplate.data());
     const auto file = [&dir](const char* name) { return (dir / name).string(); };
 
-    D3DPRESENT_PARAMETERS pp;
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.Windowed = 1;
-    auto device = Direct3DCreate8()->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x20, pp);
+    auto device = bench::MakeDevice(*Direct3DCreate8());
 
     std::printf("Image files: %d x %d synthetic photograph (%.1f megapixels), %d threads\n\n", side,
                 side, megapixels, tbb::info::default_concurrency());

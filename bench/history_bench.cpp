@@ -5,7 +5,6 @@
 //
 // Usage: bench_history [size]   (default 4096)
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "alpha/alpha_texture.h"
+#include "bench_support.h"
 #include "document/history.h"
 #include "document/module1.h"
 #include "effects/texture_effects.h"
@@ -22,14 +22,10 @@
 #include "support/test_device.h"
 
 using namespace tintora;
+using bench::Clock;
+using bench::Since;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Since(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 struct Kind {
     const char* name;

@@ -6,31 +6,23 @@
 #include <tbb/info.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "imagefiles/mipmaps.h"
 
 using namespace tintora;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
+// The median of runs chains, after one that warms up (it pages in the allocator's memory and
+// builds the tables).
 double MedianMilliseconds(const PixelView& top, const MipOptions& options, int runs) {
-    MakeMipChain(top, options);  // warm up: page in the allocator's memory, build the tables
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = Clock::now();
-        MakeMipChain(top, options);
-        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::MedianMilliseconds([&] { MakeMipChain(top, options); }, runs, 1);
 }
 
 // Smooth shapes with a little noise, so that no filter meets only flat areas or only noise.

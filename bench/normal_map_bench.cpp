@@ -8,12 +8,10 @@
 //    bytes compared with ours on that crop.
 // Each figure is the median of several runs: wall time, and processor time of this process and
 // its children (on a shared machine the processor time is the steadier of the two).
-#include <sys/resource.h>
 #include <tbb/global_control.h>
 #include <tbb/info.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "document/module1.h"
 #include "normalmap/normal_map.h"
 
@@ -36,37 +35,12 @@ constexpr int kSize = 4096;
 constexpr int kCrop = 128;
 constexpr float kAmplitude = 10.0f;
 
-struct Timing {
-    double wall = 0.0;  // ms
-    double cpu = 0.0;   // ms, this process and the children it waited for
-};
+using bench::Timing;
 
-double CpuMilliseconds() {
-    double total = 0.0;
-    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        getrusage(who, &usage);
-        total += 1e3 * static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                 1e-3 * static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
-    }
-    return total;
-}
-
+// The medians of wall time and of the processor time of this process and the children it waited
+// for, over runs calls of run (no warm-up).
 Timing Measure(int runs, const std::function<void()>& run) {
-    std::vector<double> walls;
-    std::vector<double> cpus;
-    for (int i = 0; i < runs; ++i) {
-        const double cpuStart = CpuMilliseconds();
-        const auto start = std::chrono::steady_clock::now();
-        run();
-        walls.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count());
-        cpus.push_back(CpuMilliseconds() - cpuStart);
-    }
-    std::sort(walls.begin(), walls.end());
-    std::sort(cpus.begin(), cpus.end());
-    return {walls[walls.size() / 2], cpus[cpus.size() / 2]};
+    return bench::MedianTiming(run, runs, bench::ProcessCpuMilliseconds);
 }
 
 void PrintLine(const char* what, Timing t, double megapixels, Timing floor) {
@@ -213,14 +187,7 @@ void CompareFx(PixelView source, const std::filesystem::path& dir, Timing ours) 
 }  // namespace
 
 int main() {
-    D3DPRESENT_PARAMETERS pp;
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.Windowed = 1;
-    Module1().D3D = Direct3DCreate8();
-    Module1().Device = Module1().D3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x20, pp);
-    Device& device = *Module1().Device;
+    Device& device = bench::StartModule1Device();
 
     PixelBuffer source(kSize, kSize);
     PixelBuffer map(kSize, kSize);

@@ -7,73 +7,33 @@
 //   bench_open_latency [side]      (default 4096)
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QImage>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
-#include "app/form3.h"
-#include "app/mdi_form1.h"
-#include "app/startup.h"
+#include "bench_editor.h"
+#include "bench_support.h"
 #include "document/module1.h"
 #include "files/texture_load.h"
 #include "imagefiles/file_io.h"
 #include "imagefiles/qt_image_codec.h"
-#include "services/scripted_ui_services.h"
-#include "support/synthetic_photo.h"
 
 using namespace tintora;
-
-namespace {
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double MillisecondsSince(const QElapsedTimer& clock) {
-    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
-}
-
-}  // namespace
+using bench::Median;
+using bench::MillisecondsSince;
 
 int main(int argc, char** argv) {
     const int side = argc > 1 ? std::atoi(argv[1]) : 4096;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::UseOffscreenPlatform();
     QApplication application(argc, argv);
     Q_INIT_RESOURCE(app);
-
-    QTemporaryDir programDir;
-    const QString sphere = programDir.filePath(QStringLiteral("sphere.x"));
-    if (!programDir.isValid() || !QFile::copy(QStringLiteral(TINTORA_DATA_DIR "/sphere.x"), sphere))
-        return 1;
-    ScriptedServices scripted;
-    Services& services = scripted.services;
-    services.programDirectory = programDir.path().toStdString();
-    services.endProgram = [] {};
-
-    QTimer splash;
-    splash.setInterval(5);
-    QObject::connect(&splash, &QTimer::timeout, [&splash] {
-        auto* form = qobject_cast<Form3*>(QApplication::activeModalWidget());
-        if (form == nullptr || !form->isVisible()) return;
-        splash.stop();
-        QTest::mouseClick(form, Qt::LeftButton);
-    });
-    splash.start();
-    std::unique_ptr<MDIForm1> editor = Main(services, {});
-
-    const std::vector<std::uint32_t> photo = testing::SyntheticPhoto(side, side, true);
-    const QImage image(reinterpret_cast<const uchar*>(photo.data()), side, side, side * 4,
-                       QImage::Format_ARGB32);
-    const QString path = programDir.filePath(QStringLiteral("picture.png"));
-    if (!image.save(path, "PNG")) return 1;
-    const std::string file = path.toStdString();
+    bench::RunningEditor running;
+    if (running.editor == nullptr) return 1;
+    MDIForm1* const editor = running.editor.get();
+    const std::string file = running.SavePhotoPng(side);
+    if (file.empty()) return 1;
 
     std::vector<double> decode, working, open;
     for (int run = 0; run < 3; ++run) {
@@ -99,9 +59,5 @@ int main(int argc, char** argv) {
         "open of a %dx%d PNG in the editor: %.0f ms, its PNG decode alone %.0f ms: the open adds "
         "%.0f ms (medians of 3); the file read into the working texture alone: %.0f ms\n",
         side, side, Median(open), Median(decode), Median(open) - Median(decode), Median(working));
-    if (!scripted.boxes.shown.empty())
-        std::printf("message boxes shown: %zu\n", scripted.boxes.shown.size());
-    editor.reset();
-    ResetModule1();
     return 0;
 }

@@ -5,13 +5,12 @@
 #include <tbb/global_control.h>
 #include <tbb/info.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "device/mesh_x.h"
 #include "document/module1.h"
 #include "drawing/views.h"
@@ -39,32 +38,11 @@ class CopyingPicture : public PresentTarget {
     std::vector<std::uint8_t> copy_;
 };
 
-double MedianMilliseconds(PreviewCamera& camera, const PreviewFrameView& view, int runs) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        DrawPreviewFrame(camera, view);
-        const auto end = std::chrono::steady_clock::now();
-        times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 }  // namespace
 
 int main() {
     auto& state = Module1();
-    D3DPRESENT_PARAMETERS pp;
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.Windowed = 1;
-    pp.EnableAutoDepthStencil = -1;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
-    state.D3D = Direct3DCreate8();
-    state.Device = state.D3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x20, pp);
-    state.PresentParams = pp;
+    bench::StartModule1Device(true);
     CopyingPicture picture;
     // The preview document presents into the picture; nothing else of a window system is needed.
     struct PictureBoxOnly : DocumentWindows {
@@ -116,8 +94,8 @@ int main() {
             for (int n : {1, threads}) {
                 tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
                                           static_cast<std::size_t>(n));
-                MedianMilliseconds(camera, view, 3);  // warm up
-                ms[column++] = MedianMilliseconds(camera, view, 25);
+                ms[column++] =
+                    bench::MedianMilliseconds([&] { DrawPreviewFrame(camera, view); }, 25, 3);
             }
             std::printf("  %4dx%-5d %-7s %9.2f ms %9.2f ms\n", size2[0], size2[1],
                         sphere ? "sphere" : "wall", ms[0], ms[1]);

@@ -2,24 +2,21 @@
 // offscreen platform, with scripted services), and how a drag of the hue slider at mouse speed is
 // followed: slider changes, previews computed, and the delay of the last preview.
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QImage>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QtGlobal>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 
-#include "app/form3.h"
 #include "app/mdi_form1.h"
-#include "app/startup.h"
+#include "bench_editor.h"
+#include "bench_support.h"
 #include "document/module1.h"
 #include "drawing/views.h"
 #include "effects/contrast_luminosity.h"
@@ -27,36 +24,15 @@
 #include "effects/texture_effects.h"
 #include "effects/ui/effect_commands.h"
 #include "effects/ui/form8.h"
-#include "services/scripted_ui_services.h"
-#include "support/synthetic_photo.h"
 
 using namespace tintora;
+using bench::Median;
+using bench::MillisecondsSince;
+using bench::WhenModal;
 
 namespace {
 
 constexpr int kSize = 2048;
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double MillisecondsSince(const QElapsedTimer& clock) {
-    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
-}
-
-// Clicks away the first modal widget of type Widget, or runs script on it, from its modal loop.
-template <typename Widget>
-void WhenModal(QTimer& timer, std::function<void(Widget&)> script) {
-    timer.setInterval(5);
-    QObject::connect(&timer, &QTimer::timeout, [&timer, script] {
-        auto* widget = qobject_cast<Widget*>(QApplication::activeModalWidget());
-        if (widget == nullptr || !widget->isVisible()) return;
-        timer.stop();
-        script(*widget);
-    });
-    timer.start();
-}
 
 // Contrast/luminosity and hue/saturation previews computed and drawn five times each.
 void OnePreview(MDIForm1& editor, std::int32_t document, const DocumentWindow& window) {
@@ -141,38 +117,20 @@ void DragAtMouseSpeed(MDIForm1& editor) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::UseOffscreenPlatform();
     QApplication application(argc, argv);
     Q_INIT_RESOURCE(app);
-
-    QTemporaryDir programDir;
-    const QString sphere = programDir.filePath(QStringLiteral("sphere.x"));
-    if (!programDir.isValid() || !QFile::copy(QStringLiteral(TINTORA_DATA_DIR "/sphere.x"), sphere))
-        return 1;
-    ScriptedServices scripted;
-    Services& services = scripted.services;
-    services.programDirectory = programDir.path().toStdString();
-    services.endProgram = [] {};
-
-    QTimer splash;
-    WhenModal<Form3>(splash, [](Form3& form) { QTest::mouseClick(&form, Qt::LeftButton); });
-    std::unique_ptr<MDIForm1> editor = Main(services, {});
-
-    std::vector<std::uint32_t> photo = testing::SyntheticPhoto(kSize, kSize, true);
-    const QImage image(reinterpret_cast<const uchar*>(photo.data()), kSize, kSize, kSize * 4,
-                       QImage::Format_ARGB32);
-    const QString path = programDir.filePath(QStringLiteral("picture.png"));
-    if (!image.save(path, "PNG")) return 1;
-    editor->LoadTexture(path.toStdString());
+    bench::RunningEditor running;
+    if (running.editor == nullptr) return 1;
+    MDIForm1& editor = *running.editor;
+    const std::string path = running.SavePhotoPng(kSize);
+    if (path.empty()) return 1;
+    editor.LoadTexture(path);
     const std::int32_t document = Module1().ActiveWindowIndex;
     if (document <= 0 || DocumentAt(document).Window == nullptr) return 1;
     QTest::qWait(100);
 
-    OnePreview(*editor, document, *DocumentAt(document).Window);
-    DragAtMouseSpeed(*editor);
-    if (!scripted.boxes.shown.empty())
-        std::printf("message boxes shown: %zu\n", scripted.boxes.shown.size());
-    editor.reset();
-    ResetModule1();
+    OnePreview(editor, document, *DocumentAt(document).Window);
+    DragAtMouseSpeed(editor);
     return 0;
 }

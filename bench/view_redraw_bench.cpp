@@ -6,13 +6,12 @@
 #include <tbb/global_control.h>
 #include <tbb/info.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "document/module1.h"
 #include "drawing/views.h"
 
@@ -59,11 +58,6 @@ class OneWindow : public DocumentWindows {
     CopyingWindow window;
 };
 
-double Milliseconds(const std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
 // The median of runs redraws; with touch, the texture is changed before each (as every slider
 // move of an effect's preview changes it).
 double MedianRedraw(std::int32_t slot, int runs, bool touch) {
@@ -71,24 +65,17 @@ double MedianRedraw(std::int32_t slot, int runs, bool touch) {
     const auto level = TextureAt(DocumentAt(slot).TextureIndex).Texture->GetSurfaceLevel(0);
     for (int i = 0; i < runs; ++i) {
         if (touch) level->Touch();
-        const auto start = std::chrono::steady_clock::now();
+        const auto start = bench::Clock::now();
         RenderDocument(slot, false);
-        times.push_back(Milliseconds(start));
+        times.push_back(bench::Since(start));
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::Median(times);
 }
 
 }  // namespace
 
 int main() {
-    auto& state = Module1();
-    state.D3D = Direct3DCreate8();
-    state.PresentParams.BackBufferWidth = 64;
-    state.PresentParams.BackBufferHeight = 64;
-    state.PresentParams.BackBufferFormat = D3DFMT_X8R8G8B8;
-    state.PresentParams.Windowed = 1;
-    state.Device = state.D3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x20, state.PresentParams);
+    bench::StartModule1Device();
 
     const std::int32_t entry = CreateTextureEntry(kTextureSize, kTextureSize, true);
     auto& texture = *TextureAt(entry).Texture;
