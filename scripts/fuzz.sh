@@ -4,7 +4,8 @@
 #
 #   bash scripts/fuzz.sh [--no-build] [seconds-per-target] [target...]   (default 60 s, all)
 #
-# Targets: dds_reader_fuzz, bmp_reader_fuzz, tga_reader_fuzz (our readers on raw bytes) and
+# Targets: dds_reader_fuzz, bmp_reader_fuzz, tga_reader_fuzz, png_reader_fuzz (our readers on raw
+# bytes; the PNG one checks decoding in place against decoding a copy) and
 # load_path_fuzz (File > Open's whole path on a file whose ending the first byte picks).
 # Corpora grow in build/fuzz/corpus/<target> from run to run; seeds come from tests/data/peer,
 # build/fuzz/seeds (the hand-made layouts fuzz/make_seeds.cpp writes) and
@@ -24,7 +25,8 @@ fi
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(dds_reader_fuzz bmp_reader_fuzz tga_reader_fuzz load_path_fuzz)
+[ ${#targets[@]} -gt 0 ] ||
+    targets=(dds_reader_fuzz bmp_reader_fuzz tga_reader_fuzz png_reader_fuzz load_path_fuzz)
 build=build/fuzz
 
 if [ "$build_first" = 1 ]; then
@@ -83,6 +85,7 @@ for target in "${targets[@]}"; do
         dds_reader_fuzz) seed_reader "$corpus" dds ;;
         bmp_reader_fuzz) seed_reader "$corpus" bmp dib ;;
         tga_reader_fuzz) seed_reader "$corpus" tga ;;
+        png_reader_fuzz) seed_reader "$corpus" png ;;
         load_path_fuzz) seed_load_path "$corpus" ;;
     esac
     say "$target: $seconds s"
