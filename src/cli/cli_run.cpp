@@ -23,6 +23,7 @@
 #include "cli/cli_job.h"
 #include "cli/cli_manifest.h"
 #include "imagefiles/image_file.h"
+#include "imagefiles/qt_image_codec.h"
 
 namespace tintora::cli {
 
@@ -212,8 +213,9 @@ void PrintJobs(const CommandLine& line, std::ostream& out) {
     std::string text;
     for (const FileJob& job : plan.jobs) {
         std::vector<std::string> fields{job.output, job.input};
-        const std::vector<std::string>& arguments = plan.settings[job.settings].fileArguments;
-        fields.insert(fields.end(), arguments.begin(), arguments.end());
+        for (const std::string& argument : plan.settings[job.settings].fileArguments) {
+            if (argument.rfind("--threads=", 0) != 0) fields.push_back(argument);
+        }
         if (line.threads > 0) fields.push_back("--threads=" + std::to_string(line.threads));
         for (const std::string& field : fields) {
             if (field.find_first_of("\t\n") != std::string::npos) {
@@ -295,13 +297,19 @@ RunPlan MakeRunPlan(const CommandLine& line) {
     if (line.manifest.empty()) return plan;
     for (const ManifestEntry& entry : ReadManifest(line.manifest)) {
         try {
-            // The command line's file options, then the line's: a later --format counts.
-            std::vector<std::string> arguments = line.fileArguments;
+            // The command line's file options, then the line's: a later --format counts. The
+            // command line's --threads is the run's, which a manifest line may not set: it is
+            // left out here and given to every line.
+            std::vector<std::string> arguments;
+            for (const std::string& argument : line.fileArguments) {
+                if (argument.rfind("--threads=", 0) != 0) arguments.push_back(argument);
+            }
             const std::vector<std::string>& own = entry.options.fileArguments;
             arguments.insert(arguments.end(), own.begin(), own.end());
             arguments.push_back("--");
             arguments.push_back(entry.options.inputs.front());
-            const CommandLine settings = ParseManifestArguments(arguments, "");
+            CommandLine settings = ParseManifestArguments(arguments, "");
+            settings.threads = line.threads;
             if (!settings.format) {
                 throw UsageError("--format is needed, on the line or the command line");
             }
@@ -417,6 +425,8 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
 
 int RunTintoraCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
                   bool terminal) {
+    // Before any worker decodes a file through Qt (see LoadImagePlugins).
+    LoadImagePlugins();
     try {
         const CommandLine line = ParseCommandLine(arguments);
         if (line.help) {

@@ -169,6 +169,11 @@ ByteBuffer EncodeWithQt(const std::uint8_t* argb, int pitch, int width, int heig
 
 }  // namespace
 
+void LoadImagePlugins() {
+    // Asking what can be read makes an instance of every image plugin, here.
+    QImageReader::supportedImageFormats();
+}
+
 bool LooksLikePng(std::span<const std::uint8_t> data) {
     return data.size() >= sizeof kPngSignature &&
            std::memcmp(data.data(), kPngSignature, sizeof kPngSignature) == 0;

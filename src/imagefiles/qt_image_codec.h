@@ -12,6 +12,12 @@
 
 namespace tintora {
 
+// Loads Qt's image format plugins on the calling thread. A plugin belongs to the thread that first
+// used it, and Qt tears the plugins down at exit, after every other thread has ended: one first
+// used by a worker thread then touches that thread's freed state and corrupts the heap. Programs
+// that decode on worker threads call this on the main thread before starting them.
+void LoadImagePlugins();
+
 bool LooksLikePng(std::span<const std::uint8_t> data);
 bool LooksLikeJpeg(std::span<const std::uint8_t> data);
 

@@ -4,7 +4,7 @@
 # find_package(Tintora) with Ninja (and Make where installed). A second build does nothing; a
 # touched source, alpha mask or manifest line rebuilds that texture alone; a wrong manifest line
 # stops the configure naming the line; a broken source fails its step alone (ninja -k 0 goes on);
-# ninja -j1, -j2 and tintora-cli --manifest give the same bytes.
+# ninja -j1, -j2 and tintora-cli --manifest on one thread give the same bytes.
 set -euo pipefail
 export LC_ALL=C
 build=$(cd "$1" && pwd)
@@ -41,7 +41,8 @@ png_palette.bmp png_rgba.dds tga 24.dds tga32.dds"
 configure project ninja-1 Ninja && configure project ninja-2 Ninja
 expect "first build, ninja -j1" "$(built ninja-1 -j1)" "$all"
 built ninja-2 -j2 >/dev/null
-prefix/bin/tintora-cli --manifest project/textures/manifest.txt --format bc7 --mipmaps -o direct -q
+prefix/bin/tintora-cli --manifest project/textures/manifest.txt --format bc7 --mipmaps -o direct -q \
+    --jobs 1 --threads 1
 for f in ninja-1/out/*; do
     cmp "$f" "ninja-2/out/${f##*/}" && cmp "$f" "direct/${f##*/}" || fail "${f##*/} differs"
 done
